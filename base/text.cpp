@@ -1,0 +1,140 @@
+#include "base/text.h"
+
+#include <array>
+
+#include "base/codepage_tables.h"
+
+namespace strnum {
+namespace {
+
+using ByteMap = std::array<short, 256>;  // -1: no counterpart in the target
+
+constexpr ByteMap makeMap(const char16_t (&from)[128], const char16_t (&to)[128]) {
+    ByteMap map{};
+    for (int b = 0; b < 128; ++b) map[b] = static_cast<short>(b);
+    for (int i = 0; i < 128; ++i) map[128 + i] = static_cast<short>(codepage::byteOf(to, from[i]));
+    return map;
+}
+
+constexpr ByteMap k866To1251 = makeMap(codepage::kCp866High, codepage::kCp1251High);
+constexpr ByteMap k1251To866 = makeMap(codepage::kCp1251High, codepage::kCp866High);
+
+std::optional<std::string> mapBytes(const ByteMap& map, std::string_view in, std::size_t* badOffset) {
+    std::string out(in.size(), '\0');
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const short b = map[static_cast<unsigned char>(in[i])];
+        if (b < 0) {
+            if (badOffset) *badOffset = i;
+            return std::nullopt;
+        }
+        out[i] = static_cast<char>(b);
+    }
+    return out;
+}
+
+int cp1251ByteOf(char32_t cp) {
+    // The upper half is small; a linear scan of 128 entries is cheaper than a map for the
+    // short texts that cross the window and file-name boundaries.
+    return codepage::byteOf(codepage::kCp1251High, cp);
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+char16_t cp1251CodePoint(unsigned char b) { return b < 0x80 ? char16_t{b} : codepage::kCp1251High[b - 0x80]; }
+
+std::optional<std::string> cp866To1251(std::string_view in, std::size_t* badOffset) {
+    return mapBytes(k866To1251, in, badOffset);
+}
+
+std::optional<std::string> cp1251To866(std::string_view in, std::size_t* badOffset) {
+    return mapBytes(k1251To866, in, badOffset);
+}
+
+std::string cp866To1251Lossy(std::string_view in) {
+    std::string out(in.size(), '\0');
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const short b = k866To1251[static_cast<unsigned char>(in[i])];
+        out[i] = b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+std::optional<std::string> toCp1251(CodePage from, std::string_view in, std::size_t* badOffset) {
+    if (from == CodePage::Cp1251) return std::string(in);
+    return cp866To1251(in, badOffset);
+}
+
+std::optional<std::string> fromCp1251(CodePage to, std::string_view in, std::size_t* badOffset) {
+    if (to == CodePage::Cp1251) return std::string(in);
+    return cp1251To866(in, badOffset);
+}
+
+std::string cp1251ToUtf8(std::string_view in) {
+    std::string out;
+    out.reserve(in.size() * 2);
+    for (char c : in) appendUtf8(out, cp1251CodePoint(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::u16string cp1251ToUtf16(std::string_view in) {
+    std::u16string out(in.size(), u'\0');
+    for (std::size_t i = 0; i < in.size(); ++i) out[i] = cp1251CodePoint(static_cast<unsigned char>(in[i]));
+    return out;
+}
+
+std::optional<std::string> utf8To1251(std::string_view in, std::size_t* badOffset) {
+    std::string out;
+    out.reserve(in.size());
+    std::size_t i = 0;
+    auto fail = [&](std::size_t at) -> std::optional<std::string> {
+        if (badOffset) *badOffset = at;
+        return std::nullopt;
+    };
+    while (i < in.size()) {
+        const auto b0 = static_cast<unsigned char>(in[i]);
+        std::size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
+        if (len == 0 || i + len > in.size()) return fail(i);
+        char32_t cp = len == 1 ? b0 : (b0 & (0x7F >> len));
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto b = static_cast<unsigned char>(in[i + k]);
+            if ((b & 0xC0) != 0x80) return fail(i);
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        // Overlong forms and surrogates are malformed UTF-8, not characters.
+        static constexpr char32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kMinimum[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return fail(i);
+        const int b = cp1251ByteOf(cp);
+        if (b < 0) return fail(i);
+        out += static_cast<char>(b);
+        i += len;
+    }
+    return out;
+}
+
+std::optional<std::string> utf16To1251(std::u16string_view in, std::size_t* badOffset) {
+    std::string out(in.size(), '\0');
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const int b = cp1251ByteOf(in[i]);
+        if (b < 0) {
+            if (badOffset) *badOffset = i;
+            return std::nullopt;
+        }
+        out[i] = static_cast<char>(b);
+    }
+    return out;
+}
+
+}  // namespace strnum

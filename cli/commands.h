@@ -1,0 +1,18 @@
+// The commands of strnum-cli, one file each (cmd_NAME.cpp).  Each adds its subcommand to
+// the application; the subcommand's callback runs the operation over the core and sets
+// the process's exit status through the returned reference.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace strnum::cli {
+
+// Exit status of the command that ran: 0 success, 1 a negative answer (an invalid number,
+// an operation that ended with an error), 2 bad usage or input.
+int& exitStatus();
+
+void addNumberCommand(CLI::App& app);
+void addPageCommand(CLI::App& app);
+void addDumpCommand(CLI::App& app);
+
+}  // namespace strnum::cli

@@ -1,0 +1,40 @@
+// Helpers shared by the core tests: the real-file corpus, temporary folders, files as
+// bytes, and 1251 text from readable UTF-8 literals.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace strnum::test {
+
+// The folder of real table files made by other programs.  Tests read them in place or
+// copy them with copyCorpus() before writing; they never change them.
+std::filesystem::path corpusDir();
+
+// A fresh, empty folder removed with its content when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Copies corpus file `relative` (and nothing else) into dir; returns the copy's path.
+std::filesystem::path copyCorpus(const std::filesystem::path& relative, const TempDir& dir);
+
+std::string readBytes(const std::filesystem::path& file);
+void writeBytes(const std::filesystem::path& file, std::string_view bytes);
+
+// UTF-8 -> 1251 for test data written readably; fails the test on a foreign character.
+std::string w(std::string_view utf8);
+// 1251 -> UTF-8 for readable assertion messages.
+std::string u(std::string_view cp1251);
+
+}  // namespace strnum::test
