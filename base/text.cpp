@@ -137,4 +137,17 @@ std::optional<std::string> utf16To1251(std::u16string_view in, std::size_t* badO
     return out;
 }
 
+std::string pathTo1251(const std::filesystem::path& path) {
+    const std::u16string wide = path.u16string();
+    std::string out;
+    out.reserve(wide.size());
+    for (char16_t c : wide) {
+        const int b = cp1251ByteOf(c);
+        out += b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+std::filesystem::path pathFrom1251(std::string_view cp1251) { return std::filesystem::path(cp1251ToUtf16(cp1251)); }
+
 }  // namespace strnum

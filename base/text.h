@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,12 @@ std::optional<std::string> fromCp1251(CodePage to, std::string_view in, std::siz
 // 1251 always has a Unicode form.
 std::string cp1251ToUtf8(std::string_view in);
 std::u16string cp1251ToUtf16(std::string_view in);
+
+// File-system paths are UTF-8 (Windows: UTF-16) on the machine and 1251 in the core.
+// A path with a character 1251 lacks shows '?' for it: such a path only ever appears in
+// messages, never reopened from its 1251 form.
+std::string pathTo1251(const std::filesystem::path& path);
+std::filesystem::path pathFrom1251(std::string_view cp1251);
 
 // Code point of a 1251 byte.
 char16_t cp1251CodePoint(unsigned char b);

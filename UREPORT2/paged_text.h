@@ -1,0 +1,32 @@
+// The paged-text writer: the report as pages of code-page-866 text in capitals, for the
+// printer port or a text file.
+//
+// The first page holds N report lines; every further page starts with a page-number line
+// (30 blanks and the number) and an empty line, then holds N - 2 report lines.  A report
+// line whose first character is a form feed forces a new page and is not written itself.
+// Pages outside [first, last] are counted but not written.  The form feed between pages
+// is written whenever the page that ends is written; the final form feed only when
+// asked and when the output does not already end with one.  N of 0 or less: no paging.
+// Lines are cut at 255 characters and end with CR LF; the report is converted one line
+// at a time, never copied as a whole.
+#pragma once
+
+#include "UREPORT2/output_file.h"
+#include "UREPORT2/report.h"
+
+namespace strnum {
+
+struct PageOptions {
+    int linesPerPage = 62;
+    int firstPage = 0;
+    int lastPage = 9999;
+    bool finalFormFeed = true;
+};
+
+inline constexpr std::size_t kPagedLineMax = 255;
+
+// Writes the whole report to out; throws Error(Io) from the output on a failed write,
+// leaving what was written.
+void writePagedText(const Report& report, OutputFile& out, const PageOptions& options);
+
+}  // namespace strnum

@@ -1,0 +1,61 @@
+#include "UREPORT2/report.h"
+
+#include <algorithm>
+
+namespace strnum {
+
+void Report::clear() {
+    text_.clear();
+    lineStarts_.clear();
+    marks_.clear();
+    // Give a large report's memory back: the next run may be a small one.
+    text_.shrink_to_fit();
+    lineStarts_.shrink_to_fit();
+    marks_.shrink_to_fit();
+}
+
+void Report::setColourFrom(std::size_t pos, Colour colour) {
+    const Colour current = marks_.empty() ? Colour() : marks_.back().colour;
+    if (current == colour) return;
+    if (!marks_.empty() && marks_.back().pos == pos) {
+        // Nothing was written in the previous colour: replace the mark.
+        marks_.pop_back();
+        const Colour before = marks_.empty() ? Colour() : marks_.back().colour;
+        if (before != colour) marks_.push_back({pos, colour});
+        return;
+    }
+    marks_.push_back({pos, colour});
+}
+
+void Report::appendLine(std::string_view text) {
+    newLine();
+    appendRun(text, Colour());
+}
+
+void Report::newLine() { lineStarts_.push_back(text_.size()); }
+
+void Report::appendRun(std::string_view text, Colour colour) {
+    if (lineStarts_.empty()) newLine();
+    if (text.empty()) return;
+    setColourFrom(text_.size(), colour);
+    text_.append(text);
+}
+
+std::string_view Report::line(std::size_t index) const {
+    const std::size_t begin = lineStarts_[index];
+    return std::string_view(text_).substr(begin, lineEnd(index) - begin);
+}
+
+Colour Report::colourAt(std::size_t pos, std::size_t& nextMark) const {
+    auto it = std::upper_bound(marks_.begin(), marks_.end(), pos, [](std::size_t p, const Mark& m) { return p < m.pos; });
+    nextMark = static_cast<std::size_t>(it - marks_.begin());
+    return it == marks_.begin() ? Colour() : std::prev(it)->colour;
+}
+
+std::vector<Run> Report::runs(std::size_t index) const {
+    std::vector<Run> out;
+    forEachRun(index, [&](const Run& r) { out.push_back(r); });
+    return out;
+}
+
+}  // namespace strnum

@@ -1,0 +1,18 @@
+// The report as rich text (RTF 1.x): code page 1251 declared, Courier New with the
+// Cyrillic character set, a colour table of the colours the report uses, and each run in
+// its colour (the default colour stays "auto", which readers show as window text).
+// Word and LibreOffice open it with the colours intact.
+#pragma once
+
+#include "UREPORT2/output_file.h"
+#include "UREPORT2/report.h"
+
+namespace strnum {
+
+struct RtfOptions {
+    int fontPoints = 9;  // 12 pixels at 96 dots per inch
+};
+
+void writeRtf(const Report& report, OutputFile& out, const RtfOptions& options = {});
+
+}  // namespace strnum

@@ -1,0 +1,89 @@
+#include "UREPORT2/report.h"
+
+#include <gtest/gtest.h>
+
+#include "UREPORT2/rtf_writer.h"
+#include "support/test_support.h"
+
+namespace strnum {
+namespace {
+
+TEST(Report, LinesAndRuns) {
+    Report r;
+    r.appendRun("first", kRed);  // a run into an empty report makes the first line
+    r.appendLine("");
+    r.appendLine("plain");
+    r.appendRun(" more", Colour());
+    r.appendRun(" blue", kBlue);
+    r.newLine();
+    ASSERT_EQ(r.lineCount(), 4u);
+    EXPECT_EQ(r.line(0), "first");
+    EXPECT_EQ(r.line(1), "");
+    EXPECT_EQ(r.line(2), "plain more blue");
+    EXPECT_EQ(r.line(3), "");
+    EXPECT_TRUE(r.runs(1).empty());
+    const auto runs = r.runs(2);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].text, "plain more");
+    EXPECT_TRUE(runs[0].colour.isDefault());
+    EXPECT_EQ(runs[1].text, " blue");
+    EXPECT_EQ(runs[1].colour, kBlue);
+    EXPECT_EQ(r.runs(0)[0].colour, kRed);
+    r.clear();
+    EXPECT_TRUE(r.empty());
+    EXPECT_FALSE(r.hasColour());
+}
+
+TEST(Report, ColourCarriesAcrossLinesOnlyWhenWritten) {
+    Report r;
+    r.appendRun("red", kRed);
+    r.appendLine("plain");  // a plain line is default whatever came before
+    r.newLine();
+    r.appendRun("x", kRed);
+    r.appendRun("", kBlue);  // an empty run changes nothing
+    r.appendRun("y", kRed);
+    EXPECT_TRUE(r.runs(1)[0].colour.isDefault());
+    ASSERT_EQ(r.runs(2).size(), 1u);
+    EXPECT_EQ(r.runs(2)[0].text, "xy");
+}
+
+TEST(Report, HalfAMillionLinesStaySmall) {
+    Report r;
+    for (int i = 0; i < 500000; ++i) {
+        r.appendLine("Участок 01 файл PDL.DBF запись 12345 ошибка");
+        if (i % 10 == 0) r.appendRun("x", kRed);
+    }
+    EXPECT_EQ(r.lineCount(), 500000u);
+    EXPECT_EQ(r.runs(499990).size(), 2u);
+}
+
+TEST(RtfWriter, DeclaresCodePageFontAndColours) {
+    Report r;
+    r.appendLine(test::w("Иванов {x}\\"));
+    r.newLine();
+    r.appendRun("a", Colour());
+    r.appendRun("b", kRed);
+    r.appendRun("c", kBlue);
+    test::TempDir dir;
+    OutputFile out(dir / "r.rtf");
+    writeRtf(r, out);
+    out.close();
+    const std::string rtf = test::readBytes(dir / "r.rtf");
+    EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1251", 0), 0u);
+    EXPECT_NE(rtf.find("\\fcharset204 Courier New;"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\'c8\\'e2\\'e0\\'ed\\'ee\\'e2 \\{x\\}\\\\"), std::string::npos);
+    EXPECT_NE(rtf.find("\\cf0 a\\cf1 b\\cf2 c"), std::string::npos);
+    // Braces balance: every group opened is closed.
+    int depth = 0;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') ++i;
+        else if (rtf[i] == '{') ++depth;
+        else if (rtf[i] == '}') --depth;
+        ASSERT_GE(depth, 0);
+    }
+    EXPECT_EQ(depth, 0);
+}
+
+}  // namespace
+}  // namespace strnum
