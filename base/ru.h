@@ -75,12 +75,22 @@ inline constexpr auto kCp1251Text = toCp1251<S>();
 
 }  // namespace detail
 
+// Converts a UTF-8 literal once at run time and keeps the result for the program's life.
+std::string_view internCp1251(const char* utf8, std::size_t size);
+
 namespace literals {
 
+#if defined(__clang__)
+// clang 14 crashes on string-literal operator templates with a class-type parameter
+// (it is the compiler of the fuzzing build only): convert at first use instead.  The
+// g++ build still checks every text at compile time.
+inline std::string_view operator""_cp(const char* utf8, std::size_t size) { return internCp1251(utf8, size); }
+#else
 template <detail::Utf8Literal S>
 constexpr std::string_view operator""_cp() {
     return {detail::kCp1251Text<S>.bytes, detail::cp1251Length<S>()};
 }
+#endif
 
 }  // namespace literals
 }  // namespace strnum
