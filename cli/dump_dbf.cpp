@@ -1,0 +1,13 @@
+#include "base/error.h"
+#include "base/ru.h"
+#include "cli/dump.h"
+
+namespace strnum::cli {
+
+using namespace strnum::literals;
+
+void dumpDbfTable(const std::filesystem::path&, std::ostream&) {
+    throwError(ErrorKind::Unsupported, std::string("Таблицы dBASE пока не читаются"_cp));
+}
+
+}  // namespace strnum::cli
