@@ -1,0 +1,83 @@
+// strnum-cli as a user and a script see it: output, exit status, files written.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <random>
+
+#include "identity/insurance_number.h"
+#include "support/test_support.h"
+
+namespace strnum {
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+};
+
+Result run(const std::string& args) {
+    const std::string command = std::string(STRNUM_CLI_PATH) + " " + args + " 2>/dev/null";
+    Result r{-1, {}};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return r;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
+    const int raw = ::pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+TEST(CliNumber, BodiesAndNumberTexts) {
+    EXPECT_EQ(run("number 123456789").out, "123-456-789 64\n");
+    EXPECT_EQ(run("number 1").out, "000-000-001 01\n");
+    const Result valid = run("number 12345678964");
+    EXPECT_EQ(valid.out, "valid 123-456-789 64\n");
+    EXPECT_EQ(valid.status, 0);
+    const Result invalid = run("number 12345678965");
+    EXPECT_EQ(invalid.out, "invalid 123-456-789 64\n");
+    EXPECT_EQ(invalid.status, 1);
+    EXPECT_EQ(run("number 1234567A964").status, 1);
+    EXPECT_EQ(run("number abc").status, 2);
+    EXPECT_EQ(run("").status, 2);
+}
+
+TEST(CliNumber, AgreesWithTheLibraryOnRandomBodies) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> body(0, 999'999'999);
+    for (int i = 0; i < 20; ++i) {
+        const int b = body(rng);
+        EXPECT_EQ(run("number " + std::to_string(b)).out, displayForm(b) + "\n");
+        EXPECT_EQ(run("number " + numberText(b)).out, "valid " + displayForm(b) + "\n");
+    }
+}
+
+TEST(CliPage, ReadsLinesAsTheReportWindowWouldWriteThem) {
+    test::TempDir dir;
+    test::writeBytes(dir / "in.txt", "one\r\nдва\n\n\fskip\nlast\n");
+    ASSERT_EQ(run("page --lines 3 " + (dir / "in.txt").string() + " " + (dir / "out.txt").string()).status, 0);
+    // "два" in upper-case DOS is \x84\x82\x80.
+    EXPECT_EQ(test::readBytes(dir / "out.txt"), "one\r\n\x84\x82\x80\r\n\r\n\f" + std::string(30, ' ') +
+                                                    "2\r\n\r\n\f" + std::string(30, ' ') + "3\r\n\r\nlast\r\n\f");
+    ASSERT_EQ(run("page --first 2 --last 2 --no-form-feed --lines 3 " + (dir / "in.txt").string() + " " +
+                  (dir / "out2.txt").string())
+                  .status,
+              0);
+    EXPECT_EQ(test::readBytes(dir / "out2.txt"), std::string(30, ' ') + "2\r\n\r\n\f");
+    EXPECT_EQ(run("page " + (dir / "in.txt").string() + " /dev/null").status, 0);
+}
+
+TEST(CliPage, RefusesWhatItCannotReadOrWrite) {
+    test::TempDir dir;
+    EXPECT_NE(run("page " + (dir / "missing.txt").string() + " " + (dir / "o.txt").string()).status, 0);
+    test::writeBytes(dir / "cjk.txt", "\xE4\xB8\xAD\n");
+    EXPECT_NE(run("page " + (dir / "cjk.txt").string() + " " + (dir / "o.txt").string()).status, 0);
+    test::writeBytes(dir / "ok.txt", "x\n");
+    EXPECT_NE(run("page " + (dir / "ok.txt").string() + " " + (dir / "no/such/dir.txt").string()).status, 0);
+    EXPECT_NE(run("page " + (dir / "ok.txt").string() + " /dev/full").status, 0);
+}
+
+}  // namespace
+}  // namespace strnum
