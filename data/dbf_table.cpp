@@ -1,0 +1,362 @@
+#include "data/dbf_table.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "base/error.h"
+#include "base/text.h"
+#include "base/ru.h"
+#include "data/dbf_values.h"
+
+namespace strnum {
+
+using namespace strnum::literals;
+
+namespace {
+
+constexpr std::size_t kChunkBytes = 256 * 1024;
+
+std::string str(std::string_view s) { return std::string(s); }
+
+}  // namespace
+
+DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const EngineSettings& settings)
+    : path_(file), name_(std::move(name)), fileText_(pathTo1251(file)), settings_(settings) {
+    file_ = std::make_unique<File>(file, File::Mode::ReadWrite);
+    const std::uint64_t size = file_->size();
+    std::string head(kDbfFileHeaderSize, '\0');
+    head.resize(file_->readAt(0, head.data(), head.size()));
+    const std::uint16_t headerLength = dbfHeaderLengthOf(head);
+    if (headerLength > head.size() && headerLength <= size) {
+        head.resize(headerLength);
+        head.resize(file_->readAt(0, head.data(), head.size()));
+    }
+    header_ = parseDbfHeader(head, size, fileText_);
+    codePage_ = dbfCodePage(header_.languageDriver, settings_);
+    for (const auto& f : header_.fields) {
+        // Names are ASCII in practice; any other byte is read in the table's code page.
+        std::string name = codePage_ == CodePage::Cp866 ? cp866To1251Lossy(f.name) : f.name;
+        fields_.push_back(FieldInfo{std::move(name), f.type, dbfFieldKind(f.type), f.length, f.decimals});
+    }
+    const std::uint64_t whole = (size - header_.headerLength) / header_.recordLength;
+    slots_ = static_cast<std::int64_t>(std::min<std::uint64_t>(header_.recordCount, whole));
+    first();
+}
+
+DbfTable::~DbfTable() = default;
+
+std::uint64_t DbfTable::slotOffset(std::int64_t k) const {
+    return header_.headerLength + static_cast<std::uint64_t>(k) * header_.recordLength;
+}
+
+std::string_view DbfTable::slot(std::int64_t k) {
+    const std::size_t len = header_.recordLength;
+    if (k < bufFirst_ || k >= bufFirst_ + bufSlots_) {
+        const std::int64_t want = std::min<std::int64_t>(slots_ - k, std::max<std::size_t>(1, kChunkBytes / len));
+        if (want <= 0) return {};
+        buf_.resize(static_cast<std::size_t>(want) * len);
+        const std::size_t got = file_->readAt(slotOffset(k), buf_.data(), buf_.size());
+        bufFirst_ = k;
+        bufSlots_ = static_cast<std::int64_t>(got / len);
+        if (bufSlots_ < want) slots_ = k + bufSlots_;  // the file is shorter now than at opening
+        if (bufSlots_ == 0) return {};
+    }
+    return std::string_view(buf_).substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
+}
+
+void DbfTable::advanceFrom(std::int64_t k) {
+    for (; k < slots_; ++k) {
+        const std::string_view rec = slot(k);
+        if (rec.empty()) break;
+        const auto flag = static_cast<unsigned char>(rec[0]);
+        if (flag == kDbfEndOfFile) {
+            slots_ = k;
+            break;
+        }
+        if (flag == kDbfLive) {
+            cur_ = k;
+            eof_ = false;
+            return;
+        }
+    }
+    eof_ = true;
+}
+
+void DbfTable::first() {
+    if (editing_) cancel();
+    cur_ = -1;
+    advanceFrom(0);
+}
+
+void DbfTable::next() {
+    if (editing_) cancel();
+    if (eof_) return;
+    const std::int64_t last = cur_;
+    advanceFrom(cur_ + 1);
+    if (eof_) cur_ = last;
+}
+
+std::int64_t DbfTable::recordCount() {
+    if (count_) return *count_;
+    // Counting needs the first byte of every slot: read them in chunks apart from the walk's buffer.
+    const std::size_t len = header_.recordLength;
+    const std::int64_t per = static_cast<std::int64_t>(std::max<std::size_t>(1, kChunkBytes / len));
+    std::string chunk;
+    std::int64_t live = 0;
+    std::int64_t end = slots_;
+    for (std::int64_t k = 0; k < end; k += per) {
+        const std::int64_t n = std::min(per, end - k);
+        chunk.resize(static_cast<std::size_t>(n) * len);
+        const std::size_t got = file_->readAt(slotOffset(k), chunk.data(), chunk.size()) / len;
+        for (std::size_t i = 0; i < got; ++i) {
+            const auto flag = static_cast<unsigned char>(chunk[i * len]);
+            if (flag == kDbfEndOfFile) {
+                end = k + static_cast<std::int64_t>(i);
+                break;
+            }
+            if (flag == kDbfLive) ++live;
+        }
+        if (static_cast<std::int64_t>(got) < n) end = std::min(end, k + static_cast<std::int64_t>(got));
+    }
+    count_ = live;
+    return live;
+}
+
+std::string_view DbfTable::recordBytes() const {
+    if (editing_) return edited_;
+    requireRecord();
+    return std::string_view(buf_).substr(static_cast<std::size_t>(cur_ - bufFirst_) * header_.recordLength,
+                                         header_.recordLength);
+}
+
+const DbfField& DbfTable::field(FieldId f) const {
+    if (f < 0 || static_cast<std::size_t>(f) >= header_.fields.size())
+        throwError(ErrorKind::InvalidArgument, "Таблица "_cp.data() + fileText_ + ": нет поля с номером "_cp.data() +
+                                                   std::to_string(f));
+    return header_.fields[static_cast<std::size_t>(f)];
+}
+
+void DbfTable::requireRecord() const {
+    if (eof_ || cur_ < bufFirst_ || cur_ >= bufFirst_ + bufSlots_)
+        throwError(ErrorKind::InvalidArgument, "Таблица "_cp.data() + fileText_ + ": нет текущей записи"_cp.data());
+}
+
+std::string_view DbfTable::fieldBytes(FieldId f) const {
+    const DbfField& d = field(f);
+    return recordBytes().substr(static_cast<std::size_t>(d.offset), static_cast<std::size_t>(d.length));
+}
+
+bool DbfTable::isNull(FieldId f) const {
+    const DbfField& d = field(f);
+    if (d.nullBit < 0 || header_.nullFlagsField < 0) return false;
+    const std::string_view flags = fieldBytes(header_.nullFlagsField);
+    const auto byte = static_cast<unsigned char>(flags[static_cast<std::size_t>(d.nullBit / 8)]);
+    return (byte >> (d.nullBit % 8) & 1) != 0;
+}
+
+std::string DbfTable::recordText() const {
+    return "Таблица "_cp.data() + fileText_ + ", запись "_cp.data() + std::to_string(cur_ + 1);
+}
+
+std::string DbfTable::text(FieldId f) const {
+    if (isNull(f)) return {};
+    return dbfText(field(f), fieldBytes(f), codePage_);
+}
+
+std::int32_t DbfTable::integer(FieldId f) const {
+    if (isNull(f)) return 0;
+    if (auto v = dbfInteger(field(f), fieldBytes(f))) return *v;
+    throwError(ErrorKind::Conversion, recordText() + ", поле "_cp.data() + field(f).name + ": \""_cp.data() +
+                                          dbfText(field(f), fieldBytes(f), codePage_) +
+                                          "\" не является целым числом"_cp.data());
+}
+
+Date DbfTable::date(FieldId f) const {
+    if (isNull(f)) return Date();
+    if (auto v = dbfDate(field(f), fieldBytes(f))) return *v;
+    throwError(ErrorKind::Conversion, recordText() + ", поле "_cp.data() + field(f).name +
+                                          ": поле не является датой"_cp.data());
+}
+
+bool DbfTable::isEmpty(FieldId f) const { return isNull(f) || dbfIsEmpty(field(f), fieldBytes(f)); }
+
+const std::vector<DbfIndexKey>& DbfTable::indexes() {
+    if (!indexes_) {
+        indexes_ = findDbfIndexes(path_, header_);
+        structuralCdx_ = std::any_of(indexes_->begin(), indexes_->end(), [](const DbfIndexKey& k) {
+            return k.file.size() >= 4 && (k.file.substr(k.file.size() - 4) == ".CDX" ||
+                                          k.file.substr(k.file.size() - 4) == ".cdx");
+        });
+    }
+    return *indexes_;
+}
+
+std::uint64_t DbfTable::lockOffset(std::int64_t n) const {
+    const auto rn = static_cast<std::uint64_t>(n);
+    switch (settings_.lockScheme) {
+        case LockScheme::Dbase: return 0xEFFFFFFEull - rn;
+        case LockScheme::Clipper: return 1000000000ull + rn;
+        case LockScheme::ClipperExtended: return 4000000000ull + rn;
+        case LockScheme::FoxPro:
+            if (structuralCdx_) return 0x7FFFFFFEull - rn;
+            return 0x40000000ull + header_.headerLength + (rn - 1) * header_.recordLength;
+    }
+    return 0xEFFFFFFEull - rn;
+}
+
+void DbfTable::edit() {
+    if (editing_) return;
+    requireRecord();
+    if (!file_->writable())
+        throwError(ErrorKind::Io, recordText() + ": файл открыт только для чтения"_cp.data());
+    if (header_.isDbase7())
+        throwError(ErrorKind::Unsupported, recordText() + ": изменение таблиц dBASE 7 не поддерживается"_cp.data());
+    indexes();
+    const std::int64_t n = cur_ + 1;
+    const std::uint64_t at = lockOffset(n);
+    if (!file_->lockRange(at, 1, settings_.lockWaitMilliseconds))
+        throwError(ErrorKind::Locked, recordText() + " занята другой программой"_cp.data());
+    RangeLock lock(*file_, at, 1);
+    // Another program may have changed the record since our chunk was read: start from the disk.
+    std::string fresh(header_.recordLength, '\0');
+    if (file_->readAt(slotOffset(cur_), fresh.data(), fresh.size()) != fresh.size())
+        throwError(ErrorKind::NotFound, recordText() + ": записи больше нет в файле"_cp.data());
+    if (static_cast<unsigned char>(fresh[0]) != kDbfLive)
+        throwError(ErrorKind::Locked, recordText() + " удалена другой программой"_cp.data());
+    buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * fresh.size(), fresh.size(), fresh);
+    original_ = fresh;
+    edited_ = fresh;
+    changed_.assign(header_.fields.size(), false);
+    lock_ = std::move(lock);
+    editing_ = true;
+}
+
+void DbfTable::insert() {
+    throwError(ErrorKind::Unsupported, "Таблица "_cp.data() + fileText_ +
+                                           ": добавление записей в таблицы dBASE не поддерживается"_cp.data());
+}
+
+void DbfTable::requireEditing(FieldId f) const {
+    field(f);
+    if (!editing_)
+        throwError(ErrorKind::InvalidArgument, recordText() + ": запись не в режиме изменения"_cp.data());
+}
+
+void DbfTable::applyField(FieldId f, const std::string& bytes) {
+    const DbfField& d = field(f);
+    const auto off = static_cast<std::size_t>(d.offset), len = static_cast<std::size_t>(d.length);
+    const bool differs = std::string_view(original_).substr(off, len) != bytes;
+    if (differs) {
+        if (d.nullBit >= 0)
+            throwError(ErrorKind::Unsupported, recordText() + ", поле "_cp.data() + d.name +
+                                                   ": запись в поле, допускающее NULL, не поддерживается"_cp.data());
+        for (const auto& k : *indexes_) {
+            if (!k.covers(d.name)) continue;
+            std::string which = k.file;
+            if (!k.tag.empty()) which += std::string(" (") + "тег "_cp.data() + k.tag + ")";
+            std::string msg = recordText() + ": поле "_cp.data() + d.name + " входит в ключ индекса "_cp.data() +
+                              which;
+            if (k.unreadable)
+                msg += ", ключ которого не удалось прочитать"_cp.data();
+            else
+                msg += " \"" + k.expression + "\"";
+            msg += "; эта программа не обновляет индекс, запись не изменена"_cp.data();
+            throwError(ErrorKind::Unsupported, msg);
+        }
+    }
+    edited_.replace(off, len, bytes);
+    changed_[static_cast<std::size_t>(f)] = differs;
+}
+
+void DbfTable::setText(FieldId f, std::string_view value) {
+    requireEditing(f);
+    applyField(f, dbfEncodeText(field(f), value, codePage_, fileText_));
+}
+
+void DbfTable::setInteger(FieldId f, std::int32_t value) {
+    requireEditing(f);
+    applyField(f, dbfEncodeInteger(field(f), value, fileText_));
+}
+
+void DbfTable::setDate(FieldId f, Date value) {
+    requireEditing(f);
+    applyField(f, dbfEncodeDate(field(f), value, fileText_));
+}
+
+void DbfTable::post() {
+    if (!editing_) throwError(ErrorKind::InvalidArgument, recordText() + ": запись не в режиме изменения"_cp.data());
+    if (std::none_of(changed_.begin(), changed_.end(), [](bool c) { return c; })) {
+        cancel();
+        return;
+    }
+    // Under our lock nobody who follows the scheme writes the record; still start from what
+    // is on disk now, so that bytes we did not set are exactly the file's.
+    std::string disk(header_.recordLength, '\0');
+    if (file_->readAt(slotOffset(cur_), disk.data(), disk.size()) != disk.size())
+        throwError(ErrorKind::NotFound, recordText() + ": записи больше нет в файле"_cp.data());
+    if (static_cast<unsigned char>(disk[0]) != kDbfLive)
+        throwError(ErrorKind::Locked, recordText() + " удалена другой программой"_cp.data());
+    std::string record = disk;
+    for (std::size_t i = 0; i < changed_.size(); ++i) {
+        if (!changed_[i]) continue;
+        const auto off = static_cast<std::size_t>(header_.fields[i].offset);
+        const auto len = static_cast<std::size_t>(header_.fields[i].length);
+        record.replace(off, len, edited_, off, len);
+    }
+    try {
+        file_->writeAt(slotOffset(cur_), record.data(), record.size());
+    } catch (...) {
+        // A write that failed part-way: put back what was there.
+        try {
+            file_->writeAt(slotOffset(cur_), disk.data(), disk.size());
+        } catch (...) {
+        }
+        throw;
+    }
+    writeHeaderDate();
+    buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * record.size(), record.size(), record);
+    editing_ = false;
+    lock_.release();
+}
+
+void DbfTable::writeHeaderDate() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &now);
+#else
+    localtime_r(&now, &tm);
+#endif
+    // dBASE counts the year from 1900, FoxPro writes it modulo 100.
+    const int year = header_.isFoxPro() ? (tm.tm_year + 1900) % 100 : tm.tm_year;
+    const char date[3] = {static_cast<char>(year), static_cast<char>(tm.tm_mon + 1), static_cast<char>(tm.tm_mday)};
+    if (std::equal(date, date + 3, header_.updated, [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
+        return;
+    // The date is a courtesy to other programs; the record itself is already written, so a
+    // failure here does not make the post fail.
+    try {
+        file_->writeAt(1, date, 3);
+        for (int i = 0; i < 3; ++i) header_.updated[i] = static_cast<std::uint8_t>(date[i]);
+    } catch (const Error&) {
+    }
+}
+
+void DbfTable::cancel() {
+    if (!editing_) return;
+    editing_ = false;
+    lock_.release();
+}
+
+void DbfTable::setIndexFieldNames(std::string_view names) {
+    if (splitFieldNames(names).empty()) {
+        indexNames_.clear();
+        return;
+    }
+    throwError(ErrorKind::NotFound, "Таблица "_cp.data() + fileText_ + ": нет индекса по полям "_cp.data() + str(names));
+}
+
+bool DbfTable::findKey(std::span<const KeyValue>) {
+    throwError(ErrorKind::Unsupported, "Таблица "_cp.data() + fileText_ + ": поиск по ключу в таблицах dBASE не поддерживается"_cp.data());
+}
+
+}  // namespace strnum

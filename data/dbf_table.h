@@ -1,0 +1,122 @@
+// A dBASE table (III, IV, V, 7, FoxPro, Visual FoxPro) behind the table interface.
+//
+// Reading: the header is read and checked once at opening (data/dbf_header.h); records are
+// read with positioned reads in chunks, never mapped.  The walk visits the live records in
+// stored order among min(header count, whole slots in the file), stopping at a slot that
+// starts with the end marker 0x1A; deleted records ('*') and slots with any other first
+// byte are invisible and not counted.  A file that shrinks under us ends the walk early.
+//
+// Writing in place, as a shared file must be written: edit() locks the one record by the
+// byte range of the configured locking scheme (EngineSettings::lockScheme) and re-reads it;
+// set* encode the value at once (too long, not a number, a character the code page lacks
+// fail here) and refuse fields covered by an index this engine does not maintain
+// (data/dbf_index.h); post() re-reads the record once more under the lock, puts the set
+// fields' bytes into it, writes the whole record back in one write, updates the header's
+// last-update date (bytes 1-3, nothing else of the header) and releases the lock.  Bytes of
+// fields not set are written back exactly as they are on disk at that moment.  The record
+// count, the file size and the end marker are never touched.
+//
+// Not thread-safe; one table object per thread.  The object owns its file descriptor and
+// lock; destroying it releases both.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/dbf_header.h"
+#include "data/dbf_index.h"
+#include "data/engine_settings.h"
+#include "data/platform_lock.h"
+#include "data/table.h"
+
+namespace strnum {
+
+class DbfTable final : public Table {
+public:
+    // Throws NotFound (no such file), Corrupt (a header that cannot be right), Unsupported
+    // (not a dBASE table), Io.  name: the table name as asked (1251), for tableName().
+    DbfTable(const std::filesystem::path& file, std::string name, const EngineSettings& settings);
+    ~DbfTable() override;
+
+    const std::filesystem::path& file() const override { return path_; }
+    const std::string& tableName() const override { return name_; }
+    std::int64_t recordCount() override;
+
+    void first() override;
+    void next() override;
+    bool eof() const override { return eof_; }
+    std::int64_t recordNumber() const override { return cur_ + 1; }
+
+    const std::vector<FieldInfo>& fields() const override { return fields_; }
+    std::string text(FieldId f) const override;
+    std::int32_t integer(FieldId f) const override;
+    Date date(FieldId f) const override;
+    bool isEmpty(FieldId f) const override;
+
+    void edit() override;
+    void insert() override;
+    void setText(FieldId f, std::string_view value) override;
+    void setInteger(FieldId f, std::int32_t value) override;
+    void setDate(FieldId f, Date value) override;
+    void post() override;
+    void cancel() override;
+    bool editing() const override { return editing_; }
+
+    void setIndexFieldNames(std::string_view names) override;
+    const std::string& indexFieldNames() const override { return indexNames_; }
+    bool findKey(std::span<const KeyValue> values) override;
+
+    // dBASE facts, for the dump and the tests.
+    const DbfHeader& header() const { return header_; }
+    CodePage codePage() const { return codePage_; }
+    // The indexes kept over this table by other programs (read at the first edit).
+    const std::vector<DbfIndexKey>& indexes();
+    // The raw bytes of the current record (deletion byte first).
+    std::string_view recordBytes() const;
+
+private:
+    std::uint64_t slotOffset(std::int64_t slot) const;
+    // The bytes of a slot, read through the chunk buffer; empty when the file ends before it.
+    std::string_view slot(std::int64_t k);
+    void advanceFrom(std::int64_t k);
+    const DbfField& field(FieldId f) const;
+    std::string_view fieldBytes(FieldId f) const;
+    bool isNull(FieldId f) const;
+    void requireRecord() const;
+    void requireEditing(FieldId f) const;
+    void applyField(FieldId f, const std::string& bytes);
+    std::uint64_t lockOffset(std::int64_t recordNo) const;
+    std::string recordText() const;  // "record N of FILE" for messages
+    void writeHeaderDate();
+
+    std::filesystem::path path_;
+    std::string name_;
+    std::string fileText_;  // 1251, for messages
+    EngineSettings settings_;
+    std::unique_ptr<File> file_;
+    DbfHeader header_;
+    CodePage codePage_ = CodePage::Cp866;
+    std::vector<FieldInfo> fields_;
+    std::int64_t slots_ = 0;  // slots that may hold records
+    std::optional<std::int64_t> count_;
+
+    std::string buf_;  // chunk of whole slots
+    std::int64_t bufFirst_ = 0;
+    std::int64_t bufSlots_ = 0;
+    std::int64_t cur_ = -1;
+    bool eof_ = true;
+
+    bool editing_ = false;
+    RangeLock lock_;
+    std::string original_;  // the record as read at edit()
+    std::string edited_;
+    std::vector<bool> changed_;
+    std::optional<std::vector<DbfIndexKey>> indexes_;
+    bool structuralCdx_ = false;
+    std::string indexNames_;
+};
+
+}  // namespace strnum

@@ -1,0 +1,43 @@
+// Values of dBASE fields: the stored bytes of one field <-> the typed values of the table
+// interface (data/table.h).  Pure functions over bytes, shared by the table, the table
+// creator and the tests.
+//
+// Reading never fails on stored bytes (a walk must not stop at one odd value) except the
+// explicit conversions integer() and date() of fields that do not hold one.  Encoding
+// fails (Error: Conversion, InvalidArgument, Unsupported) when the value cannot be stored
+// exactly: too long, not a number, too wide, a character the code page lacks.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/date.h"
+#include "base/text.h"
+#include "data/dbf_header.h"
+#include "data/table.h"
+
+namespace strnum {
+
+FieldKind dbfFieldKind(char type);
+
+// raw: exactly field.length bytes of the record.
+std::string dbfText(const DbfField& field, std::string_view raw, CodePage cp);
+// nullopt when the field does not hold a whole number within 32 bits (empty reads 0).
+std::optional<std::int32_t> dbfInteger(const DbfField& field, std::string_view raw);
+// nullopt when the field is not a date or date-time field; the empty Date for an empty one.
+std::optional<Date> dbfDate(const DbfField& field, std::string_view raw);
+bool dbfIsEmpty(const DbfField& field, std::string_view raw);
+
+// The stored bytes (field.length of them) for a value given as 1251 text, an integer or a
+// date.  fileName (1251) names the file in messages.
+std::string dbfEncodeText(const DbfField& field, std::string_view value, CodePage cp, const std::string& fileName);
+std::string dbfEncodeInteger(const DbfField& field, std::int32_t value, const std::string& fileName);
+std::string dbfEncodeDate(const DbfField& field, Date value, const std::string& fileName);
+
+// A decimal number text "[-]digits[.digits]" (blanks around allowed) in shortest form:
+// no leading zeros, no trailing fraction zeros, "-0" as "0".  nullopt when it is not one.
+std::optional<std::string> canonicalDecimal(std::string_view text);
+
+}  // namespace strnum

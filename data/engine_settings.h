@@ -1,0 +1,33 @@
+// Settings of the table engine: what the settings file can change about how tables are
+// read and shared.  A plain value; the settings-file reader fills it, tests build it
+// directly.  Defaults are what the engine does with no settings file at all.
+#pragma once
+
+#include <filesystem>
+#include <map>
+
+#include "base/text.h"
+
+namespace strnum {
+
+// Which program's byte-range locks our record locks must meet on a shared dBASE file.
+enum class LockScheme {
+    Dbase,            // dBASE IV-7 and the Borland Database Engine (default)
+    Clipper,          // Clipper 5 (NTX)
+    ClipperExtended,  // Clipper with the extended NTX locking (NTXLOCK2)
+    FoxPro,           // FoxPro 2.x / Visual FoxPro (the CDX variant when a structural index exists)
+};
+
+struct EngineSettings {
+    // Code page of dBASE tables whose header does not name one (language driver 0 or a DOS
+    // code page other than 866).  Only Cp866 or Cp1251.
+    CodePage defaultCodePage = CodePage::Cp866;
+    LockScheme lockScheme = LockScheme::Dbase;
+    // How long an edit waits for a record that another program holds.
+    int lockWaitMilliseconds = 2000;
+    // Windows drive letter (upper case) -> the folder that stands for the drive's root here,
+    // e.g. 'C' -> /srv/ortan.  Used to map district directories written as Windows paths.
+    std::map<char, std::filesystem::path> drives;
+};
+
+}  // namespace strnum
