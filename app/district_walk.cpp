@@ -1,0 +1,94 @@
+#include "app/district_walk.h"
+
+#include <optional>
+#include <system_error>
+
+#include "base/error.h"
+#include "base/ru.h"
+#include "base/text.h"
+#include "data/paths.h"
+#include "data/table.h"
+
+namespace strnum {
+
+using namespace strnum::literals;
+
+std::string errorText(const std::exception& e) {
+    if (const auto* error = dynamic_cast<const Error*>(&e)) return std::string(error->text());
+    // Exceptions of the standard library speak ASCII (std::bad_alloc and the like).
+    return e.what();
+}
+
+namespace {
+
+// Closing step 7 as an object, so that it runs on every path out of the walk.
+class ClosingStep {
+public:
+    ClosingStep(Host& host, const DistrictWalk& walk) : host_(host), walk_(walk) {}
+    ~ClosingStep() {
+        host_.setBusy(false);
+        host_.showProgress(false);
+        if (walk_.finish) walk_.finish();
+    }
+    ClosingStep(const ClosingStep&) = delete;
+    ClosingStep& operator=(const ClosingStep&) = delete;
+
+private:
+    Host& host_;
+    const DistrictWalk& walk_;
+};
+
+}  // namespace
+
+bool runDistrictWalk(Host& host, Report& report, std::string_view wayDirectory, const EngineSettings& settings,
+                     const DistrictWalk& walk) {
+    report.clear();
+    std::unique_ptr<Table> way;
+    std::int64_t count = 0;
+    try {
+        way = openTable(resolveDirectory(wayDirectory, settings), "WAY.DBF", TableType::Dbase, settings);
+        if (walk.prepare) walk.prepare();
+        count = way->recordCount();
+    } catch (const std::exception& e) {
+        if (walk.finish) walk.finish();
+        host.showError(errorText(e));
+        return false;
+    }
+
+    std::string failure;
+    bool failed = false;
+    {
+        host.setProgressRange(0, static_cast<int>(count));
+        host.setProgress(0);
+        host.showProgress(true);
+        host.setBusy(true);
+        ClosingStep closing(host, walk);
+        try {
+            int ordinal = 0;
+            std::optional<FieldId> w;  // looked up with the first record, as it is read
+            for (way->first(); !way->eof(); way->next()) {
+                host.setProgress(++ordinal);
+                if (!w) w = way->fieldByName("W");
+                const std::string written = way->text(*w);
+                host.setLabel(HostLabel::District, written);
+                host.processEvents();
+                const std::filesystem::path directory = resolveDirectory(written, settings);
+                std::error_code ec;
+                if (walk.skipMissing && !std::filesystem::is_directory(directory, ec)) {
+                    report.appendLine(std::string("Не найден каталог "_cp) + written);
+                    continue;
+                }
+                walk.step(written, directory);
+            }
+        } catch (const std::exception& e) {
+            failed = true;
+            failure = errorText(e);
+        }
+        way.reset();
+    }
+    if (host.confirm(walk.summary ? walk.summary() : std::string())) host.showReport(false);
+    if (failed) host.showError(failure);
+    return !failed;
+}
+
+}  // namespace strnum

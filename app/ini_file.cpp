@@ -1,0 +1,144 @@
+#include "app/ini_file.h"
+
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "base/error.h"
+#include "base/ru.h"
+#include "base/text.h"
+
+namespace strnum {
+
+using namespace strnum::literals;
+
+namespace {
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The section name of a header line "[name]", or nullopt.
+std::optional<std::string_view> sectionName(std::string_view line) {
+    line = trim(line);
+    if (line.size() < 2 || line.front() != '[') return std::nullopt;
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return trim(line.substr(1, close - 1));
+}
+
+bool isComment(std::string_view line) {
+    line = trim(line);
+    return line.empty() || line.front() == ';' || line.front() == '#';
+}
+
+}  // namespace
+
+IniFile IniFile::load(const std::filesystem::path& file) {
+    IniFile ini;
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return ini;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throwError(ErrorKind::Io, std::string("Не удается прочитать файл настроек "_cp) + pathTo1251(file));
+    std::ostringstream all;
+    all << in.rdbuf();
+    const std::string text = all.str();
+    if (text.find('\0') != std::string::npos)
+        throwError(ErrorKind::Corrupt,
+                   std::string("Файл настроек "_cp) + pathTo1251(file) + std::string(" не является текстовым"_cp));
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        ini.lines_.push_back(std::move(line));
+        pos = end + 1;
+    }
+    return ini;
+}
+
+std::size_t IniFile::findSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+        if (auto name = sectionName(lines_[i]); name && sameName(*name, section)) return i;
+    return std::string::npos;
+}
+
+std::size_t IniFile::sectionEnd(std::size_t header) const {
+    std::size_t end = header + 1;
+    std::size_t lastContent = header + 1;
+    for (; end < lines_.size() && !sectionName(lines_[end]); ++end)
+        if (!trim(lines_[end]).empty()) lastContent = end + 1;
+    return lastContent;
+}
+
+std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const {
+    const std::size_t header = findSection(section);
+    if (header == std::string::npos) return std::nullopt;
+    for (std::size_t i = header + 1; i < lines_.size() && !sectionName(lines_[i]); ++i) {
+        if (isComment(lines_[i])) continue;
+        const std::string_view line = lines_[i];
+        const std::size_t eq = line.find('=');
+        if (eq != std::string_view::npos && sameName(trim(line.substr(0, eq)), key))
+            return std::string(trim(line.substr(eq + 1)));
+    }
+    return std::nullopt;
+}
+
+void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
+    const std::string newLine = std::string(key) + "=" + std::string(value);
+    std::size_t header = findSection(section);
+    if (header == std::string::npos) {
+        if (!lines_.empty() && !trim(lines_.back()).empty()) lines_.emplace_back();
+        lines_.push_back("[" + std::string(section) + "]");
+        lines_.push_back(newLine);
+        return;
+    }
+    for (std::size_t i = header + 1; i < lines_.size() && !sectionName(lines_[i]); ++i) {
+        if (isComment(lines_[i])) continue;
+        const std::string_view line = lines_[i];
+        const std::size_t eq = line.find('=');
+        if (eq != std::string_view::npos && sameName(trim(line.substr(0, eq)), key)) {
+            lines_[i] = newLine;
+            return;
+        }
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(sectionEnd(header)), newLine);
+}
+
+void IniFile::save(const std::filesystem::path& file) const {
+    std::string text;
+    for (const std::string& line : lines_) text.append(line).append("\r\n");
+    std::filesystem::path temporary = file;
+    temporary += ".new";
+    const auto fail = [&] {
+        std::error_code ec;
+        std::filesystem::remove(temporary, ec);
+        throwError(ErrorKind::Io, std::string("Не удается записать файл настроек "_cp) + pathTo1251(file));
+    };
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) fail();
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        if (!out) fail();
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, file, ec);
+    if (ec) fail();
+}
+
+}  // namespace strnum

@@ -1,0 +1,46 @@
+// A Windows initialisation file kept line for line: sections in square brackets, lines of
+// key=value under them.  Reading a value and setting one change nothing else, so keys and
+// sections that other programs or people put there — comments, blank lines, unknown
+// keys — are written back exactly as found.  Section and key names compare without regard
+// to ASCII letter case, as Windows does.  The file's bytes are code page 1251; lines end
+// with CR LF when written.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace strnum {
+
+class IniFile {
+public:
+    // Reads the file; a missing file gives an empty one.  Throws Error(Io) when the file is
+    // there but cannot be read, Error(Corrupt) when it holds NUL bytes (not a text file:
+    // it is then never written over).
+    static IniFile load(const std::filesystem::path& file);
+
+    std::optional<std::string> get(std::string_view section, std::string_view key) const;
+    std::string value(std::string_view section, std::string_view key, std::string_view fallback = {}) const {
+        return get(section, key).value_or(std::string(fallback));
+    }
+    // Replaces the key's value in place, or adds the key at the end of its section, or the
+    // section at the end of the file.
+    void set(std::string_view section, std::string_view key, std::string_view value);
+
+    // Writes the whole file through a temporary file beside it, renamed over the old one,
+    // so that a failure leaves the old file as it was.  Throws Error(Io).
+    void save(const std::filesystem::path& file) const;
+
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    // Index of the section's header line, or npos.
+    std::size_t findSection(std::string_view section) const;
+    // Index one past the section's last key line (before trailing blank lines).
+    std::size_t sectionEnd(std::size_t header) const;
+    std::vector<std::string> lines_;
+};
+
+}  // namespace strnum

@@ -1,0 +1,95 @@
+#include "app/settings.h"
+
+#include "app/ini_file.h"
+#include "base/convert.h"
+#include "base/error.h"
+#include "base/ru.h"
+#include "base/text.h"
+
+namespace strnum {
+
+using namespace strnum::literals;
+
+namespace {
+
+[[noreturn]] void badValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
+                           std::string_view value) {
+    throwError(ErrorKind::InvalidArgument, std::string("Файл настроек "_cp) + pathTo1251(file) +
+                                               std::string(": недопустимое значение ["_cp) + std::string(section) +
+                                               "] " + std::string(key) + "=" + std::string(value));
+}
+
+bool isRegNum(std::string_view v) {
+    // NNN-NNN-NNNNNN
+    if (v.size() != 14) return false;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const bool dash = i == 3 || i == 7;
+        if (dash ? v[i] != '-' : (v[i] < '0' || v[i] > '9')) return false;
+    }
+    return true;
+}
+
+bool sameAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+        if (up(a[i]) != up(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string defaultPrinterDevice() {
+#ifdef _WIN32
+    return "LPT1";
+#else
+    return "/dev/lp0";
+#endif
+}
+
+Settings loadSettings(const std::filesystem::path& file) {
+    const IniFile ini = IniFile::load(file);
+    Settings s;
+    s.dbPath = ini.value("Init", "DBPath");
+    s.wayPath = ini.value("Init", "WayPath");
+
+    if (auto cp = ini.get("Tables", "DefaultCodePage")) {
+        if (*cp == "866") s.engine.defaultCodePage = CodePage::Cp866;
+        else if (*cp == "1251") s.engine.defaultCodePage = CodePage::Cp1251;
+        else badValue(file, "Tables", "DefaultCodePage", *cp);
+    }
+    if (auto scheme = ini.get("Tables", "LockScheme")) {
+        if (sameAscii(*scheme, "dBASE")) s.engine.lockScheme = LockScheme::Dbase;
+        else if (sameAscii(*scheme, "Clipper")) s.engine.lockScheme = LockScheme::Clipper;
+        else if (sameAscii(*scheme, "ClipperExtended")) s.engine.lockScheme = LockScheme::ClipperExtended;
+        else if (sameAscii(*scheme, "FoxPro")) s.engine.lockScheme = LockScheme::FoxPro;
+        else badValue(file, "Tables", "LockScheme", *scheme);
+    }
+    if (auto wait = ini.get("Tables", "LockWait")) {
+        const auto ms = toInt32(*wait);
+        if (!ms || *ms < 0) badValue(file, "Tables", "LockWait", *wait);
+        s.engine.lockWaitMilliseconds = *ms;
+    }
+    for (char drive = 'A'; drive <= 'Z'; ++drive) {
+        if (auto target = ini.get("Drives", std::string(1, drive))) {
+            if (target->empty()) badValue(file, "Drives", std::string(1, drive), *target);
+            s.engine.drives[drive] = pathFrom1251(*target);
+        }
+    }
+    s.printerDevice = ini.value("Printer", "LPT1", defaultPrinterDevice());
+    if (auto reg = ini.get("Batch", "RegNum")) {
+        if (!isRegNum(*reg)) badValue(file, "Batch", "RegNum", *reg);
+        s.batchRegNum = *reg;
+    }
+    return s;
+}
+
+void saveDirectories(const std::filesystem::path& file, const std::string& dbPath, const std::string& wayPath) {
+    IniFile ini = IniFile::load(file);
+    ini.set("Init", "DBPath", dbPath);
+    ini.set("Init", "WayPath", wayPath);
+    ini.save(file);
+}
+
+}  // namespace strnum

@@ -1,0 +1,42 @@
+// The settings file SOBES.INI in the program directory.
+//
+// [Init]     DBPath   the number directory's directory      (the system's own keys)
+//            WayPath  the district list's directory
+// Our additions, each in a section of its own so that the original keys stay as they were:
+// [Tables]   DefaultCodePage=866|1251   code page of dBASE tables whose header names none
+//            LockScheme=dBASE|Clipper|ClipperExtended|FoxPro   record locks of shared files
+//            LockWait=2000              milliseconds an edit waits for a locked record
+// [Drives]   C=/srv/ortan               Windows drive letters of district directories
+// [Printer]  LPT1=/dev/lp0              the device that stands for the printer port
+// [Batch]    RegNum=000-000-000000      registration number of the exchange batches
+//
+// Values are 1251 text.  A value we cannot use is an Error naming the file, section and
+// key, raised when the settings are read, never silently replaced.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "data/engine_settings.h"
+
+namespace strnum {
+
+inline constexpr const char* kSettingsFileName = "SOBES.INI";
+
+struct Settings {
+    std::string dbPath;   // 1251
+    std::string wayPath;  // 1251
+    EngineSettings engine;
+    std::string printerDevice;               // where "LPT1" goes; empty: the platform default
+    std::string batchRegNum = "000-000-000000";
+};
+
+// The device that "LPT1" names on this platform when the settings file says nothing.
+std::string defaultPrinterDevice();
+
+// Reads the file (missing file, section or key: defaults).  Throws Error.
+Settings loadSettings(const std::filesystem::path& file);
+// Writes DBPath and WayPath into [Init], keeping every other line of the file.  Throws Error.
+void saveDirectories(const std::filesystem::path& file, const std::string& dbPath, const std::string& wayPath);
+
+}  // namespace strnum

@@ -1,0 +1,35 @@
+// A Host for tests: records every call as a line of text, in order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/host.h"
+#include "support/test_support.h"
+
+namespace strnum::test {
+
+class RecordingHost : public Host {
+public:
+    std::vector<std::string> calls;
+    bool answer = false;
+
+    void setLabel(HostLabel label, std::string_view text) override {
+        calls.push_back("label " + std::to_string(static_cast<int>(label)) + " " + u(text));
+    }
+    void setProgressRange(int minimum, int maximum) override {
+        calls.push_back("range " + std::to_string(minimum) + ".." + std::to_string(maximum));
+    }
+    void setProgress(int position) override { calls.push_back("progress " + std::to_string(position)); }
+    void showProgress(bool visible) override { calls.push_back(visible ? "progress shown" : "progress hidden"); }
+    void setBusy(bool busy) override { calls.push_back(busy ? "busy" : "not busy"); }
+    void processEvents() override { calls.push_back("events"); }
+    bool confirm(std::string_view text) override {
+        calls.push_back("confirm " + u(text));
+        return answer;
+    }
+    void showReport(bool modal) override { calls.push_back(modal ? "report modal" : "report"); }
+    void showError(std::string_view message) override { calls.push_back("error " + u(message)); }
+};
+
+}  // namespace strnum::test
