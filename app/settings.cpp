@@ -12,12 +12,7 @@ using namespace strnum::literals;
 
 namespace {
 
-[[noreturn]] void badValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                           std::string_view value) {
-    throwError(ErrorKind::InvalidArgument, std::string("Файл настроек "_cp) + pathTo1251(file) +
-                                               std::string(": недопустимое значение ["_cp) + std::string(section) +
-                                               "] " + std::string(key) + "=" + std::string(value));
-}
+}  // namespace
 
 bool isRegNum(std::string_view v) {
     // NNN-NNN-NNNNNN
@@ -28,6 +23,8 @@ bool isRegNum(std::string_view v) {
     }
     return true;
 }
+
+namespace {
 
 bool sameAscii(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -48,40 +45,45 @@ std::string defaultPrinterDevice() {
 #endif
 }
 
-Settings loadSettings(const std::filesystem::path& file) {
+Settings loadSettings(const std::filesystem::path& file, std::vector<std::string>* problems) {
     const IniFile ini = IniFile::load(file);
     Settings s;
+    const auto badValue = [&](std::string_view section, std::string_view key, std::string_view value) {
+        std::string message = std::string("Файл настроек "_cp) + pathTo1251(file) +
+                              std::string(": недопустимое значение ["_cp) + std::string(section) + "] " +
+                              std::string(key) + "=" + std::string(value) +
+                              std::string(", взято значение по умолчанию"_cp);
+        if (!problems) throw Error(ErrorKind::InvalidArgument, std::move(message));
+        problems->push_back(std::move(message));
+    };
     s.dbPath = ini.value("Init", "DBPath");
     s.wayPath = ini.value("Init", "WayPath");
 
     if (auto cp = ini.get("Tables", "DefaultCodePage")) {
         if (*cp == "866") s.engine.defaultCodePage = CodePage::Cp866;
         else if (*cp == "1251") s.engine.defaultCodePage = CodePage::Cp1251;
-        else badValue(file, "Tables", "DefaultCodePage", *cp);
+        else badValue("Tables", "DefaultCodePage", *cp);
     }
     if (auto scheme = ini.get("Tables", "LockScheme")) {
         if (sameAscii(*scheme, "dBASE")) s.engine.lockScheme = LockScheme::Dbase;
         else if (sameAscii(*scheme, "Clipper")) s.engine.lockScheme = LockScheme::Clipper;
         else if (sameAscii(*scheme, "ClipperExtended")) s.engine.lockScheme = LockScheme::ClipperExtended;
         else if (sameAscii(*scheme, "FoxPro")) s.engine.lockScheme = LockScheme::FoxPro;
-        else badValue(file, "Tables", "LockScheme", *scheme);
+        else badValue("Tables", "LockScheme", *scheme);
     }
     if (auto wait = ini.get("Tables", "LockWait")) {
         const auto ms = toInt32(*wait);
-        if (!ms || *ms < 0) badValue(file, "Tables", "LockWait", *wait);
-        s.engine.lockWaitMilliseconds = *ms;
+        if (!ms || *ms < 0) badValue("Tables", "LockWait", *wait);
+        else s.engine.lockWaitMilliseconds = *ms;
     }
     for (char drive = 'A'; drive <= 'Z'; ++drive) {
         if (auto target = ini.get("Drives", std::string(1, drive))) {
-            if (target->empty()) badValue(file, "Drives", std::string(1, drive), *target);
-            s.engine.drives[drive] = pathFrom1251(*target);
+            if (target->empty()) badValue("Drives", std::string(1, drive), *target);
+            else s.engine.drives[drive] = pathFrom1251(*target);
         }
     }
     s.printerDevice = ini.value("Printer", "LPT1", defaultPrinterDevice());
-    if (auto reg = ini.get("Batch", "RegNum")) {
-        if (!isRegNum(*reg)) badValue(file, "Batch", "RegNum", *reg);
-        s.batchRegNum = *reg;
-    }
+    if (auto reg = ini.get("Batch", "RegNum")) s.batchRegNum = *reg;
     return s;
 }
 

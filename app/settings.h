@@ -10,12 +10,15 @@
 // [Printer]  LPT1=/dev/lp0              the device that stands for the printer port
 // [Batch]    RegNum=000-000-000000      registration number of the exchange batches
 //
-// Values are 1251 text.  A value we cannot use is an Error naming the file, section and
-// key, raised when the settings are read, never silently replaced.
+// Values are 1251 text.  A value we cannot use is reported (naming the file, section and
+// key) and its default taken for this run; the file itself keeps it as written.  The
+// registration number is kept as written and checked where a batch is made.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "data/engine_settings.h"
 
@@ -34,8 +37,14 @@ struct Settings {
 // The device that "LPT1" names on this platform when the settings file says nothing.
 std::string defaultPrinterDevice();
 
-// Reads the file (missing file, section or key: defaults).  Throws Error.
-Settings loadSettings(const std::filesystem::path& file);
+// Reads the file (missing file, section or key: defaults).  Values that cannot be used
+// are added to *problems (1251 messages) and replaced by their defaults; without
+// problems given, the first one is thrown as Error(InvalidArgument).  A file that cannot
+// be read at all throws Error.
+Settings loadSettings(const std::filesystem::path& file, std::vector<std::string>* problems = nullptr);
+
+// NNN-NNN-NNNNNN
+bool isRegNum(std::string_view value);
 // Writes DBPath and WayPath into [Init], keeping every other line of the file.  Throws Error.
 void saveDirectories(const std::filesystem::path& file, const std::string& dbPath, const std::string& wayPath);
 

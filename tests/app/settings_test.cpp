@@ -73,7 +73,7 @@ TEST(Settings, DefaultsAndOwnSections) {
 TEST(Settings, UnusableValuesAreErrorsNamingTheKey) {
     TempDir dir;
     const auto file = dir / "SOBES.INI";
-    for (const char* bad : {"[Batch]\r\nRegNum=12-345-678901\r\n", "[Tables]\r\nDefaultCodePage=437\r\n",
+    for (const char* bad : {"[Tables]\r\nDefaultCodePage=437\r\n",
                             "[Tables]\r\nLockScheme=Paradox\r\n", "[Tables]\r\nLockWait=-1\r\n"}) {
         test::writeBytes(file, bad);
         try {
@@ -84,6 +84,21 @@ TEST(Settings, UnusableValuesAreErrorsNamingTheKey) {
             EXPECT_NE(e.utf8().find("SOBES.INI"), std::string::npos) << e.utf8();
         }
     }
+}
+
+TEST(Settings, ProblemsAreCollectedAndTheRestIsRead) {
+    TempDir dir;
+    const auto file = dir / "SOBES.INI";
+    test::writeBytes(file, "[Init]\r\nDBPath=/n\r\n[Tables]\r\nLockScheme=x\r\nLockWait=z\r\n[Batch]\r\nRegNum=1-2\r\n");
+    std::vector<std::string> problems;
+    const Settings s = loadSettings(file, &problems);
+    EXPECT_EQ(problems.size(), 2u);
+    EXPECT_EQ(s.dbPath, "/n");
+    EXPECT_EQ(s.engine.lockScheme, LockScheme::Dbase);
+    EXPECT_EQ(s.batchRegNum, "1-2");  // kept as written; refused where a batch is made
+    EXPECT_FALSE(isRegNum(s.batchRegNum));
+    EXPECT_TRUE(isRegNum("000-000-000000"));
+    EXPECT_FALSE(isRegNum("000-000-00000a"));
 }
 
 TEST(Settings, SavingDirectoriesWritesBothKeysInInit) {
