@@ -3,8 +3,8 @@
 #include <ctime>
 
 #include "base/error.h"
-#include "base/text.h"
 #include "base/ru.h"
+#include "base/text.h"
 #include "data/dbf_values.h"
 #include "data/table.h"
 
@@ -18,11 +18,12 @@ constexpr std::size_t kFlushBytes = 1 << 20;
 
 void checkSpec(const std::vector<DbfFieldSpec>& fields, const std::string& fileText) {
     const auto bad = [&](const std::string& name, std::string_view why) {
-        throwError(ErrorKind::InvalidArgument, std::string("Таблица "_cp) + fileText + ", поле "_cp.data() + name +
-                                                   ": " + std::string(why));
+        throwError(ErrorKind::InvalidArgument,
+                   std::string("Таблица "_cp) + fileText + ", поле "_cp.data() + name + ": " + std::string(why));
     };
     if (fields.empty() || fields.size() > 255)
-        throwError(ErrorKind::InvalidArgument, std::string("Таблица "_cp) + fileText + ": нужно от 1 до 255 полей"_cp.data());
+        throwError(ErrorKind::InvalidArgument,
+                   std::string("Таблица "_cp) + fileText + ": нужно от 1 до 255 полей"_cp.data());
     int total = 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const auto& f = fields[i];
@@ -40,14 +41,18 @@ void checkSpec(const std::vector<DbfFieldSpec>& fields, const std::string& fileT
         if (!ok) bad(f.name, "недопустимые тип, длина или число знаков после точки"_cp);
         total += f.length;
     }
-    if (total > 65535) throwError(ErrorKind::InvalidArgument, std::string("Таблица "_cp) + fileText + ": запись слишком длинна"_cp.data());
+    if (total > 65535)
+        throwError(ErrorKind::InvalidArgument,
+                   std::string("Таблица "_cp) + fileText + ": запись слишком длинна"_cp.data());
 }
 
 }  // namespace
 
 DbfWriter::DbfWriter(const std::filesystem::path& file, std::vector<DbfFieldSpec> fields, std::uint8_t languageDriver,
                      const EngineSettings& settings)
-    : file_(file, File::Mode::CreateNew), codePage_(dbfCodePage(languageDriver, settings)), fileText_(pathTo1251(file)) {
+    : file_(file, File::Mode::CreateNew),
+      codePage_(dbfCodePage(languageDriver, settings)),
+      fileText_(pathTo1251(file)) {
     try {
         checkSpec(fields, fileText_);
     } catch (...) {

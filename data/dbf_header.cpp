@@ -18,8 +18,7 @@ std::uint32_t u32(std::string_view b, std::size_t at) {
 }
 
 [[noreturn]] void corrupt(const std::string& fileName, std::string_view why) {
-    throwError(ErrorKind::Corrupt,
-               std::string("Повреждён заголовок таблицы "_cp) + fileName + ": " + std::string(why));
+    throwError(ErrorKind::Corrupt, std::string("Повреждён заголовок таблицы "_cp) + fileName + ": " + std::string(why));
 }
 
 std::string fieldName(std::string_view raw) {
@@ -36,8 +35,22 @@ std::string fieldName(std::string_view raw) {
 
 bool isKnownDbfVersion(std::uint8_t v) {
     switch (v) {
-        case 0x02: case 0x03: case 0x04: case 0x30: case 0x31: case 0x32: case 0x43: case 0x63: case 0x7B:
-        case 0x83: case 0x8B: case 0x8C: case 0xCB: case 0xE5: case 0xF5: case 0xFB:
+        case 0x02:
+        case 0x03:
+        case 0x04:
+        case 0x30:
+        case 0x31:
+        case 0x32:
+        case 0x43:
+        case 0x63:
+        case 0x7B:
+        case 0x83:
+        case 0x8B:
+        case 0x8C:
+        case 0xCB:
+        case 0xE5:
+        case 0xF5:
+        case 0xFB:
             return true;
         default:
             return false;
@@ -115,13 +128,30 @@ DbfHeader parseDbfHeader(std::string_view bytes, std::uint64_t fileSize, const s
 
 CodePage dbfCodePage(std::uint8_t ld, const EngineSettings& settings) {
     switch (ld) {
-        case 0x26: case 0x65: return CodePage::Cp866;
-        case 0xC9: return CodePage::Cp1251;
-        // Windows code pages: Russian tables marked 1252 hold 1251 text; take the bytes as they are.
-        case 0x03: case 0x57: case 0x58: case 0x59: case 0x78: case 0x79: case 0x7A: case 0x7B: case 0x7C:
-        case 0x7D: case 0x7E: case 0xC8: case 0xCA: case 0xCB: case 0xCC:
+        case 0x26:
+        case 0x65:
+            return CodePage::Cp866;
+        case 0xC9:
             return CodePage::Cp1251;
-        default: return settings.defaultCodePage;
+        // Windows code pages: Russian tables marked 1252 hold 1251 text; take the bytes as they are.
+        case 0x03:
+        case 0x57:
+        case 0x58:
+        case 0x59:
+        case 0x78:
+        case 0x79:
+        case 0x7A:
+        case 0x7B:
+        case 0x7C:
+        case 0x7D:
+        case 0x7E:
+        case 0xC8:
+        case 0xCA:
+        case 0xCB:
+        case 0xCC:
+            return CodePage::Cp1251;
+        default:
+            return settings.defaultCodePage;
     }
 }
 

@@ -30,9 +30,9 @@ inline constexpr unsigned char kDbfLive = ' ';
 inline constexpr unsigned char kDbfDeleted = '*';
 
 struct DbfField {
-    std::string name;       // ASCII, as stored (up to the first NUL, blanks removed)
-    char type = 0;          // 'C', 'N', 'F', 'D', 'L', 'M', 'I', ...
-    int offset = 0;         // in the record, after the deletion byte (so >= 1)
+    std::string name;  // ASCII, as stored (up to the first NUL, blanks removed)
+    char type = 0;     // 'C', 'N', 'F', 'D', 'L', 'M', 'I', ...
+    int offset = 0;    // in the record, after the deletion byte (so >= 1)
     int length = 0;
     int decimals = 0;
     std::uint8_t flags = 0;  // Visual FoxPro byte 18: 0x01 hidden, 0x02 nullable, 0x04 binary

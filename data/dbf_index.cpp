@@ -1,9 +1,9 @@
-#include "base/text.h"
 #include "data/dbf_index.h"
 
 #include <algorithm>
 #include <system_error>
 
+#include "base/text.h"
 #include "data/paths.h"
 #include "data/platform_lock.h"
 
@@ -175,7 +175,8 @@ std::vector<DbfIndexKey> readCdxKeys(const ByteReader& read, const std::string& 
         std::string prev;
         for (unsigned i = 0; i < count; ++i) {
             std::uint64_t val = 0;
-            for (unsigned b = entryBytes; b-- > 0;) val = val << 8 | static_cast<unsigned char>(v[24 + i * entryBytes + b]);
+            for (unsigned b = entryBytes; b-- > 0;)
+                val = val << 8 | static_cast<unsigned char>(v[24 + i * entryBytes + b]);
             const auto rec = static_cast<std::uint32_t>(val & recMask);
             const std::size_t dup = (val >> recBits) & dupMask;
             const std::size_t trail = (val >> (recBits + dupBits)) & trailMask;
@@ -207,7 +208,8 @@ std::vector<DbfIndexKey> readCdxKeys(const ByteReader& read, const std::string& 
             if (start >= pool.size() || len == 0) return std::string();
             return cString(pool.substr(start, std::min(len, pool.size() - start)));
         };
-        keys.push_back(makeKey(fileName, tag, piece(le(th, 508, 2), le(th, 510, 2)), piece(le(th, 504, 2), le(th, 506, 2))));
+        keys.push_back(
+            makeKey(fileName, tag, piece(le(th, 508, 2), le(th, 510, 2)), piece(le(th, 504, 2), le(th, 506, 2))));
     }
     return keys;
 }

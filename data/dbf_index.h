@@ -25,9 +25,9 @@
 namespace strnum {
 
 struct DbfIndexKey {
-    std::string file;        // the index file's name (1251), for messages
-    std::string tag;         // tag name of .MDX/.CDX, "" for .NDX/.NTX
-    std::string expression;  // key expression, and " FOR " condition when there is one
+    std::string file;                // the index file's name (1251), for messages
+    std::string tag;                 // tag name of .MDX/.CDX, "" for .NDX/.NTX
+    std::string expression;          // key expression, and " FOR " condition when there is one
     std::vector<std::string> names;  // identifiers of the expression, upper case
     bool unreadable = false;
 

@@ -4,8 +4,8 @@
 #include <ctime>
 
 #include "base/error.h"
-#include "base/text.h"
 #include "base/ru.h"
+#include "base/text.h"
 #include "data/dbf_values.h"
 
 namespace strnum {
@@ -38,8 +38,6 @@ DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const En
         std::string name = codePage_ == CodePage::Cp866 ? cp866To1251Lossy(f.name) : f.name;
         fields_.push_back(FieldInfo{std::move(name), f.type, dbfFieldKind(f.type), f.length, f.decimals});
     }
-    const std::uint64_t whole = (size - header_.headerLength) / header_.recordLength;
-    slots_ = static_cast<std::int64_t>(std::min<std::uint64_t>(header_.recordCount, whole));
     first();
 }
 
@@ -84,6 +82,12 @@ void DbfTable::advanceFrom(std::int64_t k) {
 
 void DbfTable::first() {
     if (editing_) cancel();
+    // Every walk starts from the file as it is now: count the whole slots afresh, read anew.
+    const std::uint64_t size = file_->size();
+    const std::uint64_t whole = size < header_.headerLength ? 0 : (size - header_.headerLength) / header_.recordLength;
+    slots_ = static_cast<std::int64_t>(std::min<std::uint64_t>(header_.recordCount, whole));
+    bufFirst_ = 0;
+    bufSlots_ = 0;
     cur_ = -1;
     advanceFrom(0);
 }
@@ -131,8 +135,8 @@ std::string_view DbfTable::recordBytes() const {
 
 const DbfField& DbfTable::field(FieldId f) const {
     if (f < 0 || static_cast<std::size_t>(f) >= header_.fields.size())
-        throwError(ErrorKind::InvalidArgument, "Таблица "_cp.data() + fileText_ + ": нет поля с номером "_cp.data() +
-                                                   std::to_string(f));
+        throwError(ErrorKind::InvalidArgument,
+                   "Таблица "_cp.data() + fileText_ + ": нет поля с номером "_cp.data() + std::to_string(f));
     return header_.fields[static_cast<std::size_t>(f)];
 }
 
@@ -174,8 +178,8 @@ std::int32_t DbfTable::integer(FieldId f) const {
 Date DbfTable::date(FieldId f) const {
     if (isNull(f)) return Date();
     if (auto v = dbfDate(field(f), fieldBytes(f))) return *v;
-    throwError(ErrorKind::Conversion, recordText() + ", поле "_cp.data() + field(f).name +
-                                          ": поле не является датой"_cp.data());
+    throwError(ErrorKind::Conversion,
+               recordText() + ", поле "_cp.data() + field(f).name + ": поле не является датой"_cp.data());
 }
 
 bool DbfTable::isEmpty(FieldId f) const { return isNull(f) || dbfIsEmpty(field(f), fieldBytes(f)); }
@@ -184,8 +188,8 @@ const std::vector<DbfIndexKey>& DbfTable::indexes() {
     if (!indexes_) {
         indexes_ = findDbfIndexes(path_, header_);
         structuralCdx_ = std::any_of(indexes_->begin(), indexes_->end(), [](const DbfIndexKey& k) {
-            return k.file.size() >= 4 && (k.file.substr(k.file.size() - 4) == ".CDX" ||
-                                          k.file.substr(k.file.size() - 4) == ".cdx");
+            return k.file.size() >= 4 &&
+                   (k.file.substr(k.file.size() - 4) == ".CDX" || k.file.substr(k.file.size() - 4) == ".cdx");
         });
     }
     return *indexes_;
@@ -194,9 +198,12 @@ const std::vector<DbfIndexKey>& DbfTable::indexes() {
 std::uint64_t DbfTable::lockOffset(std::int64_t n) const {
     const auto rn = static_cast<std::uint64_t>(n);
     switch (settings_.lockScheme) {
-        case LockScheme::Dbase: return 0xEFFFFFFEull - rn;
-        case LockScheme::Clipper: return 1000000000ull + rn;
-        case LockScheme::ClipperExtended: return 4000000000ull + rn;
+        case LockScheme::Dbase:
+            return 0xEFFFFFFEull - rn;
+        case LockScheme::Clipper:
+            return 1000000000ull + rn;
+        case LockScheme::ClipperExtended:
+            return 4000000000ull + rn;
         case LockScheme::FoxPro:
             if (structuralCdx_) return 0x7FFFFFFEull - rn;
             return 0x40000000ull + header_.headerLength + (rn - 1) * header_.recordLength;
@@ -207,8 +214,7 @@ std::uint64_t DbfTable::lockOffset(std::int64_t n) const {
 void DbfTable::edit() {
     if (editing_) return;
     requireRecord();
-    if (!file_->writable())
-        throwError(ErrorKind::Io, recordText() + ": файл открыт только для чтения"_cp.data());
+    if (!file_->writable()) throwError(ErrorKind::Io, recordText() + ": файл открыт только для чтения"_cp.data());
     if (header_.isDbase7())
         throwError(ErrorKind::Unsupported, recordText() + ": изменение таблиц dBASE 7 не поддерживается"_cp.data());
     indexes();
@@ -232,14 +238,13 @@ void DbfTable::edit() {
 }
 
 void DbfTable::insert() {
-    throwError(ErrorKind::Unsupported, "Таблица "_cp.data() + fileText_ +
-                                           ": добавление записей в таблицы dBASE не поддерживается"_cp.data());
+    throwError(ErrorKind::Unsupported,
+               "Таблица "_cp.data() + fileText_ + ": добавление записей в таблицы dBASE не поддерживается"_cp.data());
 }
 
 void DbfTable::requireEditing(FieldId f) const {
     field(f);
-    if (!editing_)
-        throwError(ErrorKind::InvalidArgument, recordText() + ": запись не в режиме изменения"_cp.data());
+    if (!editing_) throwError(ErrorKind::InvalidArgument, recordText() + ": запись не в режиме изменения"_cp.data());
 }
 
 void DbfTable::applyField(FieldId f, const std::string& bytes) {
@@ -254,8 +259,7 @@ void DbfTable::applyField(FieldId f, const std::string& bytes) {
             if (!k.covers(d.name)) continue;
             std::string which = k.file;
             if (!k.tag.empty()) which += std::string(" (") + "тег "_cp.data() + k.tag + ")";
-            std::string msg = recordText() + ": поле "_cp.data() + d.name + " входит в ключ индекса "_cp.data() +
-                              which;
+            std::string msg = recordText() + ": поле "_cp.data() + d.name + " входит в ключ индекса "_cp.data() + which;
             if (k.unreadable)
                 msg += ", ключ которого не удалось прочитать"_cp.data();
             else
@@ -330,7 +334,8 @@ void DbfTable::writeHeaderDate() {
     // dBASE counts the year from 1900, FoxPro writes it modulo 100.
     const int year = header_.isFoxPro() ? (tm.tm_year + 1900) % 100 : tm.tm_year;
     const char date[3] = {static_cast<char>(year), static_cast<char>(tm.tm_mon + 1), static_cast<char>(tm.tm_mday)};
-    if (std::equal(date, date + 3, header_.updated, [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
+    if (std::equal(date, date + 3, header_.updated,
+                   [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
         return;
     // The date is a courtesy to other programs; the record itself is already written, so a
     // failure here does not make the post fail.
@@ -352,11 +357,13 @@ void DbfTable::setIndexFieldNames(std::string_view names) {
         indexNames_.clear();
         return;
     }
-    throwError(ErrorKind::NotFound, "Таблица "_cp.data() + fileText_ + ": нет индекса по полям "_cp.data() + str(names));
+    throwError(ErrorKind::NotFound,
+               "Таблица "_cp.data() + fileText_ + ": нет индекса по полям "_cp.data() + str(names));
 }
 
 bool DbfTable::findKey(std::span<const KeyValue>) {
-    throwError(ErrorKind::Unsupported, "Таблица "_cp.data() + fileText_ + ": поиск по ключу в таблицах dBASE не поддерживается"_cp.data());
+    throwError(ErrorKind::Unsupported,
+               "Таблица "_cp.data() + fileText_ + ": поиск по ключу в таблицах dBASE не поддерживается"_cp.data());
 }
 
 }  // namespace strnum

@@ -37,7 +37,6 @@ std::int64_t le64(std::string_view b) {
     return static_cast<std::int64_t>(v);
 }
 
-
 Date dateOfYmdText(std::string_view raw) {
     if (raw.size() < 8) return Date();
     int v[3] = {0, 0, 0};
@@ -66,7 +65,8 @@ std::string decimalText(std::int64_t scaled, int decimals) {
     const bool negative = scaled < 0;
     std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
     std::string digits = std::to_string(m);
-    if (static_cast<int>(digits.size()) <= decimals) digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+    if (static_cast<int>(digits.size()) <= decimals)
+        digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
     if (decimals > 0) digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
     return *canonicalDecimal((negative ? "-" : "") + digits);
 }
@@ -75,12 +75,21 @@ std::string decimalText(std::int64_t scaled, int decimals) {
 
 FieldKind dbfFieldKind(char type) {
     switch (type) {
-        case 'C': case 'V': return FieldKind::Text;
-        case 'N': case 'F': return FieldKind::Number;
-        case 'I': case '+': return FieldKind::Integer;
-        case 'D': return FieldKind::Date;
-        case 'L': return FieldKind::Logical;
-        default: return FieldKind::Other;
+        case 'C':
+        case 'V':
+            return FieldKind::Text;
+        case 'N':
+        case 'F':
+            return FieldKind::Number;
+        case 'I':
+        case '+':
+            return FieldKind::Integer;
+        case 'D':
+            return FieldKind::Date;
+        case 'L':
+            return FieldKind::Logical;
+        default:
+            return FieldKind::Other;
     }
 }
 
@@ -114,7 +123,8 @@ std::optional<std::string> canonicalDecimal(std::string_view text) {
             digits.insert(0, static_cast<std::size_t>(-point), '0');
             point = 0;
         }
-        if (point > static_cast<long>(digits.size())) digits.append(static_cast<std::size_t>(point) - digits.size(), '0');
+        if (point > static_cast<long>(digits.size()))
+            digits.append(static_cast<std::size_t>(point) - digits.size(), '0');
         intPart = digits.substr(0, static_cast<std::size_t>(point));
         fracPart = digits.substr(static_cast<std::size_t>(point));
     }
@@ -143,7 +153,8 @@ std::string dbfText(const DbfField& f, std::string_view raw, CodePage cp) {
             if (auto c = canonicalDecimal(s)) return *c;
             return cp == CodePage::Cp866 ? cp866To1251Lossy(s) : std::string(s);  // "***" overflow marks and the like
         }
-        case 'D': return dateOfYmdText(raw).text();
+        case 'D':
+            return dateOfYmdText(raw).text();
         case 'L': {
             const char c = raw.empty() ? ' ' : raw[0];
             if (c == 'T' || c == 't' || c == 'Y' || c == 'y') return "T";
@@ -184,7 +195,8 @@ std::string dbfText(const DbfField& f, std::string_view raw, CodePage cp) {
                 return buf;
             }
             return {};
-        default: return {};  // memo, general, picture, _NullFlags: no text of their own here
+        default:
+            return {};  // memo, general, picture, _NullFlags: no text of their own here
     }
 }
 
@@ -213,7 +225,8 @@ std::optional<std::int32_t> dbfInteger(const DbfField& f, std::string_view raw) 
             for (char c : raw) v = v << 8 | static_cast<unsigned char>(c);
             return static_cast<std::int32_t>(v ^ 0x80000000u);
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -225,16 +238,27 @@ std::optional<Date> dbfDate(const DbfField& f, std::string_view raw) {
 
 bool dbfIsEmpty(const DbfField& f, std::string_view raw) {
     switch (f.type) {
-        case 'C': case 'V': return allOf(raw, std::string_view(" \0", 2));
-        case 'N': case 'F': {
+        case 'C':
+        case 'V':
+            return allOf(raw, std::string_view(" \0", 2));
+        case 'N':
+        case 'F': {
             const std::string_view s = trimBlanks(raw);
             return s.empty() || s == ".";
         }
-        case 'D': return dateOfYmdText(raw).empty();
-        case 'L': return dbfText(f, raw, CodePage::Cp1251).empty();
-        case 'I': case '+': case 'Y': case 'B': return false;
-        case 'T': return dbfText(f, raw, CodePage::Cp1251).empty();
-        default: return allOf(raw, std::string_view(" \0", 2));
+        case 'D':
+            return dateOfYmdText(raw).empty();
+        case 'L':
+            return dbfText(f, raw, CodePage::Cp1251).empty();
+        case 'I':
+        case '+':
+        case 'Y':
+        case 'B':
+            return false;
+        case 'T':
+            return dbfText(f, raw, CodePage::Cp1251).empty();
+        default:
+            return allOf(raw, std::string_view(" \0", 2));
     }
 }
 
@@ -272,7 +296,8 @@ std::string dbfEncodeText(const DbfField& f, std::string_view value, CodePage cp
                 fieldError(ErrorKind::InvalidArgument, fileName, f,
                            std::string("у числа "_cp) + number + " больше знаков после точки, чем в поле ("_cp.data() +
                                std::to_string(f.decimals) + ")");
-            if (f.decimals > 0) whole += "." + frac + std::string(static_cast<std::size_t>(f.decimals) - frac.size(), '0');
+            if (f.decimals > 0)
+                whole += "." + frac + std::string(static_cast<std::size_t>(f.decimals) - frac.size(), '0');
             if (whole.size() > width)
                 fieldError(ErrorKind::InvalidArgument, fileName, f,
                            std::string("число "_cp) + number + " не помещается в поле ширины "_cp.data() +
@@ -315,7 +340,10 @@ std::string dbfEncodeText(const DbfField& f, std::string_view value, CodePage cp
 
 std::string dbfEncodeInteger(const DbfField& f, std::int32_t value, const std::string& fileName) {
     switch (f.type) {
-        case 'N': case 'F': case 'C': return dbfEncodeText(f, std::to_string(value), CodePage::Cp1251, fileName);
+        case 'N':
+        case 'F':
+        case 'C':
+            return dbfEncodeText(f, std::to_string(value), CodePage::Cp1251, fileName);
         case 'I': {
             if (f.length != 4 || f.dbase7) break;
             std::string b(4, '\0');
@@ -323,7 +351,8 @@ std::string dbfEncodeInteger(const DbfField& f, std::int32_t value, const std::s
             for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = static_cast<char>(u >> (8 * i) & 0xFF);
             return b;
         }
-        default: break;
+        default:
+            break;
     }
     fieldError(ErrorKind::Unsupported, fileName, f,
                std::string("поле типа "_cp) + f.type + " не принимает целое число"_cp.data());

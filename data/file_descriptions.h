@@ -15,14 +15,14 @@
 namespace strnum {
 
 struct FileDescription {
-    std::string_view key;         // number of the personal file
+    std::string_view key;  // number of the personal file
     std::string_view surname;
     std::string_view name;
     std::string_view patronymic;
     std::string_view birthDate;
-    std::string_view sex;         // optional
-    std::string_view number;      // the insurance number as number text
-    std::string_view baseName;    // the file is baseName + ".DBF"
+    std::string_view sex;       // optional
+    std::string_view number;    // the insurance number as number text
+    std::string_view baseName;  // the file is baseName + ".DBF"
 };
 
 inline constexpr int kFileKindCount = 4;

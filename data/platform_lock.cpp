@@ -39,9 +39,15 @@ namespace {
 File::File(const std::filesystem::path& path, Mode mode) : path_(path) {
     int flags = O_CLOEXEC;
     switch (mode) {
-        case Mode::ReadOnly: flags |= O_RDONLY; break;
-        case Mode::ReadWrite: flags |= O_RDWR; break;
-        case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+        case Mode::ReadOnly:
+            flags |= O_RDONLY;
+            break;
+        case Mode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case Mode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
     }
     fd_ = ::open(path.c_str(), flags, 0666);
     if (fd_ < 0 && mode == Mode::ReadWrite && (errno == EACCES || errno == EROFS || errno == EPERM))
@@ -52,7 +58,7 @@ File::File(const std::filesystem::path& path, Mode mode) : path_(path) {
         if (errno == EEXIST) throwError(ErrorKind::Io, std::string("Файл уже существует: "_cp) + pathTo1251(path));
         ioFailure(mode == Mode::CreateNew ? "Не удалось создать файл "_cp : "Не удалось открыть файл "_cp, path, errno);
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
@@ -65,7 +71,7 @@ File::~File() {
 }
 
 std::uint64_t File::size() const {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0) ioFailure("Не удалось узнать размер файла "_cp, path_, errno);
     return static_cast<std::uint64_t>(st.st_size);
 }
@@ -105,7 +111,7 @@ void File::sync() {
 
 bool File::lockRange(std::uint64_t offset, std::uint64_t length, int waitMilliseconds) {
     // Open-file-description locks: per open file, not per process (see the header).
-    struct flock fl{};
+    struct flock fl {};
     fl.l_type = writable_ ? F_WRLCK : F_RDLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(offset);
@@ -122,7 +128,7 @@ bool File::lockRange(std::uint64_t offset, std::uint64_t length, int waitMillise
 }
 
 void File::unlockRange(std::uint64_t offset, std::uint64_t length) noexcept {
-    struct flock fl{};
+    struct flock fl {};
     fl.l_type = F_UNLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(offset);
@@ -188,7 +194,8 @@ bool File::lockRange(std::uint64_t offset, std::uint64_t length, int waitMillise
         if (LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                        static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &ov))
             return true;
-        if (GetLastError() != ERROR_LOCK_VIOLATION) ioFailure("Не удалось заблокировать запись в файле "_cp, path_, EIO);
+        if (GetLastError() != ERROR_LOCK_VIOLATION)
+            ioFailure("Не удалось заблокировать запись в файле "_cp, path_, EIO);
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

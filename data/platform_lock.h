@@ -63,7 +63,8 @@ private:
 class RangeLock {
 public:
     RangeLock() = default;
-    RangeLock(File& file, std::uint64_t offset, std::uint64_t length) : file_(&file), offset_(offset), length_(length) {}
+    RangeLock(File& file, std::uint64_t offset, std::uint64_t length)
+        : file_(&file), offset_(offset), length_(length) {}
     ~RangeLock() { release(); }
     RangeLock(RangeLock&& o) noexcept : file_(o.file_), offset_(o.offset_), length_(o.length_) { o.file_ = nullptr; }
     RangeLock& operator=(RangeLock&& o) noexcept {
@@ -87,6 +88,5 @@ private:
     std::uint64_t offset_ = 0;
     std::uint64_t length_ = 0;
 };
-
 
 }  // namespace strnum

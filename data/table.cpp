@@ -46,8 +46,8 @@ std::optional<FieldId> Table::findField(std::string_view name) const {
 
 FieldId Table::fieldByName(std::string_view name) const {
     if (auto f = findField(name)) return *f;
-    throwError(ErrorKind::NotFound, std::string("Таблица "_cp) + pathTo1251(file()) + ": нет поля "_cp.data() +
-                                        std::string(name));
+    throwError(ErrorKind::NotFound,
+               std::string("Таблица "_cp) + pathTo1251(file()) + ": нет поля "_cp.data() + std::string(name));
 }
 
 std::unique_ptr<Table> openDbfTable(const std::filesystem::path& file, const EngineSettings& settings) {

@@ -20,21 +20,15 @@ std::unique_ptr<Table> openTable(const std::filesystem::path& directory, std::st
         const std::string ext = dot == std::string::npos ? "" : fileName.substr(dot);
         if (ext.empty()) fileName += ".DB";
         paradox = !equalsIgnoreCase(ext, ".DBF");
+    } else if (fileName.find('.') == std::string::npos) {
+        fileName += ".DBF";  // a dBASE table named without its extension
     }
     const auto found = findInDirectory(directory, cp1251ToUtf8(fileName));
     if (!found)
-        throwError(ErrorKind::NotFound, std::string("Таблица не найдена: "_cp) + pathTo1251(directory / pathFrom1251(fileName)));
+        throwError(ErrorKind::NotFound,
+                   std::string("Таблица не найдена: "_cp) + pathTo1251(directory / pathFrom1251(fileName)));
     if (paradox) return openParadoxTable(*found, settings);
     return std::make_unique<DbfTable>(*found, std::string(name), settings);
 }
 
-}  // namespace strnum
-
-// Until the Paradox reader is part of the build, Paradox names fail clearly instead of
-// breaking the link.  Weak: the reader's own definition replaces it.
-// TODO(dbase/paradox): remove once data/ holds the Paradox opener.
-namespace strnum {
-__attribute__((weak)) std::unique_ptr<Table> openParadoxTable(const std::filesystem::path& file, const EngineSettings&) {
-    throwError(ErrorKind::Unsupported, std::string("Таблицы Paradox пока не читаются: "_cp) + pathTo1251(file));
-}
 }  // namespace strnum

@@ -1,10 +1,11 @@
 // Index files of other programs: their key expressions are read well enough to know which
 // fields they use, and an edit that would change such a field is refused.
+#include "data/dbf_index.h"
+
 #include <gtest/gtest.h>
 
 #include "base/error.h"
 #include "data/dbf_create.h"
-#include "data/dbf_index.h"
 #include "data/dbf_table.h"
 #include "support/test_support.h"
 
@@ -78,11 +79,13 @@ TEST(DbfIndexKeys, NdxNtxMdx) {
 
 TEST(DbfIndexKeys, RealStructuralCdx) {
     File f(test::corpusDir() / "dbf/infused-dbf/foxprodb/calls.CDX", File::Mode::ReadOnly);
-    const auto keys = readCdxKeys([&f](std::uint64_t off, std::size_t n) {
-        std::string b(n, '\0');
-        b.resize(f.readAt(off, b.data(), n));
-        return b;
-    }, "calls.CDX");
+    const auto keys = readCdxKeys(
+        [&f](std::uint64_t off, std::size_t n) {
+            std::string b(n, '\0');
+            b.resize(f.readAt(off, b.data(), n));
+            return b;
+        },
+        "calls.CDX");
     ASSERT_EQ(keys.size(), 2u);
     EXPECT_EQ(keys[0].tag, "CALL_ID");
     EXPECT_EQ(keys[0].expression, "call_id");

@@ -13,9 +13,7 @@ using test::corpusDir;
 using test::u;
 using test::w;
 
-DbfTable open(const std::string& rel, EngineSettings s = {}) {
-    return DbfTable(corpusDir() / "dbf" / rel, rel, s);
-}
+DbfTable open(const std::string& rel, EngineSettings s = {}) { return DbfTable(corpusDir() / "dbf" / rel, rel, s); }
 
 std::vector<std::vector<std::string>> readAll(Table& t) {
     std::vector<std::vector<std::string>> rows;

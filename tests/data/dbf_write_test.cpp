@@ -20,7 +20,7 @@ using test::w;
 namespace fs = std::filesystem;
 
 const std::vector<DbfFieldSpec> kDistrict = {
-    {"NPD", 'C', 10, 0}, {"FM", 'C', 25, 0}, {"IM", 'C', 20, 0}, {"DTR", 'D', 8, 0},
+    {"NPD", 'C', 10, 0},  {"FM", 'C', 25, 0},   {"IM", 'C', 20, 0}, {"DTR", 'D', 8, 0},
     {"NPSU", 'C', 11, 0}, {"SUMMA", 'N', 9, 2}, {"KOD", 'N', 9, 0}, {"LG", 'L', 1, 0},
 };
 
@@ -63,7 +63,9 @@ TEST(DbfCreate, WrittenTableReadsBack) {
 
 TEST(DbfCreate, RefusesBadLayoutsAndExistingFiles) {
     TempDir dir;
-    EXPECT_EQ(kindOf([&] { createDbfTable(dir / "A.DBF", {{"TOO_LONG_NAME", 'C', 5, 0}}, 0); }),
+    EXPECT_EQ(kindOf([&] {
+                  createDbfTable(dir / "A.DBF", {{"TOO_LONG_NAME", 'C', 5, 0}}, 0);
+              }),
               ErrorKind::InvalidArgument);
     EXPECT_FALSE(fs::exists(dir / "A.DBF"));
     EXPECT_EQ(kindOf([&] { createDbfTable(dir / "B.DBF", {{"D", 'D', 9, 0}}, 0); }), ErrorKind::InvalidArgument);
@@ -125,7 +127,8 @@ TEST(DbfEdit, RoundTripOverEveryRecordOfARealTable) {
         changed += before[i] != after[i];
     }
     EXPECT_GT(changed, 0u);
-    for (t.first(); !t.eof(); t.next()) ASSERT_EQ(t.text(t.fieldByName("KOD_T_ST")), std::to_string(t.recordNumber() % 1000));
+    for (t.first(); !t.eof(); t.next())
+        ASSERT_EQ(t.text(t.fieldByName("KOD_T_ST")), std::to_string(t.recordNumber() % 1000));
 }
 
 TEST(DbfEdit, ValuesThatCannotBeStoredFailWhenSet) {

@@ -1,8 +1,9 @@
 // Finding tables the way their Windows programs named them.
+#include "data/paths.h"
+
 #include <gtest/gtest.h>
 
 #include "data/file_descriptions.h"
-#include "data/paths.h"
 #include "support/test_support.h"
 
 namespace strnum {

@@ -1,0 +1,62 @@
+// libFuzzer target for the dBASE reader and the index-key parsers: any bytes as a .DBF file
+// (opened, walked, every field read) and as .NDX/.NTX/.MDX/.CDX index files.  Failures must
+// be strnum::Error; anything else (crash, hang, read past the end) is a bug.
+//
+//   build/fuzz/fuzz/fuzz_dbf fuzz/corpus_dbf -max_total_time=60
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "base/error.h"
+#include "data/dbf_index.h"
+#include "data/dbf_table.h"
+
+namespace {
+
+const std::filesystem::path& scratch() {
+    static const std::filesystem::path p =
+        std::filesystem::temp_directory_path() / ("fuzz_dbf_" + std::to_string(::getpid()) + ".DBF");
+    return p;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    {
+        std::ofstream out(scratch(), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    try {
+        strnum::EngineSettings settings;
+        strnum::DbfTable t(scratch(), "F.DBF", settings);
+        (void)t.recordCount();
+        const auto n = static_cast<strnum::FieldId>(t.fields().size());
+        for (t.first(); !t.eof(); t.next()) {
+            for (strnum::FieldId f = 0; f < n; ++f) {
+                (void)t.text(f);
+                (void)t.isEmpty(f);
+                try {
+                    (void)t.integer(f);
+                } catch (const strnum::Error&) {
+                }
+                try {
+                    (void)t.date(f);
+                } catch (const strnum::Error&) {
+                }
+            }
+        }
+    } catch (const strnum::Error&) {
+    }
+    const strnum::ByteReader reader = [&bytes](std::uint64_t off, std::size_t n) {
+        return off >= bytes.size() ? std::string() : bytes.substr(static_cast<std::size_t>(off), n);
+    };
+    (void)strnum::readNdxKeys(reader, "F.NDX");
+    (void)strnum::readNtxKeys(reader, "F.NTX");
+    (void)strnum::readMdxKeys(reader, "F.MDX");
+    (void)strnum::readCdxKeys(reader, "F.CDX");
+    return 0;
+}
