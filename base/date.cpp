@@ -7,7 +7,7 @@ namespace {
 
 // Days from 1 March of year 0 in the proleptic Gregorian calendar (H. Hinnant's
 // days_from_civil, shifted so that 1 January of year 1 is day 1).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -16,7 +16,8 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<std::int64_t>(doe);
 }
 
-const std::int64_t kDayOne = daysFromCivil(1, 1, 1) - 1;
+// Constant-initialised: dates made during static initialisation elsewhere rely on it.
+constexpr std::int64_t kDayOne = daysFromCivil(1, 1, 1) - 1;
 
 bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 

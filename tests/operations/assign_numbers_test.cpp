@@ -1,0 +1,238 @@
+#include "operations/assign_numbers.h"
+
+#include <gtest/gtest.h>
+
+#include "app/recording_host.h"
+#include "data/dbf_create.h"
+#include "identity/insurance_number.h"
+#include "support/memory_directory.h"
+
+namespace strnum {
+namespace {
+
+using test::DirectoryEntry;
+using test::MemoryDirectory;
+using test::RecordingHost;
+using test::TempDir;
+using test::u;
+using test::w;
+
+const std::vector<DbfFieldSpec> kPdlFields = {
+    {"NPD", 'C', 8, 0}, {"FM", 'C', 30, 0},   {"IM", 'C', 20, 0},  {"OT", 'C', 20, 0}, {"DTR", 'D', 8, 0},
+    {"NPSU", 'C', 11, 0}, {"NPSUI", 'C', 11, 0}, {"VDP", 'C', 2, 0}, {"VP", 'C', 2, 0}, {"POL", 'C', 1, 0}};
+
+struct Region {
+    TempDir dir;
+    std::filesystem::path district;
+    explicit Region(const std::string& name = "U01") : district(dir / name) {
+        std::filesystem::create_directory(district);
+        DbfWriter way(dir / "WAY.DBF", {{"W", 'C', 80, 0}}, 0x65);
+        way.append({district.string()});
+        way.finish();
+    }
+    // Records as UTF-8 values in the order of kPdlFields.
+    void pdl(const std::vector<std::vector<std::string>>& records, const std::string& file = "PDL.DBF",
+             std::vector<DbfFieldSpec> fields = kPdlFields) {
+        DbfWriter t(district / file, std::move(fields), 0x65);
+        for (const auto& r : records) {
+            std::vector<std::string> values;
+            for (const auto& v : r) values.push_back(w(v));
+            t.append(values);
+        }
+        t.finish();
+    }
+    std::vector<std::string> column(const std::string& file, const std::string& field) const {
+        auto t = openTable(district, file, TableType::Dbase, {});
+        std::vector<std::string> out;
+        const FieldId f = t->fieldByName(field);
+        for (t->first(); !t->eof(); t->next()) out.push_back(u(t->text(f)));
+        return out;
+    }
+};
+
+struct AssignFixture {
+    RecordingHost host;
+    Report report;
+    TableObject tblPDL;
+    EngineSettings settings;
+    MemoryDirectory directory;
+    AssignRun run;
+    explicit AssignFixture(std::vector<DirectoryEntry> entries, bool countOnly = false)
+        : directory(std::move(entries)),
+          run{host, report, tblPDL, [this]() -> Table& { return directory; }, settings, countOnly, {}} {}
+    bool go(const Region& region) { return assignNumbers(run, region.dir.path().string()); }
+    std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < report.lineCount(); ++i) out.push_back(u(report.line(i)));
+        return out;
+    }
+};
+
+DirectoryEntry person(std::int32_t num, const char* fam, const char* nam, const char* otch, Date birth,
+                      const char* cond = "A") {
+    return {num, w(fam), w(nam), w(otch), birth, cond};
+}
+
+const Date k1950 = Date::fromYmd(1950, 2, 1);
+const Date k1960 = Date::fromYmd(1960, 3, 4);
+
+TEST(AssignNumbers, WorkedExample) {
+    Region region;
+    region.pdl({{"17", "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "01.02.1950", "", "", " 1", "03"},
+                {"18", "ПЕТРОВА", "АННА", "ИВАНОВНА", "04.03.1960", "00000000102", "", " 1", "03"},
+                {"19", "СИДОРОВ", "ПЁТР", "", "", "", "", " 1", "03"}});
+    AssignFixture r({person(123456789, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", k1950), person(1, "ПЕТРОВА", "АННА", "ИВАНОВНА", k1960)});
+    const std::string d = region.district.string();
+    const auto before = test::readBytes(region.district / "PDL.DBF");
+    r.host.answer = true;
+    ASSERT_TRUE(r.go(region));
+    EXPECT_EQ(r.lines(), (std::vector<std::string>{
+                             "Участок " + d + "  файл PDL.DBF - 3 записей",
+                             "П/д N 18 ПЕТРОВА АННА ИВАНОВНА  ошибка в  стр.N 00000000102",
+                             "П/д N18 ПЕТРОВА АННА ИВАНОВНА  N 00000000102 найден другой стр. N 00000000101",
+                             "     Найдено 2 , проставлено 2 , исправлено : 1",
+                             "",
+                             "Ошибка открытия файла OPEKA.DBF",
+                             "     Найдено 0 , проставлено 0 , исправлено : 0",
+                             "",
+                             "Ошибка открытия файла NZKORM.DBF",
+                             "     Найдено 0 , проставлено 0 , исправлено : 0",
+                             "",
+                             "Ошибка открытия файла PDLN.DBF",
+                             "     Найдено 0 , проставлено 0 , исправлено : 0",
+                             "",
+                         }));
+    EXPECT_EQ(r.host.calls[r.host.calls.size() - 2],
+              "confirm Найдено по ФИО : 2, ошибочных : 1, проставлено: 2 номеров. Показать отчет ?");
+    EXPECT_EQ(r.host.calls.back(), "report");
+    EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{"12345678964", "00000000101", ""}));
+    EXPECT_EQ(region.column("PDL.DBF", "NPSUI"), (std::vector<std::string>{"", "", ""}));
+    // Only the NPSU bytes of records 17 and 18 and the header's date changed.
+    const auto after = test::readBytes(region.district / "PDL.DBF");
+    ASSERT_EQ(after.size(), before.size());
+    std::size_t changedOutsideHeader = 0;
+    for (std::size_t i = 32; i < after.size(); ++i) changedOutsideHeader += after[i] != before[i];
+    EXPECT_LE(changedOutsideHeader, 22u);
+    EXPECT_EQ(r.directory.indexFieldNames(), "FAM;NAM;OTCH;BIRTH");
+    EXPECT_FALSE(r.tblPDL.isOpen());
+}
+
+TEST(AssignNumbers, CountOnlyChangesNothingAndCountsWhatWouldBeWritten) {
+    Region region;
+    region.pdl({{"1", "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "01.02.1950", "", "", " 5", "01"},
+                {"2", "ПЕТРОВА", "АННА", "ИВАНОВНА", "04.03.1960", "00000000101", "", " 5", "01"}});
+    AssignFixture r({person(123456789, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", k1950), person(1, "ПЕТРОВА", "АННА", "ИВАНОВНА", k1960)},
+          true);
+    const auto before = test::readBytes(region.district / "PDL.DBF");
+    ASSERT_TRUE(r.go(region));
+    EXPECT_EQ(test::readBytes(region.district / "PDL.DBF"), before);
+    EXPECT_EQ(r.lines()[1], "     Найдено 2 , проставлено 1 , исправлено : 0");  // no second number in count-only
+}
+
+TEST(AssignNumbers, SecondNumberRuleByVdpAndVp) {
+    Region region;
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", "", "", " 2", "04"},             // never NPSUI
+                {"2", "Г", "Д", "Е", "01.02.1950", "", "", " 5", "01"},             // NPSUI with the number
+                {"3", "Ж", "З", "И", "01.02.1950", "00000000101", "", " 5", "01"},  // empty NPSUI filled
+                {"4", "К", "Л", "М", "01.02.1950", "00000000101", "", " 1", "03"}}); // left alone
+    AssignFixture r({person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950), person(1, "Ж", "З", "И", k1950),
+           person(1, "К", "Л", "М", k1950)});
+    ASSERT_TRUE(r.go(region));
+    EXPECT_EQ(region.column("PDL.DBF", "NPSU"),
+              (std::vector<std::string>{numberText(5), numberText(6), "00000000101", "00000000101"}));
+    EXPECT_EQ(region.column("PDL.DBF", "NPSUI"), (std::vector<std::string>{"", numberText(6), "00000000101", ""}));
+    EXPECT_EQ(r.lines()[1], "Проставлен пустой номер NPSUI у N 3 Ж З И  N 00000000101");
+    EXPECT_EQ(r.lines()[2], "     Найдено 4 , проставлено 3 , исправлено : 0");
+}
+
+TEST(AssignNumbers, TwinsAreReportedUnlessStatusC) {
+    Region region;
+    region.pdl({{"7", "ИВАНОВ", "ИВАН", "", "01.02.1950", "", "", " 1", "03"}});
+    AssignFixture r({person(300, "ИВАНОВ", "ИВАН", "", k1950, "A"), person(100, "ИВАНОВ", "ИВАН", "", k1950, "B"),
+           person(200, "ИВАНОВ", "ИВАН", "", k1950, "C"), person(400, "ИВАНОВ", "ИВАН", "", k1960, "A")});
+    ASSERT_TRUE(r.go(region));
+    EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{numberText(100)}));
+    EXPECT_EQ(r.lines()[1], "П/д N7 ИВАНОВ ИВАН  01.02.1950 кроме N  есть двойник с N " + displayForm(300) +
+                                " и статусом <A>");
+    EXPECT_EQ(r.lines()[2], "     Найдено 1 , проставлено 1 , исправлено : 0");
+}
+
+TEST(AssignNumbers, MalformedAndDifferingNumbers) {
+    Region region;
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", "123-456-789", "", " 1", "03"},
+                {"2", "Г", "Д", "Е", "01.02.1950", numberText(77), "", " 1", "03"},
+                {"3", "Ж", "З", "И", "", "bad", "", " 1", "03"}});  // not in the directory: one line only
+    AssignFixture r({person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950)});
+    ASSERT_TRUE(r.go(region));
+    const auto l = r.lines();
+    EXPECT_EQ(l[1], "П/д N 1 А Б В  ошибка в  стр.N 123-456-789");
+    EXPECT_EQ(l[2], "П/д N1 А Б В  N 123-456-789 найден другой стр. N " + numberText(5));
+    EXPECT_EQ(l[3], "П/д N2 Г Д Е  N " + numberText(77) + " найден другой стр. N " + numberText(6));
+    EXPECT_EQ(l[4], "П/д N 3 Ж З И  ошибка в  стр.N bad");
+    EXPECT_EQ(l[5], "     Найдено 2 , проставлено 1 , исправлено : 2");
+    EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{numberText(5), numberText(77), "bad"}));
+}
+
+TEST(AssignNumbers, EmptyBirthDatesMatchEachOther) {
+    Region region;
+    region.pdl({{"1", "А", "Б", "В", "", "", "", " 1", "03"}});
+    AssignFixture r({person(9, "А", "Б", "В", Date())});
+    ASSERT_TRUE(r.go(region));
+    EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{numberText(9)}));
+}
+
+TEST(AssignNumbers, FailedWriteIsReportedAndTheRunGoesOn) {
+    Region region;
+    // NPSU is too narrow for a number text: setting it fails, the edit is cancelled.
+    auto fields = kPdlFields;
+    fields[5].length = 5;
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", "", "", " 1", "03"},
+                {"2", "Г", "Д", "Е", "01.02.1950", "", "", " 1", "03"}},
+               "PDL.DBF", fields);
+    AssignFixture r({person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950)});
+    const auto before = test::readBytes(region.district / "PDL.DBF");
+    ASSERT_TRUE(r.go(region));
+    EXPECT_EQ(r.lines()[1], "*** Ошибка записи у N 1 А Б В 01.02.1950");
+    EXPECT_EQ(r.lines()[2], "*** Ошибка записи у N 2 Г Д Е 01.02.1950");
+    EXPECT_EQ(r.lines()[3], "     Найдено 2 , проставлено 2 , исправлено : 0");
+    EXPECT_EQ(test::readBytes(region.district / "PDL.DBF"), before);
+}
+
+TEST(AssignNumbers, MissingFieldEndsTheRunAfterTheClosingLines) {
+    Region region;
+    auto fields = kPdlFields;
+    fields.resize(6);  // no NPSUI, VDP, VP
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "PDL.DBF", fields);
+    AssignFixture r({person(5, "А", "Б", "В", k1950)});
+    EXPECT_FALSE(r.go(region));
+    EXPECT_EQ(r.lines().size(), 3u);  // header, closing line, empty line; no further file
+    EXPECT_EQ(r.lines()[1], "     Найдено 0 , проставлено 0 , исправлено : 0");
+    EXPECT_EQ(r.host.calls.back().rfind("error ", 0), 0u);
+    EXPECT_EQ(r.host.calls[r.host.calls.size() - 2].rfind("confirm ", 0), 0u);
+}
+
+TEST(AssignNumbers, OtherKindsUseTheirOwnFields) {
+    Region region;
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "NZKORM.DBF",
+               {{"NPD", 'C', 8, 0}, {"FAM", 'C', 30, 0}, {"IM", 'C', 20, 0}, {"OT", 'C', 20, 0}, {"DATROG", 'D', 8, 0},
+                {"NPSU", 'N', 11, 0}});
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "opeka.dbf",
+               {{"NPD", 'C', 8, 0}, {"FM", 'C', 30, 0}, {"IM", 'C', 20, 0}, {"OT", 'C', 20, 0}, {"DTR", 'D', 8, 0},
+                {"NPSUO", 'C', 11, 0}});
+    AssignFixture r({person(5, "А", "Б", "В", k1950)});
+    ASSERT_TRUE(r.go(region));
+    // A numeric field keeps the number without its leading zeros.
+    EXPECT_EQ(region.column("NZKORM.DBF", "NPSU"), (std::vector<std::string>{"505"}));
+    EXPECT_EQ(region.column("opeka.dbf", "NPSUO"), (std::vector<std::string>{numberText(5)}));
+}
+
+TEST(AssignNumbers, MissingDistrictDirectoryIsSkipped) {
+    Region region;
+    std::filesystem::remove(region.district);
+    AssignFixture r({});
+    ASSERT_TRUE(r.go(region));
+    EXPECT_EQ(r.lines(), (std::vector<std::string>{"Не найден каталог " + region.district.string()}));
+}
+
+}  // namespace
+}  // namespace strnum
