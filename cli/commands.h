@@ -4,6 +4,9 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <string>
+
+#include "UREPORT2/report.h"
 
 namespace strnum::cli {
 
@@ -14,5 +17,10 @@ int& exitStatus();
 void addNumberCommand(CLI::App& app);
 void addPageCommand(CLI::App& app);
 void addDumpCommand(CLI::App& app);
+void addAssignCommand(CLI::App& app);
+
+// Saves the report as paged text and/or rich text, as the report window would (empty
+// names are skipped).  Throws Error(Io).
+void saveReportFiles(const Report& report, const std::string& paged, const std::string& rtf);
 
 }  // namespace strnum::cli

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     strnum::cli::addNumberCommand(app);
     strnum::cli::addPageCommand(app);
     strnum::cli::addDumpCommand(app);
+    strnum::cli::addAssignCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

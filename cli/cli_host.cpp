@@ -1,0 +1,23 @@
+#include "cli/cli_host.h"
+
+#include "base/text.h"
+
+namespace strnum::cli {
+
+void CliHost::print(const Report& report, std::ostream& out, std::ostream& err) const {
+    std::string buffer;
+    for (std::size_t i = 0; i < report.lineCount(); ++i) {
+        buffer += cp1251ToUtf8(report.line(i));
+        buffer += '\n';
+        if (buffer.size() > (1 << 16)) {
+            out << buffer;
+            buffer.clear();
+        }
+    }
+    out << buffer;
+    if (asked) out << cp1251ToUtf8(question) << '\n';
+    out.flush();
+    for (const std::string& e : errors) err << cp1251ToUtf8(e) << '\n';
+}
+
+}  // namespace strnum::cli
