@@ -1,0 +1,67 @@
+// Orders over the records of a Paradox table held in memory (data/paradox_table.h).
+//
+// An order is a sequence of record positions plus a way to find the first record whose
+// leading fields equal given values.  Values are compared in a canonical form of the
+// stored bytes: alpha fields cut at the first NUL and without trailing blanks, dates by
+// value (an invalid date equals the empty one), numbers by their encoding.  Records with
+// equal values follow each other in primary order, then stored order.
+//
+// Three kinds, chosen by buildParadoxOrder():
+// - an integer order for one integer or date field (the number directory's NUM): the keys
+//   as a packed int32 array, a bucket table over their range, and a permutation only when
+//   the records are not already in that order (a keyed table is);
+// - a sorted order for small tables and composite keys: positions sorted by the values;
+// - a grouped order for large tables and several fields (FAM;NAM;OTCH;BIRTH of the number
+//   directory): records of equal values are contiguous, in primary order, but the groups
+//   follow each other in the order of a 64-bit hash of the values, not alphabetically.
+//   One sorted uint64 per record (hash bits above the primary position) and a bucket
+//   table give a lookup in a few cache misses; it is built on two threads.
+// A find with values for fewer than all of a grouped order's fields scans the records.
+//
+// Memory of the orders for n records: integer 4n (+4n when unsorted), grouped 8n + 2n.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "data/paradox_format.h"
+#include "data/table.h"
+
+namespace strnum {
+
+class ParadoxRecords;
+
+class ParadoxOrder {
+public:
+    virtual ~ParadoxOrder() = default;
+    virtual std::size_t size() const = 0;
+    // Stored position (index into ParadoxRecords) of the record at this position.
+    virtual std::size_t stored(std::size_t position) const = 0;
+    // First position whose leading fields equal the values, or nullopt.  Throws
+    // InvalidArgument when a value's type does not fit its field or there are more values
+    // than fields.
+    virtual std::optional<std::size_t> find(std::span<const KeyValue> values) const = 0;
+    const std::vector<int>& fields() const { return fields_; }
+
+protected:
+    std::vector<int> fields_;
+};
+
+// fields: field indexes of the order; primary: the order that decides ties (nullptr:
+// stored order decides, as for the primary order itself).  tableName: for messages.
+// groupedFrom: the record count from which orders over several fields are grouped.
+std::unique_ptr<ParadoxOrder> buildParadoxOrder(const ParadoxHeader& header, const ParadoxRecords& records,
+                                                std::vector<int> fields, const ParadoxOrder* primary,
+                                                std::string_view tableName, std::size_t groupedFrom = 200000);
+
+// The canonical comparison bytes of a stored value, and of a key value for that field
+// (false when the key cannot equal any stored value, e.g. a text the code page lacks).
+std::string_view pxCanonical(const ParadoxField& f, const char* record, char* scratch8);
+bool pxCanonicalKey(const ParadoxField& f, const KeyValue& v, CodePage cp, std::string& out,
+                    std::string_view tableName);
+
+}  // namespace strnum

@@ -1,0 +1,424 @@
+#include "data/paradox_table.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "base/convert.h"
+#include "base/error.h"
+#include "base/ru.h"
+#include "data/paradox_file.h"
+#include "data/paradox_order.h"
+#include "data/paradox_writer.h"
+
+namespace strnum {
+
+using namespace strnum::literals;
+
+namespace {
+
+unsigned get16(const char* p) {
+    return static_cast<unsigned char>(p[0]) | (static_cast<unsigned>(static_cast<unsigned char>(p[1])) << 8);
+}
+
+[[noreturn]] void corruptBlock(std::string_view name, std::string_view what, std::uint32_t block) {
+    std::string m("Повреждена таблица Paradox "_cp);
+    m += name;
+    m += ": "_cp;
+    m += what;
+    m += " ("_cp;
+    m += "блок "_cp;
+    m += std::to_string(block);
+    m += ")";
+    throwError(ErrorKind::Corrupt, std::move(m));
+}
+
+char* allocate(std::size_t bytes) {
+    auto* p = static_cast<char*>(std::malloc(std::max<std::size_t>(bytes, 1)));
+    if (!p) throwError(ErrorKind::Io, std::string("Недостаточно памяти для таблицы"_cp));
+    return p;
+}
+
+}  // namespace
+
+void ParadoxRecords::Free::operator()(char* p) const noexcept { std::free(p); }
+
+void ParadoxRecords::insertAt(std::size_t i, const char* record) {
+    const auto rs = static_cast<std::size_t>(recordSize_);
+    if (count_ == capacity_) {
+        const std::size_t cap = std::max<std::size_t>(16, capacity_ * 2);
+        auto* p = static_cast<char*>(std::realloc(data_.get(), cap * rs));
+        if (!p) throwError(ErrorKind::Io, std::string("Недостаточно памяти для таблицы"_cp));
+        (void)data_.release();
+        data_.reset(p);
+        capacity_ = cap;
+    }
+    char* base = data_.get();
+    std::memmove(base + (i + 1) * rs, base + i * rs, (count_ - i) * rs);
+    std::memcpy(base + i * rs, record, rs);
+    ++count_;
+}
+
+ParadoxHeader readParadoxHeader(const std::filesystem::path& file, std::string_view name, CodePage defaultCp) {
+    PxFile f(file, PxFile::Mode::Read, name);
+    const std::uint64_t size = f.size();
+    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(size, 0xFFFF)), '\0');
+    f.readAt(0, head.data(), head.size());
+    return parseParadoxHeader(head, size, name, defaultCp);
+}
+
+ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const ParadoxHeader& h, std::string_view name) {
+    PxFile f(file, PxFile::Mode::Read, name);
+    const auto rs = static_cast<std::size_t>(h.recordSize);
+    const auto bs = static_cast<std::size_t>(h.blockSize);
+    const std::size_t perBlock = (bs - 6) / rs;
+    // Block numbers are 16 bits: blocks past 65535 can never be in the chain.
+    const std::uint32_t blocks = std::min<std::uint32_t>(h.fileBlocks, 65535);
+
+    // One pass over the file in physical order: every block's records go to the arena,
+    // and its links are kept; the chain is followed afterwards on these.
+    struct Info {
+        std::uint16_t next = 0;
+        int count = -1;  // -1: the block's count word cannot be right
+        std::size_t start = 0;
+    };
+    std::vector<Info> info(blocks + 1);
+    std::unique_ptr<char, ParadoxRecords::Free> arena(allocate(static_cast<std::size_t>(blocks) * perBlock * rs));
+    std::size_t filled = 0;
+    const std::size_t batch = std::max<std::size_t>(1, (8u << 20) / bs);
+    std::vector<char> buf(batch * bs);
+    for (std::uint32_t b0 = 1; b0 <= blocks; b0 += static_cast<std::uint32_t>(batch)) {
+        const std::size_t nb = std::min<std::size_t>(batch, blocks - b0 + 1);
+        const std::size_t got = f.readSome(static_cast<std::uint64_t>(h.headerSize) + (b0 - 1) * bs, buf.data(),
+                                           nb * bs);
+        if (got < nb * bs) corruptBlock(name, "файл короче, чем указано в заголовке"_cp, b0);
+        for (std::size_t k = 0; k < nb; ++k) {
+            const char* blk = buf.data() + k * bs;
+            Info& in = info[b0 + k];
+            in.next = static_cast<std::uint16_t>(get16(blk));
+            const unsigned off = get16(blk + 4);
+            if (off == (65536u - rs) % 65536u) in.count = 0;
+            else if (off % rs == 0 && off / rs < perBlock) in.count = static_cast<int>(off / rs) + 1;
+            in.start = filled;
+            if (in.count > 0) {
+                std::memcpy(arena.get() + filled * rs, blk + 6, static_cast<std::size_t>(in.count) * rs);
+                filled += static_cast<std::size_t>(in.count);
+            }
+        }
+    }
+
+    // The chain, from the first block through "next"; a cycle or a link out of the file
+    // is damage, not the end of the table.
+    std::vector<std::uint32_t> chain;
+    std::vector<bool> seen(blocks + 1, false);
+    bool ascending = true;
+    for (std::uint32_t b = h.firstBlock; b != 0; b = info[b].next) {
+        if (b > blocks) corruptBlock(name, "ссылка на блок за концом файла"_cp, b);
+        if (seen[b]) corruptBlock(name, "цепочка блоков замкнута в кольцо"_cp, b);
+        if (info[b].count < 0) corruptBlock(name, "неверное число записей в блоке"_cp, b);
+        seen[b] = true;
+        if (!chain.empty() && b < chain.back()) ascending = false;
+        chain.push_back(b);
+    }
+
+    ParadoxRecords out;
+    out.recordSize_ = h.recordSize;
+    std::size_t total = 0;
+    for (auto b : chain) total += static_cast<std::size_t>(info[b].count);
+    if (ascending) {
+        // In place: every block moves towards the front, never over a block still to come.
+        std::size_t cursor = 0;
+        for (auto b : chain) {
+            const std::size_t c = static_cast<std::size_t>(info[b].count);
+            if (cursor != info[b].start) std::memmove(arena.get() + cursor * rs, arena.get() + info[b].start * rs, c * rs);
+            cursor += c;
+        }
+        out.data_ = std::move(arena);
+        out.capacity_ = static_cast<std::size_t>(blocks) * perBlock;
+    } else {
+        std::unique_ptr<char, ParadoxRecords::Free> packed(allocate(total * rs));
+        std::size_t cursor = 0;
+        for (auto b : chain) {
+            const std::size_t c = static_cast<std::size_t>(info[b].count);
+            std::memcpy(packed.get() + cursor * rs, arena.get() + info[b].start * rs, c * rs);
+            cursor += c;
+        }
+        out.data_ = std::move(packed);
+        out.capacity_ = total;
+    }
+    out.count_ = total;
+    return out;
+}
+
+// ---- the table ------------------------------------------------------------------------
+
+ParadoxTable::ParadoxTable(const std::filesystem::path& file, const EngineSettings& settings)
+    : file_(file), name_(pathTo1251(file.filename())), settings_(settings) {
+    header_ = readParadoxHeader(file_, name_, settings_.defaultCodePage);
+    records_ = loadParadoxRecords(file_, header_, name_);
+    for (const auto& f : header_.fields) {
+        FieldInfo fi;
+        fi.name = f.name;
+        fi.type = static_cast<char>(f.type);
+        fi.length = f.size;
+        switch (f.type) {
+            case pxtype::Alpha: fi.kind = FieldKind::Text; break;
+            case pxtype::Number: case pxtype::Money: case pxtype::Bcd:
+                fi.kind = FieldKind::Number;
+                fi.decimals = f.type == pxtype::Bcd ? f.decimals : 0;
+                break;
+            case pxtype::Short: case pxtype::Long: case pxtype::AutoInc: fi.kind = FieldKind::Integer; break;
+            case pxtype::Date: fi.kind = FieldKind::Date; break;
+            case pxtype::Logical: fi.kind = FieldKind::Logical; break;
+            default: fi.kind = FieldKind::Other;
+        }
+        infos_.push_back(std::move(fi));
+    }
+}
+
+ParadoxTable::~ParadoxTable() = default;
+
+bool ParadoxTable::eof() const { return pos_ >= records_.count(); }
+
+void ParadoxTable::first() {
+    refresh();
+    pos_ = 0;
+}
+
+void ParadoxTable::next() {
+    refresh();
+    if (!eof()) ++pos_;
+}
+
+std::size_t ParadoxTable::currentStored() const {
+    if (eof()) {
+        std::string m("Нет текущей записи в таблице "_cp);
+        m += name_;
+        throwError(ErrorKind::InvalidArgument, std::move(m));
+    }
+    return order_ ? order_->stored(pos_) : pos_;
+}
+
+std::int64_t ParadoxTable::recordNumber() const {
+    return eof() ? 0 : static_cast<std::int64_t>(currentStored()) + 1;
+}
+
+const ParadoxField& ParadoxTable::field(FieldId f) const {
+    if (f < 0 || static_cast<std::size_t>(f) >= header_.fields.size()) {
+        std::string m("Неверный номер поля в таблице "_cp);
+        m += name_;
+        throwError(ErrorKind::InvalidArgument, std::move(m));
+    }
+    return header_.fields[static_cast<std::size_t>(f)];
+}
+
+const char* ParadoxTable::current(FieldId f) const {
+    (void)field(f);
+    return records_.record(currentStored());
+}
+
+std::string ParadoxTable::fieldMessage(FieldId f, std::string_view what) const {
+    std::string m(what);
+    m += " "_cp;
+    m += "поля "_cp;
+    m += field(f).name;
+    m += ", "_cp;
+    m += "таблица "_cp;
+    m += name_;
+    if (!eof()) {
+        m += ", "_cp;
+        m += "запись "_cp;
+        m += std::to_string(recordNumber());
+    }
+    return m;
+}
+
+std::string ParadoxTable::text(FieldId f) const {
+    if (inserting_) return pxValueText(field(f), buffer_.data(), codePage());
+    return pxValueText(field(f), current(f), codePage());
+}
+
+std::int32_t ParadoxTable::integer(FieldId f) const {
+    const char* rec = inserting_ ? buffer_.data() : current(f);
+    bool ok = true;
+    const auto v = pxValueInt(field(f), rec, codePage(), &ok);
+    if (!ok) throwError(ErrorKind::Conversion, fieldMessage(f, "Не целое число в значении"_cp));
+    return v.value_or(0);
+}
+
+Date ParadoxTable::date(FieldId f) const {
+    return pxValueDate(field(f), inserting_ ? buffer_.data() : current(f));
+}
+
+bool ParadoxTable::isEmpty(FieldId f) const {
+    const ParadoxField& fd = field(f);
+    const char* rec = inserting_ ? buffer_.data() : current(f);
+    if (fd.type == pxtype::Alpha) return pxAlphaBytes(rec + fd.offset, fd.size).empty();
+    if (fd.type >= pxtype::Memo && fd.type <= pxtype::Graphic) return pxValueText(fd, rec, codePage()).empty();
+    return pxIsEmpty(rec + fd.offset, fd.size);
+}
+
+void ParadoxTable::edit() {
+    std::string m("Изменение записей таблицы Paradox не поддерживается: "_cp);
+    m += name_;
+    throwError(ErrorKind::Unsupported, std::move(m));
+}
+
+void ParadoxTable::insert() {
+    if (!header_.keyed()) {
+        std::string m("Вставка в таблицу Paradox без ключа не поддерживается: "_cp);
+        m += name_;
+        throwError(ErrorKind::Unsupported, std::move(m));
+    }
+    if (!writer_) writer_ = std::make_unique<ParadoxKeyedWriter>(file_, name_);
+    buffer_.assign(static_cast<std::size_t>(header_.recordSize), '\0');
+    inserting_ = true;
+}
+
+void ParadoxTable::setText(FieldId f, std::string_view value) {
+    const ParadoxField& fd = field(f);
+    if (!inserting_) throwError(ErrorKind::InvalidArgument, fieldMessage(f, "Запись не редактируется: запись"_cp));
+    if (fd.type == pxtype::Alpha) {
+        if (!pxEncodeAlpha(buffer_.data() + fd.offset, fd.size, value, codePage()))
+            throwError(ErrorKind::Conversion, fieldMessage(f, "Текст не помещается в поле: значение"_cp));
+        return;
+    }
+    if (value.find_first_not_of(' ') == std::string_view::npos) {
+        std::memset(buffer_.data() + fd.offset, 0, static_cast<std::size_t>(fd.size));
+        return;
+    }
+    const auto v = toInt32(value);
+    if (!v) throwError(ErrorKind::Conversion, fieldMessage(f, "Не число в значении"_cp));
+    setInteger(f, *v);
+}
+
+void ParadoxTable::setInteger(FieldId f, std::int32_t value) {
+    const ParadoxField& fd = field(f);
+    if (!inserting_) throwError(ErrorKind::InvalidArgument, fieldMessage(f, "Запись не редактируется: запись"_cp));
+    char* p = buffer_.data() + fd.offset;
+    switch (fd.type) {
+        case pxtype::Short:
+            if (value < -32767 || value > 32767)
+                throwError(ErrorKind::Conversion, fieldMessage(f, "Число не помещается в поле: значение"_cp));
+            pxEncodeInt(p, 2, value);
+            return;
+        case pxtype::Long: case pxtype::AutoInc: pxEncodeInt(p, 4, value); return;
+        case pxtype::Number: case pxtype::Money: pxEncodeDouble(p, value); return;
+        case pxtype::Alpha: setText(f, std::to_string(value)); return;
+        default: throwError(ErrorKind::Unsupported, fieldMessage(f, "Нельзя записать число в значение"_cp));
+    }
+}
+
+void ParadoxTable::setDate(FieldId f, Date value) {
+    const ParadoxField& fd = field(f);
+    if (!inserting_) throwError(ErrorKind::InvalidArgument, fieldMessage(f, "Запись не редактируется: запись"_cp));
+    if (fd.type != pxtype::Date) throwError(ErrorKind::Unsupported, fieldMessage(f, "Нельзя записать дату в значение"_cp));
+    char* p = buffer_.data() + fd.offset;
+    if (value.empty()) std::memset(p, 0, 4);
+    else pxEncodeInt(p, 4, value.serial());
+}
+
+void ParadoxTable::post() {
+    if (!inserting_) return;
+    writer_->insert(buffer_);  // a refused key leaves the insert pending: the caller cancels
+    // The records in memory are read again from the file at the next move of the cursor, so
+    // that a run of inserts costs no more than the inserts themselves.
+    inserting_ = false;
+    stale_ = true;
+}
+
+void ParadoxTable::refresh() {
+    if (!stale_) return;
+    header_ = readParadoxHeader(file_, name_, settings_.defaultCodePage);
+    records_ = loadParadoxRecords(file_, header_, name_);
+    stale_ = false;
+    orders_.clear();
+    order_ = nullptr;
+    pos_ = 0;
+    if (!indexNames_.empty()) order_ = &orderFor(canonicalNames(indexNames_));
+}
+
+void ParadoxTable::cancel() {
+    inserting_ = false;
+    buffer_.clear();
+}
+
+std::vector<int> ParadoxTable::resolveFields(std::string_view names) const {
+    std::vector<int> ids;
+    std::string missing;
+    for (const auto& n : splitFieldNames(names)) {
+        if (auto f = findField(n)) {
+            ids.push_back(*f);
+        } else {
+            if (!missing.empty()) missing += ", ";
+            missing += n;
+        }
+    }
+    if (!missing.empty()) {
+        std::string m("В таблице "_cp);
+        m += name_;
+        m += " "_cp;
+        m += "нет полей для индекса: "_cp;
+        m += missing;
+        throwError(ErrorKind::NotFound, std::move(m));
+    }
+    return ids;
+}
+
+ParadoxOrder& ParadoxTable::orderFor(const std::string& names) {
+    auto it = orders_.find(names);
+    if (it != orders_.end()) return *it->second;
+    std::vector<int> ids;
+    ParadoxOrder* primary = nullptr;
+    if (names.empty()) {
+        for (int k = 0; k < std::max(header_.keyFields, 1); ++k) ids.push_back(k);
+    } else {
+        ids = resolveFields(names);
+        primary = &orderFor(std::string());
+    }
+    auto order = buildParadoxOrder(header_, records_, std::move(ids), primary, name_);
+    auto& ref = *order;
+    orders_.emplace(names, std::move(order));
+    return ref;
+}
+
+std::string ParadoxTable::canonicalNames(std::string_view names) {
+    std::string canonical;
+    for (const auto& n : splitFieldNames(names)) {
+        if (!canonical.empty()) canonical += ';';
+        for (char c : n) canonical += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    }
+    return canonical;
+}
+
+void ParadoxTable::setIndexFieldNames(std::string_view names) {
+    refresh();
+    const std::string canonical = canonicalNames(names);
+    if (!canonical.empty()) (void)resolveFields(names);  // names every missing field as given
+    order_ = &orderFor(canonical);
+    indexNames_ = std::string(names);
+    pos_ = 0;
+}
+
+void ParadoxTable::prepareOrders(const std::vector<std::string>& lists) {
+    ParadoxOrder& primary = orderFor(std::string());
+    (void)primary;
+    // Each order builds with up to two threads of its own; one after another is enough.
+    for (const auto& l : lists) setIndexFieldNames(l);
+}
+
+bool ParadoxTable::findKey(std::span<const KeyValue> values) {
+    refresh();
+    if (!order_) order_ = &orderFor(std::string());
+    const auto pos = order_->find(values);
+    if (!pos) return false;
+    pos_ = *pos;
+    return true;
+}
+
+std::unique_ptr<Table> openParadoxTable(const std::filesystem::path& file, const EngineSettings& settings) {
+    return std::make_unique<ParadoxTable>(file, settings);
+}
+
+}  // namespace strnum

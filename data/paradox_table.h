@@ -1,0 +1,129 @@
+// Reading Paradox tables (.DB, file versions 3.0 to 7.x) as strnum::Table.
+//
+// A Paradox table is read once, when it is opened: the header and field list are checked,
+// then the data blocks are followed through their chain and every record is copied into
+// one packed byte arena in table order.  Walks, reads and key searches then run on memory
+// only; the file is not kept open.  This is what makes the number directory (millions of
+// entries, opened once and searched for every district record) fast: see
+// data/paradox_order.h for the orders built over the arena.
+//
+// The .PX of a keyed table is not read: the data blocks are in key order themselves, so a
+// keyed table whose index file is missing or stale reads the same.  Memo and blob values
+// read as the empty text.  An encrypted table fails to open (Unsupported); a table whose
+// counts, offsets or block chain cannot be right fails with Corrupt, naming the file.
+//
+// Writing goes through data/paradox_writer.h (keyed insert, creation).  insert()/post()
+// use it; after a post the records are read again at the next move of the cursor
+// (first, next, findKey, setIndexFieldNames, recordCount), until then the cursor stays.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/paradox_format.h"
+#include "data/table.h"
+
+namespace strnum {
+
+class ParadoxOrder;
+class ParadoxKeyedWriter;
+
+// The records of a table in table order, packed: record i at bytes() + i * recordSize.
+class ParadoxRecords {
+public:
+    ParadoxRecords() = default;
+    const char* record(std::size_t i) const { return data_.get() + i * static_cast<std::size_t>(recordSize_); }
+    std::size_t count() const { return count_; }
+    int recordSize() const { return recordSize_; }
+    // Adds one record at position i (later records move up); used after a keyed insert.
+    void insertAt(std::size_t i, const char* record);
+
+private:
+    friend ParadoxRecords loadParadoxRecords(const std::filesystem::path&, const ParadoxHeader&, std::string_view);
+    struct Free {
+        void operator()(char* p) const noexcept;
+    };
+    std::unique_ptr<char, Free> data_;
+    std::size_t count_ = 0;
+    std::size_t capacity_ = 0;  // records
+    int recordSize_ = 1;
+};
+
+// Reads header + records of a .DB file.  name: the file for messages (1251).
+ParadoxHeader readParadoxHeader(const std::filesystem::path& file, std::string_view name, CodePage defaultCp);
+ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const ParadoxHeader& header,
+                                  std::string_view name);
+
+class ParadoxTable : public Table {
+public:
+    // Opens and reads the whole table; throws Error (NotFound, Corrupt, Unsupported, Io).
+    ParadoxTable(const std::filesystem::path& file, const EngineSettings& settings);
+    ~ParadoxTable() override;
+
+    const ParadoxHeader& header() const { return header_; }
+    const ParadoxRecords& records() const { return records_; }
+    CodePage codePage() const { return header_.textCodePage; }
+
+    // Builds the orders for these field lists ahead of use, one per thread (two at most).
+    void prepareOrders(const std::vector<std::string>& fieldLists);
+
+    const std::filesystem::path& file() const override { return file_; }
+    const std::string& tableName() const override { return name_; }
+    std::int64_t recordCount() override {
+        refresh();
+        return static_cast<std::int64_t>(records_.count());
+    }
+    void first() override;
+    void next() override;
+    bool eof() const override;
+    std::int64_t recordNumber() const override;
+    const std::vector<FieldInfo>& fields() const override { return infos_; }
+    std::string text(FieldId f) const override;
+    std::int32_t integer(FieldId f) const override;
+    Date date(FieldId f) const override;
+    bool isEmpty(FieldId f) const override;
+    void edit() override;
+    void insert() override;
+    void setText(FieldId f, std::string_view value) override;
+    void setInteger(FieldId f, std::int32_t value) override;
+    void setDate(FieldId f, Date value) override;
+    void post() override;
+    void cancel() override;
+    bool editing() const override { return inserting_; }
+    void setIndexFieldNames(std::string_view names) override;
+    const std::string& indexFieldNames() const override { return indexNames_; }
+    bool findKey(std::span<const KeyValue> values) override;
+
+    // The record under the cursor (stored position), for the order code and tests.
+    std::size_t currentStored() const;
+
+private:
+    const char* current(FieldId f) const;
+    const ParadoxField& field(FieldId f) const;
+    ParadoxOrder& orderFor(const std::string& canonicalNames);
+    std::vector<int> resolveFields(std::string_view names) const;
+    std::string fieldMessage(FieldId f, std::string_view what) const;
+    static std::string canonicalNames(std::string_view names);
+    void refresh();  // re-reads the file after a posted insert
+
+    std::filesystem::path file_;
+    std::string name_;
+    EngineSettings settings_;
+    ParadoxHeader header_;
+    ParadoxRecords records_;
+    std::vector<FieldInfo> infos_;
+    std::map<std::string, std::unique_ptr<ParadoxOrder>> orders_;  // by upper-cased field list
+    ParadoxOrder* order_ = nullptr;                                // nullptr = stored order
+    std::string indexNames_;
+    std::size_t pos_ = 0;  // position in the current order
+    bool inserting_ = false;
+    bool stale_ = false;
+    std::string buffer_;  // the record being inserted
+    std::unique_ptr<ParadoxKeyedWriter> writer_;
+};
+
+}  // namespace strnum
