@@ -1,0 +1,155 @@
+// The main window: every operation is started by one of its buttons and runs inside its
+// handler, on the window's thread, letting the window repaint as it goes.
+//
+// The window keeps what the operations share for the whole run of the program: the
+// settings from SOBES.INI, the number directory's table object (opened by the first
+// operation that needs it, closed when dedtNUMS changes), the district-file table
+// object, the highlight colour and the option flags.  It is the operations' Host:
+// labels, progress bar, hourglass, the summary question and the error dialog.
+//
+// One operation at a time: while a run lets the window process messages, a second button
+// only says that a run is in progress; closing the window during a run asks, and when
+// the user insists the window closes as soon as the run has ended — tables are never
+// closed under a running operation.
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+
+#include "UREPORT2/report.h"
+#include "app/district_walk.h"
+#include "app/host.h"
+#include "app/settings.h"
+#include "app/gui/widgets.h"
+#include "data/table_object.h"
+
+namespace strnum {
+
+class TfrmReport;
+
+class TfrmMain : public QWidget, public Host {
+    Q_OBJECT
+public:
+    // settingsFile: SOBES.INI in the program directory unless a test gives another.
+    TfrmMain(Report& report, std::filesystem::path settingsFile, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    void setReportWindow(TfrmReport* report) { frmReport_ = report; }
+
+    // Host
+    void setLabel(HostLabel label, std::string_view text) override;
+    void setProgressRange(int minimum, int maximum) override;
+    void setProgress(int position) override;
+    void showProgress(bool visible) override;
+    void setBusy(bool busy) override;
+    void processEvents() override;
+    bool confirm(std::string_view text) override;
+    void showReport(bool modal) override;
+    void showError(std::string_view message) override;
+
+    // Runs a district operation as the buttons do: refused while another runs.  Returns
+    // false when refused.  Exposed for tests.
+    bool runOperation(const std::function<void()>& operation);
+    // A district walk over the list in dedtWayPath with the window as host.
+    bool walkDistricts(const DistrictWalk& walk);
+    bool running() const { return running_; }
+
+    Settings& settings() { return settings_; }
+    TableObject& tblNUM() { return tblNUM_; }
+    TableObject& tblPDL() { return tblPDL_; }
+    Colour& highlightColour() { return highlight_; }
+    Report& report() { return report_; }
+
+    // The controls, by the names the operations and tests know them.
+    QTabWidget* PageControl1;
+    QWidget* Panel1;
+    QLabel* Label1;
+    QLabel* lblRecCount;
+    QLabel* lblCount;
+    QProgressBar* ProgressBar1;
+    QLabel* Label23;
+    QLabel* Label12;
+    DirectoryEdit* dedtWayPath;
+    QLabel* Label2;
+    DirectoryEdit* dedtNUMS;
+    QPushButton* btnCheckFIO;
+    QPushButton* btnAssignNumInPDL;
+    QPushButton* btnReportShow;
+    QPushButton* btnFindNumFIO;
+    QCheckBox* chkReadOnly;
+    QCheckBox* chkCreateOBMN;
+    QCheckBox* chkAnkList;
+    QCheckBox* chkNoStatErrors;
+    QCheckBox* chkNoBirthErrors;
+    QCheckBox* chkSeverErrors;
+    QCheckBox* chkEmptyList;
+    QLineEdit* edtNum;
+    UpperCaseEdit* edtFAM;
+    UpperCaseEdit* edtNAM;
+    UpperCaseEdit* edtOtch;
+    QLabel* lblDistrictBD;
+    QLabel* lblProcessed;
+    QLabel* lblFound;
+    QWidget* Panel3;
+    QPushButton* btnShowWay;
+    QPushButton* btnRunSQL;
+    QPushButton* btnSaveSQL;
+    QPushButton* btnCloseSQL;
+    QLineEdit* edtQueryDBName;
+    QPlainTextEdit* memSQL;
+    QTableView* grSQL;
+
+    // Operation flags copied from the check boxes when the district check starts.
+    bool noStatusErrors = false;
+    bool noBirthErrors = false;
+    bool batches = false;
+    bool notFoundList = false;
+
+public slots:
+    void dedtNUMSChange();
+    void btnReportShowClick();
+    void btnAssignNumInPDLClick();
+    void btnCheckFIOClick();
+    void btnFindNumFIOClick();
+    void btnShowWayClick();
+    void btnRunSQLClick();
+    void btnCloseSQLClick();
+    void btnSaveSQLClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildProcessingPage(QWidget* page);
+    void buildDebugPage(QWidget* page);
+    void FormCreate();
+    void FormClose();
+    void FormDestroy();
+    void writeSettings();
+    void notAvailable(const QString& what);
+    // The number directory, opened from its directory when it is closed.
+    Table& numberDirectory();
+
+    Report& report_;
+    TfrmReport* frmReport_ = nullptr;
+    std::filesystem::path settingsFile_;
+    Settings settings_;
+    TableObject tblNUM_;
+    TableObject tblPDL_;
+    std::string numsDirectory_;  // the directory set for tblNUM, written as DBPath (1251)
+    Colour highlight_ = kRed;
+    bool running_ = false;
+    bool closeAfterRun_ = false;
+    int busyDepth_ = 0;
+};
+
+}  // namespace strnum

@@ -1,0 +1,159 @@
+// The main window as a user meets it: start with and without SOBES.INI, close, the
+// number directory's directory, a district walk with the window as host, one run at a
+// time, and the number assignment over a small region shown in the report window.
+#include <QtTest>
+
+#include "UREPORT2/gui/frm_report.h"
+#include "app/gui/frm_main.h"
+#include "base/error.h"
+#include "data/dbf_create.h"
+#include "gui/message_box.h"
+#include "gui_test.h"
+#include "support/test_support.h"
+
+namespace strnum {
+
+class FrmMainTest : public QObject {
+    Q_OBJECT
+
+    QStringList errors_;
+    QStringList questions_;
+    bool answer_ = false;
+
+private slots:
+    void init() {
+        errors_.clear();
+        questions_.clear();
+        answer_ = false;
+        setErrorDialogHook([this](QWidget*, const QString& text) { errors_ << text; });
+        setQuestionHook([this](QWidget*, const QString& title, const QString& text) {
+            questions_ << title + "|" + text;
+            return answer_;
+        });
+    }
+    void cleanup() {
+        setErrorDialogHook({});
+        setQuestionHook({});
+    }
+
+    void startsWithoutSettingsAndCreatesThemAtClose() {
+        test::TempDir dir;
+        Report report;
+        {
+            TfrmMain w(report, dir / "SOBES.INI");
+            QCOMPARE(w.windowTitle(), QStringLiteral("Простановка стр. номеров в БД ОРТАН"));
+            QCOMPARE(w.size(), QSize(642, 477));
+            QCOMPARE(w.dedtNUMS->text(), QString());
+            QCOMPARE(w.dedtWayPath->text(), QString());
+            QCOMPARE(w.PageControl1->currentIndex(), 0);
+            QVERIFY(w.chkNoStatErrors->isChecked());
+            QVERIFY(!w.chkReadOnly->isChecked());
+            QCOMPARE(w.lblRecCount->text(), QStringLiteral("000"));
+            QVERIFY(w.ProgressBar1->isHidden());
+            QCOMPARE(w.memSQL->toPlainText(), QStringLiteral("select * from way.dbf"));
+            QCOMPARE(w.btnAssignNumInPDL->geometry(), QRect(424, 144, 190, 25));
+            QCOMPARE(w.btnAssignNumInPDL->toolTip(), QStringLiteral("Простановка стр.номеров по участкам БД ОРТАН"));
+            w.show();
+            QVERIFY(w.close());
+        }
+        QCOMPARE(QString::fromStdString(test::readBytes(dir / "SOBES.INI")),
+                 QStringLiteral("[Init]\r\nDBPath=\r\nWayPath=\r\n"));
+        QVERIFY(errors_.isEmpty());
+    }
+
+    void readsSettingsAndKeepsOtherKeys() {
+        test::TempDir dir;
+        test::writeBytes(dir / "SOBES.INI", "[Init]\r\nDBPath=/n\r\nWayPath=" + test::w("/участки") +
+                                                "\r\nOther=1\r\n[Mine]\r\nX=y\r\n");
+        Report report;
+        {
+            TfrmMain w(report, dir / "SOBES.INI");
+            QCOMPARE(w.dedtNUMS->text(), QStringLiteral("/n"));
+            QCOMPARE(w.dedtWayPath->text(), QStringLiteral("/участки"));
+            QCOMPARE(QString::fromStdString(w.tblNUM().directory().string()), QStringLiteral("/n"));
+            w.dedtNUMS->setText(QStringLiteral("/new"));  // applied at once: directory set, table closed
+            QCOMPARE(QString::fromStdString(w.tblNUM().directory().string()), QStringLiteral("/new"));
+            QVERIFY(!w.tblNUM().isOpen());
+            w.show();
+            w.close();
+        }
+        QCOMPARE(QString::fromStdString(test::readBytes(dir / "SOBES.INI")),
+                 QString::fromStdString("[Init]\r\nDBPath=/new\r\nWayPath=" + test::w("/участки") +
+                                        "\r\nOther=1\r\n[Mine]\r\nX=y\r\n"));
+    }
+
+    void unwritableSettingsAreShownAtClose() {
+        test::TempDir dir;
+        Report report;
+        TfrmMain w(report, dir / "no" / "such" / "SOBES.INI");
+        w.show();
+        w.close();
+        QCOMPARE(errors_.size(), 1);
+        QVERIFY(errors_[0].contains(QStringLiteral("SOBES.INI")));
+    }
+
+    void walkShowsProgressAndAsksAfterTheClosingStep() {
+        test::TempDir dir;
+        std::filesystem::create_directory(dir / "U01");
+        {
+            DbfWriter way(dir / "WAY.DBF", {{"W", 'C', 80, 0}}, 0x65);
+            way.append({(dir / "U01").string()});
+            way.append({(dir / "U02").string()});
+            way.finish();
+        }
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        w.dedtWayPath->setText(QString::fromStdString(dir.path().string()));
+        DistrictWalk walk;
+        int steps = 0;
+        bool progressShownInStep = false;
+        walk.step = [&](const std::string&, const std::filesystem::path&) {
+            ++steps;
+            progressShownInStep = !w.ProgressBar1->isHidden() && w.ProgressBar1->maximum() == 2;
+            throw Error(ErrorKind::Corrupt, "boom");
+        };
+        walk.summary = [] { return std::string("summary"); };
+        QVERIFY(w.runOperation([&] { w.walkDistricts(walk); }));
+        QCOMPARE(steps, 1);
+        QVERIFY(progressShownInStep);
+        QVERIFY(w.ProgressBar1->isHidden());
+        QCOMPARE(questions_, QStringList{QStringLiteral("Confirm|summary")});
+        QCOMPARE(errors_, QStringList{QStringLiteral("boom")});
+        QCOMPARE(w.lblDistrictBD->text(), QString::fromStdString((dir / "U01").string()));
+        QVERIFY(!w.running());
+    }
+
+    void secondOperationIsRefusedWhileOneRuns() {
+        test::TempDir dir;
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        bool inner = false;
+        QVERIFY(w.runOperation([&] {
+            QVERIFY(!w.runOperation([&] { inner = true; }));
+            w.dedtNUMS->setText(QStringLiteral("/later"));  // not applied under a running operation
+            QVERIFY(w.tblNUM().directory() != std::filesystem::path("/later"));
+        }));
+        QVERIFY(!inner);
+        QCOMPARE(errors_.size(), 1);
+        QCOMPARE(w.tblNUM().directory(), std::filesystem::path("/later"));  // applied when the run ended
+    }
+
+    void reportWindowModalWhileVisibleIsAnError() {
+        test::TempDir dir;
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        TfrmReport r(report, QStringLiteral("/dev/null"));
+        w.setReportWindow(&r);
+        r.showNonModal();
+        w.btnReportShowClick();
+        QCOMPARE(errors_, QStringList{QStringLiteral("Cannot make a visible window modal")});
+        r.hide();
+    }
+};
+
+}  // namespace strnum
+
+using strnum::FrmMainTest;
+STRNUM_GUI_TEST(FrmMainTest)
+
+#include "frm_main_test.moc"
