@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "cli/cli_host.h"
 #include "cli/commands.h"
+#include "data/paths.h"
 #include "operations/assign_numbers.h"
 
 namespace strnum::cli {
@@ -67,7 +68,7 @@ void addAssignCommand(CLI::App& app) {
         Report report;
         TableObject tblPDL(settings.engine);
         TableObject tblNUM(settings.engine);
-        tblNUM.setDirectory(pathFrom1251(settings.dbPath));
+        tblNUM.setDirectory(resolveDirectory(settings.dbPath, settings.engine));
         tblNUM.setTableName("NUMS");
         tblNUM.setTableType(TableType::Default);
         AssignRun run{host, report, tblPDL,
