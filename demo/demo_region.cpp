@@ -191,6 +191,7 @@ DemoSummary writeDemoRegion(const std::filesystem::path& where, const DemoOption
 
     // The number directory: the region's people and people of other regions, with twins.
     std::vector<Person> directory;
+    std::vector<std::size_t> twinned;  // entries that have a twin after them
     directory.reserve(static_cast<std::size_t>(wanted));
     while (static_cast<std::int64_t>(directory.size()) < wanted) {
         Person p = g.person();
@@ -198,6 +199,7 @@ DemoSummary writeDemoRegion(const std::filesystem::path& where, const DemoOption
         p.cond = g.chance(0.97) ? "A" : (g.chance(0.5) ? "B" : "E");
         directory.push_back(p);
         if (g.chance(0.01) && static_cast<std::int64_t>(directory.size()) < wanted) {
+            twinned.push_back(directory.size() - 1);
             Person twin = p;  // the same person under a second number
             twin.num = g.newNumber();
             twin.cond = g.chance(0.5) ? "C" : (g.chance(0.5) ? "A" : "B");
@@ -234,8 +236,12 @@ DemoSummary writeDemoRegion(const std::filesystem::path& where, const DemoOption
             }
             for (int i = 0; i < options.people; ++i) {
                 const bool known = g.chance(0.85);
-                Person p = known ? directory[static_cast<std::size_t>(g.pick(static_cast<int>(directory.size())))]
-                                 : g.person();
+                // Some recipients are people the directory holds twice.
+                const bool twin = known && !twinned.empty() && g.chance(0.03);
+                const std::size_t index =
+                    twin ? twinned[static_cast<std::size_t>(g.pick(static_cast<int>(twinned.size())))]
+                         : static_cast<std::size_t>(g.pick(static_cast<int>(directory.size())));
+                Person p = known ? directory[index] : g.person();
                 if (!known) p.num = 0;
                 std::string number = recordNumber(g, p, directory);
                 const std::string npd = std::to_string(i + 1);

@@ -7,6 +7,7 @@
 #include "app/gui/frm_main.h"
 #include "base/error.h"
 #include "data/dbf_create.h"
+#include "demo/demo_region.h"
 #include "gui/message_box.h"
 #include "gui_test.h"
 #include "support/test_support.h"
@@ -136,6 +137,47 @@ private slots:
         QVERIFY(!inner);
         QCOMPARE(errors_.size(), 1);
         QCOMPARE(w.tblNUM().directory(), std::filesystem::path("/later"));  // applied when the run ended
+    }
+
+    void assignButtonRunsOverARegionAndShowsTheReport() {
+        test::TempDir dir;
+        writeDemoRegion(dir / "region", DemoOptions{});
+        test::writeBytes(dir / "SOBES.INI", test::readBytes(dir / "region" / "SOBES.INI"));
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        TfrmReport r(report, QStringLiteral("/dev/null"));
+        w.setReportWindow(&r);
+        w.show();
+        answer_ = true;
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QVERIFY(errors_.isEmpty());
+        QCOMPARE(questions_.size(), 1);
+        QVERIFY(questions_[0].startsWith(QStringLiteral("Confirm|Найдено по ФИО : ")));
+        QVERIFY(r.isVisible());
+        QVERIFY(report.lineCount() > 20);
+        QVERIFY(QString::fromStdString(test::u(report.line(0))).startsWith(QStringLiteral("Участок ")));
+        QVERIFY(w.tblNUM().isOpen());  // left open for the next operation
+        QCOMPARE(QString::fromStdString(w.tblNUM().table().indexFieldNames()), QStringLiteral("FAM;NAM;OTCH;BIRTH"));
+        // A second run in count-only mode finds every number now in place: nothing to write.
+        questions_.clear();
+        answer_ = false;
+        w.chkReadOnly->setChecked(true);
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QVERIFY(questions_[0].endsWith(QStringLiteral("проставлено: 0 номеров. Показать отчет ?")));
+
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            w.chkReadOnly->setChecked(false);
+            answer_ = true;
+            QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+            QTest::qWait(200);
+            w.grab().save(shots + QStringLiteral("/frmMain.png"));
+            r.grab().save(shots + QStringLiteral("/frmReport-assign.png"));
+            w.PageControl1->setCurrentIndex(1);
+            QTest::qWait(100);
+            w.grab().save(shots + QStringLiteral("/frmMain-debug.png"));
+        }
+        r.hide();
     }
 
     void reportWindowModalWhileVisibleIsAnError() {
