@@ -385,6 +385,8 @@ void ParadoxKeyedWriter::buildIndex(std::vector<Entry> leaves) {
 
 void ParadoxKeyedWriter::writeNode(std::size_t i) {
     const Node& n = nodes_[i];
+    if (n.entries.size() > static_cast<std::size_t>(perIndexBlock_))
+        throwError(ErrorKind::Corrupt, std::string("Переполнен блок индекса таблицы "_cp) + name_);
     const std::size_t es = static_cast<std::size_t>(keySize_) + 6;
     std::string b(static_cast<std::size_t>(header_.blockSize), '\0');
     put16(b, 4, static_cast<unsigned>((static_cast<int>(n.entries.size()) - 1) * static_cast<int>(es)) & 0xFFFF);
@@ -449,7 +451,8 @@ void ParadoxKeyedWriter::splitUpward(std::vector<std::pair<std::size_t, std::siz
         parent.entries[pe].count = sum(ni);
         parent.entries.insert(parent.entries.begin() + static_cast<std::ptrdiff_t>(pe + 1),
                               Entry{nodes_[ui].entries.front().key, static_cast<std::uint32_t>(ui), sum(ui)});
-        writeNode(path[d - 1].first);
+        // An overfull parent is split (and written) by the next round of the loop.
+        if (parent.entries.size() <= static_cast<std::size_t>(perIndexBlock_)) writeNode(path[d - 1].first);
     }
 }
 
@@ -587,8 +590,10 @@ void ParadoxKeyedWriter::insert(std::string_view record) {
         if (path[d + 1].second != 0) break;
         nodes_[path[d].first].entries[path[d].second].key = nodes_[path[d + 1].first].entries.front().key;
     }
-    for (auto& p : path) writeNode(p.first);
+    // Split overfull nodes before anything is written: an index block holds at most
+    // perIndexBlock_ entries, and a node written before its split would run past its block.
     splitUpward(path, path.size() - 1);
+    for (auto& p : path) writeNode(p.first);
     writeIndexHeader();
 }
 
