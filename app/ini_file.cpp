@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
+#include "data/table.h"
 
 namespace strnum {
 
@@ -20,16 +21,8 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
+// Section and key names compare as Windows compares them: ASCII letters without case.
+bool sameName(std::string_view a, std::string_view b) { return equalsIgnoreCase(a, b); }
 
 // The section name of a header line "[name]", or nullopt.
 std::optional<std::string_view> sectionName(std::string_view line) {

@@ -5,14 +5,11 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
+#include "data/table.h"
 
 namespace strnum {
 
 using namespace strnum::literals;
-
-namespace {
-
-}  // namespace
 
 bool isRegNum(std::string_view v) {
     // NNN-NNN-NNNNNN
@@ -23,19 +20,6 @@ bool isRegNum(std::string_view v) {
     }
     return true;
 }
-
-namespace {
-
-bool sameAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-        if (up(a[i]) != up(b[i])) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string defaultPrinterDevice() {
 #ifdef _WIN32
@@ -65,10 +49,10 @@ Settings loadSettings(const std::filesystem::path& file, std::vector<std::string
         else badValue("Tables", "DefaultCodePage", *cp);
     }
     if (auto scheme = ini.get("Tables", "LockScheme")) {
-        if (sameAscii(*scheme, "dBASE")) s.engine.lockScheme = LockScheme::Dbase;
-        else if (sameAscii(*scheme, "Clipper")) s.engine.lockScheme = LockScheme::Clipper;
-        else if (sameAscii(*scheme, "ClipperExtended")) s.engine.lockScheme = LockScheme::ClipperExtended;
-        else if (sameAscii(*scheme, "FoxPro")) s.engine.lockScheme = LockScheme::FoxPro;
+        if (equalsIgnoreCase(*scheme, "dBASE")) s.engine.lockScheme = LockScheme::Dbase;
+        else if (equalsIgnoreCase(*scheme, "Clipper")) s.engine.lockScheme = LockScheme::Clipper;
+        else if (equalsIgnoreCase(*scheme, "ClipperExtended")) s.engine.lockScheme = LockScheme::ClipperExtended;
+        else if (equalsIgnoreCase(*scheme, "FoxPro")) s.engine.lockScheme = LockScheme::FoxPro;
         else badValue("Tables", "LockScheme", *scheme);
     }
     if (auto wait = ini.get("Tables", "LockWait")) {

@@ -12,7 +12,7 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "cli/cli_host.h"
+#include "app/text_host.h"
 #include "cli/commands.h"
 #include "data/paths.h"
 #include "operations/assign_numbers.h"
@@ -64,7 +64,7 @@ void addAssignCommand(CLI::App& app) {
         if (!args->way.empty()) settings.wayPath = to1251(args->way, "--way");
         if (!args->nums.empty()) settings.dbPath = to1251(args->nums, "--nums");
 
-        CliHost host;
+        TextHost host;
         Report report;
         TableObject tblPDL(settings.engine);
         TableObject tblNUM(settings.engine);

@@ -1,4 +1,4 @@
-// The Host of strnum-cli: nothing to repaint, no one to ask.  The summary question is
+// A Host without windows (strnum-cli, benchmarks): nothing to repaint, no one to ask.  The summary question is
 // kept and answered No; errors are kept; both are printed after the report, the question
 // as the report's last line on standard output and the errors on standard error.
 #pragma once
@@ -10,9 +10,9 @@
 #include "UREPORT2/report.h"
 #include "app/host.h"
 
-namespace strnum::cli {
+namespace strnum {
 
-class CliHost : public Host {
+class TextHost : public Host {
 public:
     void setLabel(HostLabel, std::string_view) override {}
     void setProgressRange(int, int) override {}
@@ -36,4 +36,4 @@ public:
     std::vector<std::string> errors;
 };
 
-}  // namespace strnum::cli
+}  // namespace strnum

@@ -1,10 +1,10 @@
-#include "cli/cli_host.h"
+#include "app/text_host.h"
 
 #include "base/text.h"
 
-namespace strnum::cli {
+namespace strnum {
 
-void CliHost::print(const Report& report, std::ostream& out, std::ostream& err) const {
+void TextHost::print(const Report& report, std::ostream& out, std::ostream& err) const {
     std::string buffer;
     for (std::size_t i = 0; i < report.lineCount(); ++i) {
         buffer += cp1251ToUtf8(report.line(i));
@@ -20,4 +20,4 @@ void CliHost::print(const Report& report, std::ostream& out, std::ostream& err) 
     for (const std::string& e : errors) err << cp1251ToUtf8(e) << '\n';
 }
 
-}  // namespace strnum::cli
+}  // namespace strnum
