@@ -2,6 +2,8 @@
 //
 //     bench_nums [entries=3000000] [dir]
 //
+// With a dir, the file is kept there and reused by later runs (the same file before and
+// after a change); without one it is written to a fresh temporary folder and removed.
 // Writes a NUMS.DB of that many entries with the engine's bulk writer (in a child process,
 // so that its memory does not count), then opens it with both orders ready, and reports
 // the time, the peak memory against the file size, the time of 1,000,000 lookups by number
@@ -65,6 +67,11 @@ double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::durati
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && (argv[1][0] < '0' || argv[1][0] > '9')) {
+        std::printf("usage: bench_nums [entries=3000000] [dir]\n"
+                    "  dir: where NUMS.DB is written (kept, and reused when it exists)\n");
+        return argc > 1 && std::string(argv[1]) != "--help" && std::string(argv[1]) != "-h" ? 2 : 0;
+    }
     const std::size_t n = argc > 1 ? std::stoul(argv[1]) : 3000000;
     const fs::path dir = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / ("bench_nums_" + std::to_string(::getpid()));
     fs::create_directories(dir);

@@ -35,27 +35,7 @@ bool intLike(std::uint8_t t) {
     return t == pxtype::Short || t == pxtype::Long || t == pxtype::AutoInc || t == pxtype::Date;
 }
 
-// Word-at-a-time hash of the canonical values; the same for a record and for a key.
-std::uint64_t mix(std::uint64_t h, std::uint64_t w) {
-    h ^= w;
-    h *= 0x9E3779B97F4A7C15ull;
-    return h ^ (h >> 29);
-}
-std::uint64_t hashBytes(std::uint64_t h, std::string_view s) {
-    h = mix(h, s.size() + 0x51ED27u);
-    std::size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        h = mix(h, w);
-    }
-    if (i < s.size()) {
-        std::uint64_t w = 0;
-        std::memcpy(&w, s.data() + i, s.size() - i);
-        h = mix(h, w);
-    }
-    return h;
-}
+// The last step of the hash of canonical values.
 std::uint64_t finish(std::uint64_t h) {
     h ^= h >> 33;
     h *= 0xFF51AFD7ED558CCDull;
@@ -82,12 +62,21 @@ public:
         fields_ = std::move(fields);
         const std::size_t n = r.count();
         keys_.resize(n);
-        bool sorted = true;
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto v = pxDecodeInt(r.record(i) + field_.offset, field_.size);
-            keys_[i] = v ? static_cast<std::int32_t>(*v) : INT32_MIN;
-            if (i > 0 && keys_[i] < keys_[i - 1]) sorted = false;
-        }
+        bool unsorted[2] = {false, false};
+        onTwoThreads(n, [&](std::size_t b, std::size_t e) {
+            const std::size_t off = static_cast<std::size_t>(field_.offset);
+            std::int32_t prev = INT32_MIN;
+            bool down = false;
+            for (std::size_t i = b; i < e; ++i) {
+                const std::int32_t k = keyOf(r.record(i) + off);
+                keys_[i] = k;
+                down |= k < prev;
+                prev = k;
+            }
+            unsorted[b == 0 ? 0 : 1] = down;
+        });
+        bool sorted = !unsorted[0] && !unsorted[1];
+        if (sorted && n >= 100000 && keys_[n / 2] < keys_[n / 2 - 1]) sorted = false;
         if (!sorted) {
             std::vector<std::uint64_t> tmp(n);
             for (std::size_t i = 0; i < n; ++i)
@@ -138,6 +127,18 @@ public:
     }
 
 private:
+    // The stored value as an int32, INT32_MIN when empty.
+    std::int32_t keyOf(const char* p) const {
+        if (field_.size == 4) {
+            const std::uint32_t v = (static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) << 24) |
+                                    (static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 16) |
+                                    (static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 8) |
+                                    static_cast<std::uint32_t>(static_cast<unsigned char>(p[3]));
+            return v == 0 ? INT32_MIN : static_cast<std::int32_t>(v ^ 0x80000000u);
+        }
+        const auto v = pxDecodeInt(p, field_.size);
+        return v ? static_cast<std::int32_t>(*v) : INT32_MIN;
+    }
     std::size_t bucketOf(std::int32_t v) const {
         return static_cast<std::size_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(v) - min_) * buckets_ /
                                         range_);
@@ -184,17 +185,6 @@ public:
             if (int c = compareBytes(value(stored, k, s), keys[k])) return c;
         return 0;
     }
-    std::uint64_t hash(std::size_t stored) const {
-        char s[8];
-        std::uint64_t h = 0x1234567u;
-        for (std::size_t k = 0; k < f_.size(); ++k) h = hashBytes(h, value(stored, k, s));
-        return finish(h);
-    }
-    static std::uint64_t hashKeys(const std::vector<std::string>& keys) {
-        std::uint64_t h = 0x1234567u;
-        for (const auto& k : keys) h = hashBytes(h, k);
-        return finish(h);
-    }
     const std::string& table() const { return table_; }
 
 private:
@@ -237,31 +227,233 @@ private:
     std::vector<std::uint32_t> perm_;
 };
 
+// The canonical values of a record's fields as whole 8-byte words, every field starting
+// on a word of its own and padded with zero bytes: alpha cut at the first NUL, trailing
+// blanks cleared; an invalid date all zero.  Two records have equal values exactly when
+// their words are equal, so hashing and comparing them needs no lengths.
+class CanonicalWords {
+public:
+    explicit CanonicalWords(const std::vector<ParadoxField>& fields) {
+        for (const auto& f : fields) {
+            Part p;
+            p.type = f.type;
+            p.offset = static_cast<std::size_t>(f.offset);
+            p.size = static_cast<std::size_t>(f.type == pxtype::Date ? 4 : std::max(f.size, 0));
+            p.word = words_;
+            words_ += (p.size + 7) / 8;
+            parts_.push_back(p);
+            const auto len = static_cast<std::size_t>(std::max(f.size, 0));
+            if (!spans_.empty() && spans_.back().first + spans_.back().second == p.offset) spans_.back().second += len;
+            else if (len > 0) spans_.emplace_back(p.offset, len);
+        }
+        if (!spans_.empty()) {
+            firstByte_ = spans_.front().first;
+            for (const auto& [off, len] : spans_) {
+                firstByte_ = std::min(firstByte_, off);
+                lastByte_ = std::max(lastByte_, off + len - 1);
+            }
+        }
+    }
+    std::size_t words() const { return words_; }
+
+    // True when the fields' bytes are the same (then so are their values).
+    bool sameBytes(const char* a, const char* b) const {
+        for (const auto& [off, len] : spans_)
+            if (std::memcmp(a + off, b + off, len) != 0) return false;
+        return true;
+    }
+    // Asks for the first and the last byte of the fields (for the usual short records, all
+    // their cache lines).  No loop: a loop of prefetches alone is dropped by the compiler.
+    void prefetch(const char* rec) const {
+#if defined(__GNUC__)
+        __builtin_prefetch(rec + firstByte_);
+        __builtin_prefetch(rec + lastByte_);
+#else
+        (void)rec;
+#endif
+    }
+
+    // out: words() words.
+    void ofRecord(const char* rec, std::uint64_t* out) const {
+        for (const Part& p : parts_) {
+            const char* src = rec + p.offset;
+            std::uint64_t* dst = out + p.word;
+            if (p.type == pxtype::Alpha) alpha(src, p.size, dst);
+            else if (p.type == pxtype::Date) dst[0] = validDate(src) ? load(src, 4) : 0;
+            else copyBytes(src, p.size, dst);
+        }
+    }
+    // From the canonical key bytes of pxCanonicalKey (at most the field's size each).
+    void ofKeys(const std::vector<std::string>& keys, std::uint64_t* out) const {
+        std::fill(out, out + words_, std::uint64_t{0});
+        for (std::size_t k = 0; k < parts_.size() && k < keys.size(); ++k) {
+            const Part& p = parts_[k];
+            const std::size_t n = std::min(keys[k].size(), p.size);
+            copyBytes(keys[k].data(), n, out + p.word);
+        }
+    }
+    static std::uint64_t hash(const std::uint64_t* w, std::size_t n) {
+        std::uint64_t a = 0x1234567u, b = 0x9E3779B97F4A7C15ull;
+        std::size_t i = 0;
+        for (; i + 2 <= n; i += 2) {
+            a = (a ^ w[i]) * 0x9E3779B97F4A7C15ull;
+            b = (b ^ w[i + 1]) * 0xC2B2AE3D27D4EB4Full;
+            a ^= a >> 29;
+            b ^= b >> 31;
+        }
+        if (i < n) a = ((a ^ w[i]) * 0x9E3779B97F4A7C15ull) ^ (a >> 29);
+        return finish(a ^ (b * 0xFF51AFD7ED558CCDull) ^ n);
+    }
+
+private:
+    struct Part {
+        std::uint8_t type = 0;
+        std::size_t offset = 0, size = 0, word = 0;
+    };
+
+    // n bytes (1-8) as a word, the first byte lowest.
+    static std::uint64_t load(const char* p, std::size_t n) {
+        std::uint64_t w = 0;
+        if (n == 8) std::memcpy(&w, p, 8);
+        else std::memcpy(&w, p, n);
+        if constexpr (std::endian::native == std::endian::big) w = byteswap(w);
+        return w;
+    }
+    static std::uint64_t byteswap(std::uint64_t w) {
+        std::uint64_t r = 0;
+        for (int i = 0; i < 8; ++i) r |= ((w >> (8 * i)) & 0xFF) << (8 * (7 - i));
+        return r;
+    }
+    static bool validDate(const char* p) {  // as pxCanonical: 1 ... 3652059
+        const std::uint32_t v = (static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) << 24) |
+                                (static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 16) |
+                                (static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 8) |
+                                static_cast<std::uint32_t>(static_cast<unsigned char>(p[3]));
+        if (v == 0) return false;
+        const auto serial = static_cast<std::int32_t>(v ^ 0x80000000u);
+        return serial > 0 && serial <= 3652059;
+    }
+    static void copyBytes(const char* src, std::size_t n, std::uint64_t* dst) {
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) *dst++ = load(src + i, 8);
+        if (i < n) *dst = load(src + i, n - i);
+    }
+    static void alpha(const char* src, std::size_t size, std::uint64_t* dst) {
+        constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        const std::size_t nw = (size + 7) / 8;
+        std::size_t len = size;  // bytes before the first NUL
+        std::size_t i = 0;
+        for (; i < nw; ++i) {
+            const std::size_t at = i * 8;
+            std::uint64_t w = load(src + at, std::min<std::size_t>(8, size - at));
+            const std::uint64_t z = (w - ones) & ~w & highs;
+            if (z != 0) {
+                const auto byte = static_cast<std::size_t>(std::countr_zero(z)) / 8;
+                len = std::min(size, at + byte);
+                w &= byte == 0 ? 0 : (~std::uint64_t{0} >> (64 - 8 * byte));
+                dst[i++] = w;
+                break;
+            }
+            dst[i] = w;
+        }
+        for (; i < nw; ++i) dst[i] = 0;
+        // Trailing blanks are not part of the value.
+        while (len > 0) {
+            const std::size_t wi = (len - 1) / 8, sh = 8 * ((len - 1) % 8);
+            if (((dst[wi] >> sh) & 0xFF) != 0x20) break;
+            dst[wi] &= ~(std::uint64_t{0xFF} << sh);
+            --len;
+        }
+    }
+
+    std::vector<Part> parts_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // the fields' bytes, adjacent ones joined
+    std::size_t firstByte_ = 0, lastByte_ = 0;
+    std::size_t words_ = 0;
+};
+
+// Stack room for the canonical words of the usual keys; longer ones go to the heap.
+class WordBuffer {
+public:
+    explicit WordBuffer(std::size_t n) : heap_(n > kLocal ? n : 0), p_(n > kLocal ? heap_.data() : local_) {}
+    std::uint64_t* data() { return p_; }
+
+private:
+    static constexpr std::size_t kLocal = 48;
+    std::uint64_t local_[kLocal];
+    std::vector<std::uint64_t> heap_;
+    std::uint64_t* p_;
+};
+
 class GroupedOrder : public ParadoxOrder {
 public:
     GroupedOrder(const ParadoxHeader& h, const ParadoxRecords& r, std::vector<int> fields, const ParadoxOrder* primary,
                  std::string_view table)
-        : set_(h, r, fields, table), primary_(primary) {
+        : set_(h, r, fields, table), words_(fieldsOf(h, fields)), records_(r), primary_(primary) {
         fields_ = std::move(fields);
         const std::size_t n = r.count();
         pbits_ = std::max(1, static_cast<int>(std::bit_width(n)));
         mask_ = (std::uint64_t{1} << pbits_) - 1;
         keys_.resize(n);
+        // Hash every record, counting the keys by their top bits on the way.
+        const int rbits = n >= 100000 ? kRadixBits : 0;
+        const std::size_t radix = std::size_t{1} << rbits;
+        std::vector<std::uint32_t> count0(radix, 0), count1(radix, 0);
         onTwoThreads(n, [&](std::size_t b, std::size_t e) {
-            for (std::size_t p = b; p < e; ++p) keys_[p] = (set_.hash(storedOf(p)) & ~mask_) | p;
+            auto& count = b == 0 ? count0 : count1;
+            WordBuffer buf(words_.words());
+            std::uint64_t* w = buf.data();
+            const std::size_t nw = words_.words();
+            for (std::size_t p = b; p < e; ++p) {
+                words_.ofRecord(records_.record(storedOf(p)), w);
+                const std::uint64_t k = (CanonicalWords::hash(w, nw) & ~mask_) | p;
+                keys_[p] = k;
+                if (rbits) ++count[static_cast<std::size_t>(k >> (64 - rbits))];
+            }
         });
-        // Split on the top bit, then sort the halves side by side.
-        const auto mid = std::partition(keys_.begin(), keys_.end(), [](std::uint64_t k) { return (k >> 63) == 0; });
-        if (n >= 100000) {
-            std::thread t([&] { std::sort(mid, keys_.end()); });
-            std::sort(keys_.begin(), mid);
-            t.join();
+        if (rbits == 0) {
+            std::sort(keys_.begin(), keys_.end());
+            separateCollisions(0, n);
         } else {
-            std::sort(keys_.begin(), mid);
-            std::sort(mid, keys_.end());
+            // In place by the top bits, then every part by itself, the parts shared out
+            // between two threads.
+            std::vector<std::size_t> start(radix + 1, 0);
+            for (std::size_t b = 0; b < radix; ++b) start[b + 1] = start[b] + count0[b] + count1[b];
+            std::vector<std::size_t> head(start.begin(), start.end() - 1);
+            const auto permute = [&](std::size_t from, std::size_t to) {  // buckets [from, to)
+                for (std::size_t b = from; b < to; ++b) {
+                    while (head[b] < start[b + 1]) {
+                        std::uint64_t v = keys_[head[b]];
+                        std::size_t d = static_cast<std::size_t>(v >> (64 - rbits));
+                        while (d != b) {
+                            std::swap(v, keys_[head[d]++]);
+                            d = static_cast<std::size_t>(v >> (64 - rbits));
+                        }
+                        keys_[head[b]++] = v;
+                    }
+                }
+            };
+            // The top bit first, then each half by itself on a thread of its own.
+            (void)std::partition(keys_.begin(), keys_.end(), [](std::uint64_t k) { return (k >> 63) == 0; });
+            {
+                std::thread t([&] { permute(radix / 2, radix); });
+                permute(0, radix / 2);
+                t.join();
+            }
+            std::size_t split = 0;
+            while (split < radix && start[split] < n / 2) ++split;
+            auto part = [&](std::size_t from, std::size_t to) {
+                std::vector<std::uint64_t> tmp;
+                for (std::size_t b = from; b < to; ++b) {
+                    sortPart(keys_.data() + start[b], start[b + 1] - start[b], rbits, tmp);
+                    separateCollisions(start[b], start[b + 1]);
+                }
+            };
+            std::thread t([&] { part(split, radix); });
+            part(0, split);
+            t.join();
         }
-        separateCollisions();
-        bbits_ = std::clamp(static_cast<int>(std::bit_width(n)) - 1, 1, 24);
+        bbits_ = std::clamp(static_cast<int>(std::bit_width(n)) - 3, 1, 24);
         starts_.resize((std::size_t{1} << bbits_) + 1);
         std::size_t b = 0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -282,40 +474,111 @@ public:
                 if (set_.compareKey(stored(pos), keys) == 0) return pos;
             return std::nullopt;
         }
-        const std::uint64_t h = FieldSet::hashKeys(keys) & ~mask_;
+        const std::size_t nw = words_.words();
+        WordBuffer key(nw), rec(nw);
+        words_.ofKeys(keys, key.data());
+        const std::uint64_t h = CanonicalWords::hash(key.data(), nw) & ~mask_;
         const std::size_t b = static_cast<std::size_t>(h >> (64 - bbits_));
         for (std::size_t i = starts_[b]; i < starts_[b + 1]; ++i) {
             const std::uint64_t kh = keys_[i] & ~mask_;
             if (kh < h) continue;
             if (kh > h) break;
-            if (set_.compareKey(stored(i), keys) == 0) return i;
+            words_.ofRecord(records_.record(stored(i)), rec.data());
+            if (std::equal(key.data(), key.data() + nw, rec.data())) return i;
         }
         return std::nullopt;
     }
 
 private:
+    static constexpr int kRadixBits = 11;
+
+    static std::vector<ParadoxField> fieldsOf(const ParadoxHeader& h, const std::vector<int>& fields) {
+        std::vector<ParadoxField> out;
+        for (int f : fields) out.push_back(h.fields[static_cast<std::size_t>(f)]);
+        return out;
+    }
+    // Sorts keys that share their top rbits: by the next 24 bits a byte at a time (stable,
+    // lowest byte first), then an insertion pass settles the few equal in those bits.  When
+    // they are not few (a table of one person many times over), a plain sort takes over.
+    static void sortPart(std::uint64_t* a, std::size_t m, int rbits, std::vector<std::uint64_t>& tmp) {
+        if (m >= 128) {
+            tmp.resize(m);
+            std::uint64_t* from = a;
+            std::uint64_t* to = tmp.data();
+            for (int shift = 64 - rbits - 24; shift < 64 - rbits; shift += 8) {
+                std::size_t count[257] = {};
+                for (std::size_t i = 0; i < m; ++i) ++count[((from[i] >> shift) & 0xFF) + 1];
+                for (std::size_t d = 0; d < 256; ++d) count[d + 1] += count[d];
+                for (std::size_t i = 0; i < m; ++i) to[count[(from[i] >> shift) & 0xFF]++] = from[i];
+                std::swap(from, to);
+            }
+            if (from != a) std::copy(from, from + m, a);  // three passes: the result is in tmp
+        }
+        std::size_t moves = 0;
+        const std::size_t budget = 8 * m + 4096;
+        for (std::size_t i = 1; i < m; ++i) {
+            const std::uint64_t v = a[i];
+            std::size_t j = i;
+            for (; j > 0 && a[j - 1] > v; --j) a[j] = a[j - 1];
+            a[j] = v;
+            moves += i - j;
+            if (moves > budget) {
+                std::sort(a, a + m);
+                return;
+            }
+        }
+    }
     std::size_t storedOf(std::uint64_t p) const {
         return primary_ ? primary_->stored(static_cast<std::size_t>(p)) : static_cast<std::size_t>(p);
     }
     // Different values with the same hash bits: order that run by the values themselves,
-    // keeping primary order among equals, so that every group stays contiguous.
-    void separateCollisions() {
-        for (std::size_t i = 0; i < keys_.size();) {
+    // keeping primary order among equals, so that every group stays contiguous.  [from, to)
+    // is sorted and holds whole runs.
+    void separateCollisions(std::size_t from, std::size_t to) {
+        const std::size_t nw = words_.words();
+        WordBuffer first(nw), other(nw);
+        // Runs are mostly true twins, spread over the whole table: the records are asked
+        // for a few runs ahead, and equal bytes settle most comparisons.
+        constexpr std::size_t ahead = 16;
+        const auto prefetch = [&](std::size_t k) {
+            if (k < to) words_.prefetch(records_.record(stored(k)));
+        };
+        for (std::size_t k = from; k < std::min(to, from + ahead); ++k) prefetch(k);
+        for (std::size_t i = from; i < to;) {
             std::size_t j = i + 1;
-            while (j < keys_.size() && (keys_[j] & ~mask_) == (keys_[i] & ~mask_)) ++j;
-            bool mixed = false;
-            for (std::size_t k = i + 1; k < j && !mixed; ++k) mixed = set_.compare(stored(i), stored(k)) != 0;
-            if (mixed)
-                std::stable_sort(keys_.begin() + static_cast<std::ptrdiff_t>(i),
-                                 keys_.begin() + static_cast<std::ptrdiff_t>(j),
-                                 [&](std::uint64_t a, std::uint64_t b) {
-                                     return set_.compare(storedOf(a & mask_), storedOf(b & mask_)) < 0;
-                                 });
+            while (j < to && (keys_[j] & ~mask_) == (keys_[i] & ~mask_)) ++j;
+            for (std::size_t k = i; k < j; ++k) prefetch(k + ahead);
+            if (j - i > 1) {
+                const char* a = records_.record(stored(i));
+                bool haveFirst = false;
+                bool mixed = false;
+                for (std::size_t k = i + 1; k < j && !mixed; ++k) {
+                    const char* b = records_.record(stored(k));
+                    if (words_.sameBytes(a, b)) continue;
+                    if (!haveFirst) words_.ofRecord(a, first.data());
+                    haveFirst = true;
+                    words_.ofRecord(b, other.data());
+                    mixed = !std::equal(first.data(), first.data() + nw, other.data());
+                }
+                if (mixed) sortRun(i, j);
+            }
             i = j;
         }
     }
+    void sortRun(std::size_t i, std::size_t j) {
+        const std::size_t nw = words_.words();
+        std::vector<std::uint64_t> a(nw), b(nw);
+        std::stable_sort(keys_.begin() + static_cast<std::ptrdiff_t>(i), keys_.begin() + static_cast<std::ptrdiff_t>(j),
+                         [&](std::uint64_t x, std::uint64_t y) {
+                             words_.ofRecord(records_.record(storedOf(x & mask_)), a.data());
+                             words_.ofRecord(records_.record(storedOf(y & mask_)), b.data());
+                             return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+                         });
+    }
 
     FieldSet set_;
+    CanonicalWords words_;
+    const ParadoxRecords& records_;
     const ParadoxOrder* primary_;
     int pbits_ = 1, bbits_ = 1;
     std::uint64_t mask_ = 1;

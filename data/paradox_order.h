@@ -15,10 +15,14 @@
 //   directory): records of equal values are contiguous, in primary order, but the groups
 //   follow each other in the order of a 64-bit hash of the values, not alphabetically.
 //   One sorted uint64 per record (hash bits above the primary position) and a bucket
-//   table give a lookup in a few cache misses; it is built on two threads.
+//   table give a lookup in a few cache misses.  It is built on two threads: hashing the
+//   canonical values as whole words, an in-place radix split by the top hash bits, a
+//   byte-wise radix sort of every part, and a check of each run of equal hash bits
+//   (mostly true twins, settled by comparing the fields' bytes).
 // A find with values for fewer than all of a grouped order's fields scans the records.
 //
-// Memory of the orders for n records: integer 4n (+4n when unsorted), grouped 8n + 2n.
+// Memory of the orders for n records: integer 4n (+4n when unsorted), grouped 8n + at
+// most n (the grouped order is sorted in place: no second copy of its keys).
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,8 @@
 //
 // A Paradox table is read once, when it is opened: the header and field list are checked,
 // then the data blocks are followed through their chain and every record is copied into
-// one packed byte arena in table order.  Walks, reads and key searches then run on memory
+// one packed byte arena in table order (the file's two halves are read on two threads,
+// each block's records straight to their place when the chain runs in file order).  Walks, reads and key searches then run on memory
 // only; the file is not kept open.  This is what makes the number directory (millions of
 // entries, opened once and searched for every district record) fast: see
 // data/paradox_order.h for the orders built over the arena.

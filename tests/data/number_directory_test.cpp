@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
+#include <string>
 
 #include "base/error.h"
 #include "data/number_directory.h"
@@ -92,6 +94,139 @@ TEST(NumberDirectory, GroupedOrderKeepsGroupsTogetherInPrimaryOrder) {
     EXPECT_EQ(group, (std::vector<std::int32_t>{300, 400, 500}));
     const std::array<KeyValue, 4> none{w("Сидоров"), w("Иван"), w("Иванович"), Date()};
     EXPECT_FALSE(grouped->find(none));
+}
+
+// A directory large enough for the grouped order's bucketed build and the reader's two
+// threads: numbers out of stored order, texts padded in the ways Paradox files hold them
+// (NULs, trailing blanks, bytes left after the NUL), empty and impossible dates.  Every
+// person must come out as one run in ascending NUM, and be found at the start of it.
+TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
+    test::TempDir dir;
+    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},  {"FAM", pxtype::Alpha, 25},
+                                         {"NAM", pxtype::Alpha, 20}, {"OTCH", pxtype::Alpha, 20},
+                                         {"BIRTH", pxtype::Date, 0}, {"COND", pxtype::Alpha, 1}};
+    const std::size_t n = 120000, rs = 74;
+    std::string rows(n * rs, '\0');
+    std::uint32_t seed = 12345;
+    const auto rnd = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const auto put = [&](char* p, int size, const std::string& text) {
+        ASSERT_TRUE(pxEncodeAlpha(p, size, text, CodePage::Cp866));
+        const auto len = static_cast<int>(text.size());
+        switch (rnd() % 4) {
+            case 1: if (len < size) p[len] = ' '; break;                      // a trailing blank
+            case 2: if (len + 2 < size) p[len + 1] = 'Z'; break;               // a byte after the NUL
+            case 3: for (int k = len; k < size; ++k) p[k] = ' '; break;        // blank-padded
+            default: break;
+        }
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        char* r = rows.data() + i * rs;
+        pxEncodeInt(r, 4, static_cast<std::int64_t>(1000 + (i * 7919) % n));
+        put(r + 4, 25, "FAM" + std::to_string(rnd() % 60) + (rnd() % 9 == 0 ? "ABCDEFGHIJKLMNOPQRS" : ""));
+        put(r + 29, 20, "N" + std::to_string(rnd() % 3));
+        put(r + 49, 20, rnd() % 5 == 0 ? std::string() : "O" + std::to_string(rnd() % 3));
+        switch (rnd() % 5) {
+            case 0: break;                                                   // empty
+            case 1: pxEncodeInt(r + 69, 4, 4000000); break;                  // not a date: as empty
+            default: pxEncodeInt(r + 69, 4, Date::fromYmd(1950 + static_cast<int>(rnd() % 3), 1, 1).serial());
+        }
+        r[73] = 'A';
+    }
+    if (::testing::Test::HasFatalFailure()) return;
+    createParadoxTable(dir / "NUMS.DB", f, {}, rows);
+
+    ParadoxTable t(dir / "NUMS.DB", EngineSettings{});
+    ASSERT_EQ(t.records().count(), n);
+    auto primary = buildParadoxOrder(t.header(), t.records(), {0}, nullptr, "NUMS");
+    auto grouped = buildParadoxOrder(t.header(), t.records(), {1, 2, 3, 4}, primary.get(), "NUMS", 0);
+    ASSERT_EQ(grouped->size(), n);
+
+    const auto& hf = t.header().fields;
+    const auto valueOf = [&](std::size_t stored) {
+        const char* rec = t.records().record(stored);
+        std::string v;
+        for (int k = 1; k <= 4; ++k) {
+            char scratch[8];
+            const auto c = pxCanonical(hf[static_cast<std::size_t>(k)], rec, scratch);
+            v += std::to_string(c.size()) + ":" + std::string(c) + "|";
+        }
+        return v;
+    };
+    const auto numOf = [&](std::size_t stored) {
+        return static_cast<std::int32_t>(*pxDecodeInt(t.records().record(stored), 4));
+    };
+    std::map<std::string, std::size_t> firstAt;
+    std::string prev;
+    for (std::size_t pos = 0; pos < n; ++pos) {
+        const std::size_t s = grouped->stored(pos);
+        const std::string v = valueOf(s);
+        if (pos > 0 && v == prev) {
+            ASSERT_LT(numOf(grouped->stored(pos - 1)), numOf(s)) << "twins in ascending NUM at " << pos;
+        } else {
+            ASSERT_TRUE(firstAt.emplace(v, pos).second) << "a person split in two runs at " << pos;
+        }
+        prev = v;
+    }
+    ASSERT_GT(firstAt.size(), 500u);
+    ASSERT_LT(firstAt.size(), n / 10) << "the data should hold many twins";
+
+    for (const auto& [v, pos] : firstAt) {
+        t.setIndexFieldNames("");
+        const KeyValue num = numOf(grouped->stored(pos));
+        ASSERT_TRUE(t.findKey(std::span(&num, 1)));
+        const std::array<KeyValue, 4> key{t.text(1), t.text(2) + " ", t.text(3), t.date(4)};
+        const auto found = grouped->find(key);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(*found, pos);
+    }
+    const std::array<KeyValue, 4> absent{std::string("FAM1"), std::string("N1"), std::string("O9"), Date()};
+    EXPECT_FALSE(grouped->find(absent));
+    const std::array<KeyValue, 4> lower{std::string("fam1"), std::string("N1"), std::string("O1"), Date()};
+    EXPECT_FALSE(grouped->find(lower)) << "case counts";
+
+    // The table's own person order is the same kind of order and finds the same.
+    t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+    const auto& [v0, p0] = *firstAt.begin();
+    (void)v0;
+    const std::size_t s0 = grouped->stored(p0);
+    t.setIndexFieldNames("");
+    const KeyValue num0 = numOf(s0);
+    ASSERT_TRUE(t.findKey(std::span(&num0, 1)));
+    const std::array<KeyValue, 4> k0{t.text(1), t.text(2), t.text(3), t.date(4)};
+    t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+    ASSERT_TRUE(t.findKey(k0));
+    EXPECT_EQ(t.currentStored(), s0);
+}
+
+// One person over and over: a single group as large as the table, in ascending NUM.
+TEST(NumberDirectory, LargeGroupOfOnePersonStaysInNumberOrder) {
+    test::TempDir dir;
+    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},  {"FAM", pxtype::Alpha, 25},
+                                         {"NAM", pxtype::Alpha, 20}, {"OTCH", pxtype::Alpha, 20},
+                                         {"BIRTH", pxtype::Date, 0}};
+    const std::size_t n = 110000, rs = 73;
+    std::string rows(n * rs, '\0');
+    for (std::size_t i = 0; i < n; ++i) {
+        char* r = rows.data() + i * rs;
+        pxEncodeInt(r, 4, static_cast<std::int64_t>((i * 7919) % n));
+        ASSERT_TRUE(pxEncodeAlpha(r + 4, 25, "SAME", CodePage::Cp866));
+        ASSERT_TRUE(pxEncodeAlpha(r + 29, 20, "ONE", CodePage::Cp866));
+        if (i % 2) r[33] = ' ';  // "ONE " reads as "ONE"
+        pxEncodeInt(r + 69, 4, Date::fromYmd(1970, 5, 5).serial());
+    }
+    createParadoxTable(dir / "NUMS.DB", f, {}, rows);
+    NumberDirectory nums(dir / "NUMS.DB", EngineSettings{});
+    auto& t = nums.table();
+    ASSERT_TRUE(nums.findPerson("SAME", "ONE", "", Date::fromYmd(1970, 5, 5)));
+    std::int32_t expect = 0;
+    for (; !t.eof(); t.next(), ++expect) ASSERT_EQ(t.integer(0), expect);
+    EXPECT_EQ(expect, static_cast<std::int32_t>(n));
+    EXPECT_FALSE(nums.findPerson("SAME", "ONE", "", Date()));
+    ASSERT_TRUE(nums.findNumber(4242));
+    EXPECT_EQ(t.integer(0), 4242);
 }
 
 }  // namespace

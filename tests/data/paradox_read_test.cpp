@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "data/paradox_table.h"
+#include "data/paradox_writer.h"
 #include "support/test_support.h"
 
 namespace strnum {
@@ -180,6 +181,76 @@ TEST(ParadoxRead, ReadingPastTheEndIsAnError) {
     EXPECT_THROW(t.text(0), Error);
     t.next();
     EXPECT_TRUE(t.eof());
+}
+
+// Tables of many blocks whose chain is not the file order: a block left out of the chain,
+// a block that is not full, two blocks swapped.  The records come in chain order, each
+// block's own, whatever the file order; checked against a walk over the file's bytes.
+TEST(ParadoxRead, LongChainsOutOfFileOrderReadInChainOrder) {
+    test::TempDir dir;
+    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0}, {"TXT", pxtype::Alpha, 10}};
+    const std::size_t rs = 14, n = 50000;
+    std::string rows(n * rs, '\0');
+    for (std::size_t i = 0; i < n; ++i) {
+        pxEncodeInt(rows.data() + i * rs, 4, static_cast<std::int64_t>(i));
+        ASSERT_TRUE(pxEncodeAlpha(rows.data() + i * rs + 4, 10, "T" + std::to_string(i % 1000), CodePage::Cp866));
+    }
+    createParadoxTable(dir / "LONG.DB", f, {}, rows);
+    const std::string original = test::readBytes(dir / "LONG.DB");
+    const auto u16 = [](const std::string& b, std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(b[at])) |
+               (static_cast<unsigned>(static_cast<unsigned char>(b[at + 1])) << 8);
+    };
+    const auto set16 = [](std::string& b, std::size_t at, unsigned v) {
+        b[at] = static_cast<char>(v & 0xFF);
+        b[at + 1] = static_cast<char>(v >> 8);
+    };
+    const std::size_t hs = u16(original, 2), bs = static_cast<std::size_t>(original[5]) * 1024;
+    const std::size_t blocks = (original.size() - hs) / bs;
+    ASSERT_GE(blocks, 300u);
+    const auto at = [&](unsigned block) { return hs + (block - 1) * bs; };
+    const auto expected = [&](const std::string& b) {
+        std::vector<std::int32_t> nums;
+        for (unsigned k = u16(b, 0x0E); k != 0; k = u16(b, at(k))) {
+            const std::size_t count = (u16(b, at(k) + 4) + rs) % 65536 / rs;
+            for (std::size_t r = 0; r < count; ++r)
+                nums.push_back(static_cast<std::int32_t>(*pxDecodeInt(b.data() + at(k) + 6 + r * rs, 4)));
+        }
+        return nums;
+    };
+    const auto read = [&](const std::string& b) {
+        test::writeBytes(dir / "LONG.DB", b);
+        fs::remove(dir / "LONG.PX");
+        ParadoxTable t(dir / "LONG.DB", EngineSettings{});
+        std::vector<std::int32_t> nums;
+        for (t.first(); !t.eof(); t.next()) nums.push_back(t.integer(0));
+        EXPECT_EQ(static_cast<std::size_t>(t.recordCount()), nums.size());
+        return nums;
+    };
+    ASSERT_EQ(u16(original, 0x0E), 1u);
+    EXPECT_EQ(read(original), expected(original));
+
+    // Block 100 out of the chain, block 50 down to 10 records: ascending, with gaps.
+    std::string gaps = original;
+    set16(gaps, at(99), 101);
+    set16(gaps, at(101) + 2, 99);
+    set16(gaps, at(50) + 4, static_cast<unsigned>(9 * rs));
+    const auto withGaps = expected(gaps);
+    const std::size_t in100 = u16(original, at(100) + 4) / rs + 1, in50 = u16(original, at(50) + 4) / rs + 1;
+    EXPECT_EQ(withGaps.size(), n - in100 - (in50 - 10));
+    EXPECT_EQ(read(gaps), withGaps);
+
+    // Blocks 200 and 201 swapped in the chain, and an empty block in it.
+    std::string swapped = original;
+    set16(swapped, at(199), 201);
+    set16(swapped, at(201), 200);
+    set16(swapped, at(200), 202);
+    set16(swapped, at(150) + 4, static_cast<unsigned>(65536 - rs));
+    const auto inSwappedOrder = expected(swapped);
+    const auto got = read(swapped);
+    EXPECT_EQ(got, inSwappedOrder);
+    ASSERT_FALSE(got.empty());
+    EXPECT_NE(got, expected(original));
 }
 
 }  // namespace
