@@ -15,26 +15,8 @@ void dumpDbfTable(const std::filesystem::path& file, std::ostream& out) {
 
     char version[8];
     std::snprintf(version, sizeof version, "0x%02X", h.version);
-    nlohmann::ordered_json head;
-    head["version"] = version;
-    head["code_page"] = codePageNumber(table.codePage());
-    head["records"] = table.recordCount();
-    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
-    for (const auto& f : table.fields())
-        fields.push_back({{"name", cp1251ToUtf8(f.name)},
-                          {"type", cp1251ToUtf8(std::string(1, f.type))},
-                          {"length", f.length},
-                          {"decimals", f.decimals}});
-    head["fields"] = std::move(fields);
-    out << head.dump() << '\n';
-
-    const int n = static_cast<int>(table.fields().size());
-    for (table.first(); !table.eof(); table.next()) {
-        nlohmann::ordered_json record = nlohmann::ordered_json::object();
-        for (FieldId f = 0; f < n; ++f)
-            record[cp1251ToUtf8(table.fields()[static_cast<std::size_t>(f)].name)] = cp1251ToUtf8(table.text(f));
-        out << record.dump() << '\n';
-    }
+    writeTableDump(table, version, codePageNumber(table.codePage()),
+                   [](const FieldInfo& f) { return cp1251ToUtf8(std::string(1, f.type)); }, out);
 }
 
 }  // namespace strnum::cli

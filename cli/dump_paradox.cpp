@@ -37,26 +37,9 @@ std::string typeLetter(std::uint8_t code) {
 void dumpParadoxTable(const std::filesystem::path& file, std::ostream& out) {
     ParadoxTable table(file, EngineSettings{});
     const ParadoxHeader& h = table.header();
-    nlohmann::ordered_json head;
-    head["version"] = h.versionNumber();
-    head["code_page"] = table.codePage() == CodePage::Cp866 ? 866 : 1251;
-    head["records"] = table.recordCount();
-    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
-    for (const auto& f : table.fields())
-        fields.push_back({{"name", cp1251ToUtf8(f.name)},
-                          {"type", typeLetter(static_cast<std::uint8_t>(f.type))},
-                          {"length", f.length},
-                          {"decimals", f.decimals}});
-    head["fields"] = std::move(fields);
-    out << head.dump() << '\n';
-
-    const int n = static_cast<int>(table.fields().size());
-    for (table.first(); !table.eof(); table.next()) {
-        nlohmann::ordered_json record = nlohmann::ordered_json::object();
-        for (FieldId f = 0; f < n; ++f)
-            record[cp1251ToUtf8(table.fields()[static_cast<std::size_t>(f)].name)] = cp1251ToUtf8(table.text(f));
-        out << record.dump() << '\n';
-    }
+    writeTableDump(table, h.versionNumber(), table.codePage() == CodePage::Cp866 ? 866 : 1251,
+                   [](const FieldInfo& f) { return std::string(typeLetter(static_cast<std::uint8_t>(f.type))); },
+                   out);
 }
 
 }  // namespace strnum::cli
