@@ -112,17 +112,9 @@ void DbfWriter::finish() {
     flush();
 
     std::string head(header_.headerLength, '\0');
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &now);
-#else
-    localtime_r(&now, &tm);
-#endif
     head[0] = static_cast<char>(header_.version);
-    head[1] = static_cast<char>(tm.tm_year);  // dBASE: years since 1900
-    head[2] = static_cast<char>(tm.tm_mon + 1);
-    head[3] = static_cast<char>(tm.tm_mday);
+    const std::array<char, 3> today = dbfUpdateDateToday(header_);
+    std::copy(today.begin(), today.end(), head.begin() + 1);
     for (int i = 0; i < 4; ++i) head[4 + static_cast<std::size_t>(i)] = static_cast<char>(count_ >> (8 * i) & 0xFF);
     head[8] = static_cast<char>(header_.headerLength & 0xFF);
     head[9] = static_cast<char>(header_.headerLength >> 8);

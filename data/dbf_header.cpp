@@ -1,5 +1,7 @@
 #include "data/dbf_header.h"
 
+#include <ctime>
+
 #include "base/error.h"
 #include "base/ru.h"
 
@@ -164,6 +166,18 @@ std::string encodeDbfDescriptor(const DbfField& f) {
     d[16] = static_cast<char>(f.length & 0xFF);
     d[17] = static_cast<char>(f.type == 'C' ? (f.length >> 8) : f.decimals);
     return d;
+}
+
+std::array<char, 3> dbfUpdateDateToday(const DbfHeader& header) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &now);
+#else
+    localtime_r(&now, &tm);
+#endif
+    const int year = header.isFoxPro() ? (tm.tm_year + 1900) % 100 : tm.tm_year;
+    return {static_cast<char>(year), static_cast<char>(tm.tm_mon + 1), static_cast<char>(tm.tm_mday)};
 }
 
 }  // namespace strnum

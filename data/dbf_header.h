@@ -12,6 +12,8 @@
 // file that is not a dBASE table at all) with a message naming the file otherwise.
 #pragma once
 
+#include <array>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -75,5 +77,9 @@ int codePageNumber(CodePage cp);
 
 // Field descriptor bytes for a new table (dBASE III layout).
 std::string encodeDbfDescriptor(const DbfField& field);
+
+// Today's date as the header's last-update bytes (year, month, day): dBASE counts the
+// year from 1900, FoxPro writes it modulo 100.  The one place that asks for local time.
+std::array<char, 3> dbfUpdateDateToday(const DbfHeader& header);
 
 }  // namespace strnum

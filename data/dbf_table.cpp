@@ -324,16 +324,8 @@ void DbfTable::post() {
 }
 
 void DbfTable::writeHeaderDate() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &now);
-#else
-    localtime_r(&now, &tm);
-#endif
-    // dBASE counts the year from 1900, FoxPro writes it modulo 100.
-    const int year = header_.isFoxPro() ? (tm.tm_year + 1900) % 100 : tm.tm_year;
-    const char date[3] = {static_cast<char>(year), static_cast<char>(tm.tm_mon + 1), static_cast<char>(tm.tm_mday)};
+    const std::array<char, 3> today = dbfUpdateDateToday(header_);
+    const char* date = today.data();
     if (std::equal(date, date + 3, header_.updated,
                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
         return;
