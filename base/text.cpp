@@ -64,12 +64,28 @@ std::optional<std::string> cp1251To866(std::string_view in, std::size_t* badOffs
 }
 
 std::string cp866To1251Lossy(std::string_view in) {
-    std::string out(in.size(), '\0');
+    std::string out;
+    cp866To1251LossyInto(in, out);
+    return out;
+}
+
+void cp866To1251LossyInto(std::string_view in, std::string& out) {
+    out.resize(in.size());
     for (std::size_t i = 0; i < in.size(); ++i) {
         const short b = k866To1251[static_cast<unsigned char>(in[i])];
         out[i] = b < 0 ? '?' : static_cast<char>(b);
     }
-    return out;
+}
+
+bool cp866ReadsDistinctly(unsigned char b) { return b != '?' && k866To1251[b] >= 0; }
+
+bool cp1251To866Into(std::string_view in, char* out) {
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const short b = k1251To866[static_cast<unsigned char>(in[i])];
+        if (b < 0) return false;
+        out[i] = static_cast<char>(b);
+    }
+    return true;
 }
 
 std::optional<std::string> toCp1251(CodePage from, std::string_view in, std::size_t* badOffset) {

@@ -31,6 +31,13 @@ std::optional<std::string> utf16To1251(std::u16string_view in, std::size_t* badO
 // drawing of code page 866) becomes '?'.  Used only for display and comparison; the
 // stored bytes themselves are never rewritten from such a text.
 std::string cp866To1251Lossy(std::string_view in);
+// The same into a buffer that is kept between calls (no allocation once it is large enough).
+void cp866To1251LossyInto(std::string_view in, std::string& out);
+// True when the lossy reading gives this byte a character no other byte gets: false for the
+// bytes 1251 lacks (they all read as '?') and for '?' itself.
+bool cp866ReadsDistinctly(unsigned char b);
+// 1251 -> 866 into out (in.size() bytes); false at the first character 866 lacks.
+bool cp1251To866Into(std::string_view in, char* out);
 
 // Table text in the given code page -> 1251, and back (strict, as above).
 std::optional<std::string> toCp1251(CodePage from, std::string_view in, std::size_t* badOffset = nullptr);

@@ -167,6 +167,17 @@ std::string DbfTable::text(FieldId f) const {
     return dbfText(field(f), fieldBytes(f), codePage_);
 }
 
+void DbfTable::textInto(FieldId f, std::string& out) const {
+    const DbfField& d = field(f);
+    if (d.type != 'C' || isNull(f)) {
+        out = text(f);
+        return;
+    }
+    const std::string_view s = dbfCharBytes(fieldBytes(f));
+    if (codePage_ == CodePage::Cp866) cp866To1251LossyInto(s, out);
+    else out.assign(s);
+}
+
 std::int32_t DbfTable::integer(FieldId f) const {
     if (isNull(f)) return 0;
     if (auto v = dbfInteger(field(f), fieldBytes(f))) return *v;

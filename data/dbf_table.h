@@ -52,6 +52,7 @@ public:
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     std::string text(FieldId f) const override;
+    void textInto(FieldId f, std::string& out) const override;
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
     bool isEmpty(FieldId f) const override;

@@ -138,12 +138,17 @@ std::optional<std::string> canonicalDecimal(std::string_view text) {
     return out;
 }
 
+std::string_view dbfCharBytes(std::string_view raw) {
+    std::string_view s = raw.substr(0, std::min(raw.size(), raw.find('\0')));
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
 std::string dbfText(const DbfField& f, std::string_view raw, CodePage cp) {
     switch (f.type) {
         case 'C':
         case 'V': {
-            std::string_view s = raw.substr(0, std::min(raw.size(), raw.find('\0')));
-            while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+            const std::string_view s = dbfCharBytes(raw);
             return cp == CodePage::Cp866 ? cp866To1251Lossy(s) : std::string(s);
         }
         case 'N':

@@ -22,6 +22,9 @@ namespace strnum {
 
 FieldKind dbfFieldKind(char type);
 
+// The stored bytes of a character value: up to the first NUL, without trailing blanks.
+std::string_view dbfCharBytes(std::string_view raw);
+
 // raw: exactly field.length bytes of the record.
 std::string dbfText(const DbfField& field, std::string_view raw, CodePage cp);
 // nullopt when the field does not hold a whole number within 32 bits (empty reads 0).

@@ -365,17 +365,18 @@ Date pxValueDate(const ParadoxField& f, const char* record) {
 }
 
 bool pxEncodeAlpha(char* p, int size, std::string_view text, CodePage cp) {
-    std::string bytes;
+    if (text.size() > static_cast<std::size_t>(size)) return false;
     if (cp == CodePage::Cp866) {
-        auto c = fromCp1251(CodePage::Cp866, text);
-        if (!c) return false;
-        bytes = std::move(*c);
+        // Converted in place only once the whole text is known to convert: p is left as it
+        // was when it does not.
+        char probe[64];
+        for (std::size_t at = 0; at < text.size(); at += sizeof probe)
+            if (!cp1251To866Into(text.substr(at, sizeof probe), probe)) return false;
+        cp1251To866Into(text, p);
     } else {
-        bytes = std::string(text);
+        std::memcpy(p, text.data(), text.size());
     }
-    if (bytes.size() > static_cast<std::size_t>(size)) return false;
-    std::memset(p, 0, static_cast<std::size_t>(size));
-    std::memcpy(p, bytes.data(), bytes.size());
+    std::memset(p + text.size(), 0, static_cast<std::size_t>(size) - text.size());
     return true;
 }
 

@@ -93,7 +93,7 @@ std::optional<std::int32_t> pxValueInt(const ParadoxField& f, const char* record
 Date pxValueDate(const ParadoxField& f, const char* record);
 
 // Text in 1251 -> the table's code page, padded with NULs to the field.  False when it
-// does not fit or has a character the code page lacks.
+// does not fit or has a character the code page lacks (p is then unchanged).
 bool pxEncodeAlpha(char* p, int size, std::string_view text1251, CodePage cp);
 
 }  // namespace strnum

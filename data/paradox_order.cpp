@@ -162,6 +162,8 @@ public:
         for (int f : fields) f_.push_back(h.fields[static_cast<std::size_t>(f)]);
     }
     std::size_t count() const { return f_.size(); }
+    const std::vector<ParadoxField>& fields() const { return f_; }
+    CodePage codePage() const { return h_.textCodePage; }
     std::string_view value(std::size_t stored, std::size_t k, char* scratch) const {
         return pxCanonical(f_[k], r_.record(stored), scratch);
     }
@@ -391,6 +393,8 @@ public:
                  std::string_view table)
         : set_(h, r, fields, table), words_(fieldsOf(h, fields)), records_(r), primary_(primary) {
         fields_ = std::move(fields);
+        for (const ParadoxField& f : set_.fields())
+            if (f.type != pxtype::Alpha && f.type != pxtype::Date) textsAndDates_ = false;
         const std::size_t n = r.count();
         pbits_ = std::max(1, static_cast<int>(std::bit_width(n)));
         mask_ = (std::uint64_t{1} << pbits_) - 1;
@@ -467,7 +471,7 @@ public:
     std::size_t stored(std::size_t pos) const override { return storedOf(keys_[pos] & mask_); }
 
     std::optional<std::size_t> find(std::span<const KeyValue> values) const override {
-        std::vector<std::string> keys;
+        std::vector<std::string>& keys = keyScratch_;
         if (!set_.keys(values, keys)) return std::nullopt;
         if (keys.size() < set_.count()) {  // not grouped by a prefix: scan
             for (std::size_t pos = 0; pos < keys_.size(); ++pos)
@@ -487,6 +491,22 @@ public:
             if (std::equal(key.data(), key.data() + nw, rec.data())) return i;
         }
         return std::nullopt;
+    }
+
+    // Different hash bits: different values.  They read as different texts and dates too
+    // when the fields are texts and dates and the found record's texts hold no byte that
+    // reads like another ('?' and the characters 1251 lacks all read as '?').
+    bool knownDifferent(std::size_t found, std::size_t other) const override {
+        if (!textsAndDates_ || found >= keys_.size() || other >= keys_.size()) return false;
+        if ((keys_[found] & ~mask_) == (keys_[other] & ~mask_)) return false;
+        if (set_.codePage() != CodePage::Cp866) return true;
+        const char* rec = records_.record(stored(found));
+        for (const ParadoxField& f : set_.fields()) {
+            if (f.type != pxtype::Alpha) continue;
+            for (char c : pxAlphaBytes(rec + f.offset, f.size))
+                if (!cp866ReadsDistinctly(static_cast<unsigned char>(c))) return false;
+        }
+        return true;
     }
 
 private:
@@ -580,6 +600,8 @@ private:
     CanonicalWords words_;
     const ParadoxRecords& records_;
     const ParadoxOrder* primary_;
+    bool textsAndDates_ = true;
+    mutable std::vector<std::string> keyScratch_;  // find() runs once per district record: no allocation
     int pbits_ = 1, bbits_ = 1;
     std::uint64_t mask_ = 1;
     std::vector<std::uint64_t> keys_;
@@ -604,12 +626,13 @@ std::string_view pxCanonical(const ParadoxField& f, const char* record, char* sc
 bool pxCanonicalKey(const ParadoxField& f, const KeyValue& v, CodePage cp, std::string& out, std::string_view table) {
     out.assign(static_cast<std::size_t>(std::max(f.size, 1)), '\0');
     if (f.type == pxtype::Alpha) {
-        std::string text;
+        std::string number;
+        std::string_view text;
         if (const auto* s = std::get_if<std::string>(&v)) text = *s;
-        else if (const auto* i = std::get_if<std::int32_t>(&v)) text = std::to_string(*i);
+        else if (const auto* i = std::get_if<std::int32_t>(&v)) text = number = std::to_string(*i);
         else badKey(table, f);
         if (!pxEncodeAlpha(out.data(), f.size, text, cp)) return false;
-        out.assign(pxAlphaBytes(out.data(), f.size));
+        out.resize(pxAlphaBytes(out.data(), f.size).size());
         return true;
     }
     if (f.type == pxtype::Date) {

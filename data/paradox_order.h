@@ -50,6 +50,14 @@ public:
     // than fields.
     virtual std::optional<std::size_t> find(std::span<const KeyValue> values) const = 0;
     const std::vector<int>& fields() const { return fields_; }
+    // True when the records at positions found and other are known, without comparing
+    // them, to differ in their values and in the texts and dates these read as; false when
+    // that is not known.  A scan over the records equal to a found key stops on it.
+    virtual bool knownDifferent(std::size_t found, std::size_t other) const {
+        (void)found;
+        (void)other;
+        return false;
+    }
 
 protected:
     std::vector<int> fields_;

@@ -374,6 +374,7 @@ void ParadoxTable::refresh() {
     orders_.clear();
     order_ = nullptr;
     pos_ = 0;
+    found_.reset();
     if (!indexNames_.empty()) order_ = &orderFor(canonicalNames(indexNames_));
 }
 
@@ -437,6 +438,7 @@ void ParadoxTable::setIndexFieldNames(std::string_view names) {
     order_ = &orderFor(canonical);
     indexNames_ = std::string(names);
     pos_ = 0;
+    found_.reset();
 }
 
 void ParadoxTable::prepareOrders(const std::vector<std::string>& lists) {
@@ -450,9 +452,15 @@ bool ParadoxTable::findKey(std::span<const KeyValue> values) {
     refresh();
     if (!order_) order_ = &orderFor(std::string());
     const auto pos = order_->find(values);
+    found_.reset();
     if (!pos) return false;
     pos_ = *pos;
+    found_ = pos;
     return true;
+}
+
+bool ParadoxTable::knownToDifferFromFound() const {
+    return order_ && found_ && !stale_ && !eof() && order_->knownDifferent(*found_, pos_);
 }
 
 std::unique_ptr<Table> openParadoxTable(const std::filesystem::path& file, const EngineSettings& settings) {

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,7 @@ public:
     void setIndexFieldNames(std::string_view names) override;
     const std::string& indexFieldNames() const override { return indexNames_; }
     bool findKey(std::span<const KeyValue> values) override;
+    bool knownToDifferFromFound() const override;
 
     // The record under the cursor (stored position), for the order code and tests.
     std::size_t currentStored() const;
@@ -121,6 +123,7 @@ private:
     ParadoxOrder* order_ = nullptr;                                // nullptr = stored order
     std::string indexNames_;
     std::size_t pos_ = 0;  // position in the current order
+    std::optional<std::size_t> found_;  // where the last findKey stood, in the current order
     bool inserting_ = false;
     bool stale_ = false;
     std::string buffer_;  // the record being inserted

@@ -117,6 +117,8 @@ public:
     FieldId fieldByName(std::string_view name) const;
 
     virtual std::string text(FieldId f) const = 0;
+    // text() into a buffer kept by the caller, for walks that read every record.
+    virtual void textInto(FieldId f, std::string& out) const { out = text(f); }
     virtual std::int32_t integer(FieldId f) const = 0;
     virtual Date date(FieldId f) const = 0;
     virtual bool isEmpty(FieldId f) const = 0;
@@ -135,6 +137,11 @@ public:
     virtual void setIndexFieldNames(std::string_view names) = 0;
     virtual const std::string& indexFieldNames() const = 0;
     virtual bool findKey(std::span<const KeyValue> values) = 0;
+    // True when the record under the cursor is known, without reading it, to differ from
+    // the record the last successful findKey stood on in the index fields' values and in
+    // the texts and dates they read as; false when that is not known.  A scan of the
+    // records equal to a found key can stop on it at once.
+    virtual bool knownToDifferFromFound() const { return false; }
 
 protected:
     Table() = default;

@@ -18,10 +18,25 @@ int checkNumber(std::int64_t body) {
     return r == 100 ? 0 : static_cast<int>(r);
 }
 
-std::string numberText(std::int64_t body) {
+void numberTextInto(std::int64_t body, std::string& out) {
+    const int check = checkNumber(body);
+    if (body >= 0 && body <= 999999999) {  // the directory's bodies: eleven digits
+        out.resize(11);
+        std::int64_t v = body;
+        for (int i = 8; i >= 0; --i, v /= 10) out[static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
+        out[9] = static_cast<char>('0' + check / 10);
+        out[10] = static_cast<char>('0' + check % 10);
+        return;
+    }
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%9.9lld%2.2d", static_cast<long long>(body), checkNumber(body));
-    return buf;
+    std::snprintf(buf, sizeof buf, "%9.9lld%2.2d", static_cast<long long>(body), check);
+    out.assign(buf);
+}
+
+std::string numberText(std::int64_t body) {
+    std::string out;
+    numberTextInto(body, out);
+    return out;
 }
 
 std::string displayForm(std::int64_t value) {

@@ -18,6 +18,8 @@ int checkNumber(std::int64_t body);
 
 // "%9.9d%2.2d" of the body and its check number: 11 characters for bodies 0..999999999.
 std::string numberText(std::int64_t body);
+// The same into a buffer kept by the caller.
+void numberTextInto(std::int64_t body, std::string& out);
 
 // Three groups of three digits joined by "-", a blank and the two check digits of the
 // magnitude; a negative value shows two blanks instead of the check digits.  A value of

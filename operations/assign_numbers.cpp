@@ -19,11 +19,6 @@ constexpr std::size_t kNumberTextMax = 11;
 constexpr std::size_t kNameMax = 25;
 constexpr std::size_t kCodeMax = 4;
 
-std::string cut(std::string text, std::size_t max) {
-    if (text.size() > max) text.resize(max);
-    return text;
-}
-
 std::string str(std::string_view s) { return std::string(s); }
 
 // The fields of one district file, looked up once per pass.
@@ -33,32 +28,55 @@ struct FileFields {
     std::optional<FieldId> secondNumber, vdp, vp;
 };
 
-// One record as read.
+// One record as read.  The texts are kept from record to record so that a walk over a
+// million records does not allocate for each.
 struct Person {
-    std::string numberText, surname, name, patronymic, key, birthText;
+    std::string numberText, surname, name, patronymic, key;
     Date birth;
-    std::string secondNumber;
+    std::string secondNumber, vdp, vp;
     bool secondRule = false;
-    std::string prefix() const { return key + " " + surname + " " + name + " " + patronymic + " "; }
 };
 
 class FilePass {
 public:
     FilePass(AssignRun& run, Table& directory, const std::string& tableName)
-        : run_(run), dir_(directory), isPdl_(tableName == "PDL.DBF") {}
+        : run_(run), dir_(directory), isPdl_(tableName == "PDL.DBF") {
+        key_ = {std::string(), std::string(), std::string(), Date()};
+    }
 
     void walk(Table& file, const FileFields& fields);
     const AssignCounters& counters() const { return counters_; }
 
 private:
     void record(Table& file, FileFields& fields);
-    void line(const std::string& text) { run_.report.appendLine(text); }
+    void read(const Table& file, FieldId f, std::size_t max, std::string& out) const {
+        file.textInto(f, out);
+        if (out.size() > max) out.resize(max);
+    }
+    // Report lines are made in one buffer: line() starts it with the text, add() extends it,
+    // put() writes it to the report.
+    FilePass& line(std::string_view text) {
+        line_.assign(text);
+        return *this;
+    }
+    FilePass& add(std::string_view text) {
+        line_ += text;
+        return *this;
+    }
+    FilePass& prefix() {  // key + " " + surname + " " + name + " " + patronymic + " "
+        return add(p_.key).add(" ").add(p_.surname).add(" ").add(p_.name).add(" ").add(p_.patronymic).add(" ");
+    }
+    FilePass& birthText() { return add(p_.birth.text()); }
+    void put() { run_.report.appendLine(line_); }
     bool write(Table& file, const std::function<void()>& setFields);
 
     AssignRun& run_;
     Table& dir_;
     bool isPdl_;
     AssignCounters counters_;
+    Person p_;
+    std::array<KeyValue, 4> key_;
+    std::string line_, directoryNumber_, cond_, text_;
     std::optional<FieldId> dirNum_, dirFam_, dirNam_, dirOtch_, dirBirth_, dirCond_;
 };
 
@@ -81,34 +99,36 @@ bool FilePass::write(Table& file, const std::function<void()>& setFields) {
 }
 
 void FilePass::record(Table& file, FileFields& fields) {
-    Person p;
-    p.numberText = cut(file.text(fields.number), kNumberTextMax);
-    p.surname = cut(file.text(fields.surname), kNameMax);
-    p.name = cut(file.text(fields.name), kNameMax);
-    p.patronymic = cut(file.text(fields.patronymic), kNameMax);
-    p.key = file.text(fields.key);
+    Person& p = p_;
+    read(file, fields.number, kNumberTextMax, p.numberText);
+    read(file, fields.surname, kNameMax, p.surname);
+    read(file, fields.name, kNameMax, p.name);
+    read(file, fields.patronymic, kNameMax, p.patronymic);
+    file.textInto(fields.key, p.key);
     p.birth = file.date(fields.birth);
-    p.birthText = p.birth.text();
     if (isPdl_) {
         if (!fields.secondNumber) fields.secondNumber = file.fieldByName("NPSUI");
         if (!fields.vdp) fields.vdp = file.fieldByName("VDP");
         if (!fields.vp) fields.vp = file.fieldByName("VP");
-        p.secondNumber = cut(file.text(*fields.secondNumber), kNumberTextMax);
-        const std::string vdp = cut(file.text(*fields.vdp), kCodeMax);
-        const std::string vp = cut(file.text(*fields.vp), kCodeMax);
-        p.secondRule = !((vdp == " 1" && vp == "03") || (vdp == " 2" && vp == "04"));
+        read(file, *fields.secondNumber, kNumberTextMax, p.secondNumber);
+        read(file, *fields.vdp, kCodeMax, p.vdp);
+        read(file, *fields.vp, kCodeMax, p.vp);
+        p.secondRule = !((p.vdp == " 1" && p.vp == "03") || (p.vdp == " 2" && p.vp == "04"));
     }
 
     // Step 2: a non-empty number is judged by its check number.
     bool needsNumber = p.numberText.empty();
     if (!needsNumber) {
         needsNumber = !readNumberText(p.numberText).valid();
-        if (needsNumber) line(str("П/д N "_cp) + p.prefix() + str(" ошибка в  стр.N "_cp) + p.numberText);
+        if (needsNumber) line("П/д N "_cp).prefix().add(" ошибка в  стр.N "_cp).add(p.numberText).put();
     }
 
     // Step 3: the person in the directory.
-    const std::array<KeyValue, 4> key = {p.surname, p.name, p.patronymic, p.birth};
-    if (!dir_.findKey(key)) return;
+    std::get<std::string>(key_[0]).assign(p.surname);
+    std::get<std::string>(key_[1]).assign(p.name);
+    std::get<std::string>(key_[2]).assign(p.patronymic);
+    key_[3] = p.birth;
+    if (!dir_.findKey(key_)) return;
 
     // Step 4: found.
     ++counters_.found;
@@ -118,51 +138,55 @@ void FilePass::record(Table& file, FileFields& fields) {
     }
     if (!dirNum_) dirNum_ = dir_.fieldByName("NUM");
     const std::int32_t num = dir_.integer(*dirNum_);
-    const std::string directoryNumber = numberText(num);
+    numberTextInto(num, directoryNumber_);
 
     // Step 5: a number unlike the directory's.
-    if (!p.numberText.empty() && p.numberText != directoryNumber) {
+    if (!p.numberText.empty() && p.numberText != directoryNumber_) {
         ++counters_.differing;
-        line(str("П/д N"_cp) + p.prefix() + str(" N "_cp) + p.numberText + str(" найден другой стр. N "_cp) +
-             directoryNumber);
+        line("П/д N"_cp).prefix().add(" N "_cp).add(p.numberText).add(" найден другой стр. N "_cp);
+        add(directoryNumber_).put();
     }
 
     // Step 6: twins follow the found entry in the order of the index.
     for (dir_.next(); !dir_.eof(); dir_.next()) {
+        if (dir_.knownToDifferFromFound()) break;
         if (!dirFam_) {
             dirFam_ = dir_.fieldByName("FAM");
             dirNam_ = dir_.fieldByName("NAM");
             dirOtch_ = dir_.fieldByName("OTCH");
             dirBirth_ = dir_.fieldByName("BIRTH");
         }
-        if (dir_.text(*dirFam_) != p.surname || dir_.text(*dirNam_) != p.name ||
-            dir_.text(*dirOtch_) != p.patronymic || dir_.date(*dirBirth_) != p.birth)
-            break;
+        dir_.textInto(*dirFam_, text_);
+        if (text_ != p.surname) break;
+        dir_.textInto(*dirNam_, text_);
+        if (text_ != p.name) break;
+        dir_.textInto(*dirOtch_, text_);
+        if (text_ != p.patronymic || dir_.date(*dirBirth_) != p.birth) break;
         if (!dirCond_) dirCond_ = dir_.fieldByName("COND");
-        const std::string cond = dir_.text(*dirCond_);
-        if (cond != "C")
-            line(str("П/д N"_cp) + p.prefix() + p.birthText + str(" кроме N "_cp) + p.numberText +
-                 str(" есть двойник с N "_cp) + displayForm(dir_.integer(*dirNum_)) + str(" и статусом <"_cp) + cond +
-                 ">");
+        dir_.textInto(*dirCond_, cond_);
+        if (cond_ != "C") {
+            line("П/д N"_cp).prefix().birthText().add(" кроме N "_cp).add(p.numberText).add(" есть двойник с N "_cp);
+            add(displayForm(dir_.integer(*dirNum_))).add(" и статусом <"_cp).add(cond_).add(">").put();
+        }
     }
 
     // Step 7: an empty second number next to a valid one.
     if (isPdl_ && p.secondRule && !run_.countOnly && !needsNumber && p.secondNumber.empty()) {
         ++counters_.written;
         if (write(file, [&] { file.setText(*fields.secondNumber, p.numberText); }))
-            line(str("Проставлен пустой номер NPSUI у N "_cp) + p.prefix() + str(" N "_cp) + p.numberText);
+            line("Проставлен пустой номер NPSUI у N "_cp).prefix().add(" N "_cp).add(p.numberText).put();
         else
-            line(str("*** Ошибка записи 2 номера у N "_cp) + p.prefix() + p.birthText);
+            line("*** Ошибка записи 2 номера у N "_cp).prefix().birthText().put();
     }
 
     // Step 8: the directory's number replaces a missing or malformed one.
     if (needsNumber) {
         ++counters_.written;
         if (!run_.countOnly && !write(file, [&] {
-                file.setText(fields.number, directoryNumber);
-                if (isPdl_ && p.secondRule) file.setText(*fields.secondNumber, directoryNumber);
+                file.setText(fields.number, directoryNumber_);
+                if (isPdl_ && p.secondRule) file.setText(*fields.secondNumber, directoryNumber_);
             }))
-            line(str("*** Ошибка записи у N "_cp) + p.prefix() + p.birthText);
+            line("*** Ошибка записи у N "_cp).prefix().birthText().put();
     }
 }
 
