@@ -3,8 +3,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "base/convert.h"
@@ -36,18 +36,28 @@ std::uint32_t le32(std::string_view b, std::size_t off) {
 // Bytes a field of this type takes, or -1 when the size comes from the field array.
 int fixedSize(std::uint8_t type) {
     switch (type) {
-        case pxtype::Date: case pxtype::Long: case pxtype::AutoInc: case pxtype::Time: return 4;
-        case pxtype::Short: return 2;
-        case pxtype::Money: case pxtype::Number: case pxtype::Timestamp: return 8;
-        case pxtype::Logical: return 1;
-        case pxtype::Bcd: return 17;
-        default: return -1;
+        case pxtype::Date:
+        case pxtype::Long:
+        case pxtype::AutoInc:
+        case pxtype::Time:
+            return 4;
+        case pxtype::Short:
+            return 2;
+        case pxtype::Money:
+        case pxtype::Number:
+        case pxtype::Timestamp:
+            return 8;
+        case pxtype::Logical:
+            return 1;
+        case pxtype::Bcd:
+            return 17;
+        default:
+            return -1;
     }
 }
 
 bool knownType(std::uint8_t t) {
-    return t == pxtype::Alpha || t == pxtype::Bytes || (t >= pxtype::Memo && t <= pxtype::Graphic) ||
-           fixedSize(t) > 0;
+    return t == pxtype::Alpha || t == pxtype::Bytes || (t >= pxtype::Memo && t <= pxtype::Graphic) || fixedSize(t) > 0;
 }
 
 std::string hexText(const char* p, int size) {
@@ -114,11 +124,21 @@ std::optional<std::string> bcdText(const char* p, int decimals) {
 
 int ParadoxHeader::versionNumber() const {
     switch (version) {
-        case 3: return 30;
-        case 4: return 35;
-        case 5: case 6: case 7: case 8: case 9: return 40;
-        case 0x0A: case 0x0B: return 50;
-        default: return version >= 0x0C ? 70 : 0;
+        case 3:
+            return 30;
+        case 4:
+            return 35;
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+            return 40;
+        case 0x0A:
+        case 0x0B:
+            return 50;
+        default:
+            return version >= 0x0C ? 70 : 0;
     }
 }
 
@@ -156,7 +176,8 @@ ParadoxHeader parseParadoxHeader(std::string_view b, std::uint64_t fileSize, std
     h.blockSize = blockKiB * 1024;
     if (h.recordSize < 1 || h.recordSize > h.blockSize - 6) corrupt(name, "недопустимая длина записи"_cp);
     if (fieldCount < 1 || fieldCount > 1024) corrupt(name, "недопустимое число полей"_cp);
-    if (h.headerSize < 0x58 || static_cast<std::uint64_t>(h.headerSize) > fileSize || static_cast<std::size_t>(h.headerSize) > b.size())
+    if (h.headerSize < 0x58 || static_cast<std::uint64_t>(h.headerSize) > fileSize ||
+        static_cast<std::size_t>(h.headerSize) > b.size())
         corrupt(name, "недопустимая длина заголовка"_cp);
     if (h.keyFields > fieldCount) corrupt(name, "недопустимое число ключевых полей"_cp);
 
@@ -271,7 +292,9 @@ std::string pxValueText(const ParadoxField& f, const char* record, CodePage cp) 
             const auto raw = pxAlphaBytes(p, f.size);
             return cp == CodePage::Cp866 ? cp866To1251Lossy(raw) : std::string(raw);
         }
-        case pxtype::Short: case pxtype::Long: case pxtype::AutoInc: {
+        case pxtype::Short:
+        case pxtype::Long:
+        case pxtype::AutoInc: {
             const auto v = pxDecodeInt(p, f.size);
             return v ? std::to_string(*v) : std::string();
         }
@@ -280,7 +303,8 @@ std::string pxValueText(const ParadoxField& f, const char* record, CodePage cp) 
             return v && *v > 0 && *v <= 3652059 ? Date::fromSerial(static_cast<std::int32_t>(*v)).text()
                                                 : std::string();
         }
-        case pxtype::Money: case pxtype::Number: {
+        case pxtype::Money:
+        case pxtype::Number: {
             const auto v = pxDecodeDouble(p);
             return v && std::isfinite(*v) ? doubleText(*v) : std::string();
         }
@@ -297,13 +321,15 @@ std::string pxValueText(const ParadoxField& f, const char* record, CodePage cp) 
             const Date d = Date::fromSerial(static_cast<std::int32_t>(ms / 86400000));
             return d.text() + " " + timeText(ms % 86400000);
         }
-        case pxtype::Bcd: return bcdText(p, f.decimals).value_or(std::string());
+        case pxtype::Bcd:
+            return bcdText(p, f.decimals).value_or(std::string());
         case pxtype::Bytes: {
             int n = f.size;
             while (n > 0 && p[n - 1] == 0) --n;
             return hexText(p, n);
         }
-        default: return {};  // memo and blob fields
+        default:
+            return {};  // memo and blob fields
     }
 }
 
@@ -312,10 +338,15 @@ std::optional<std::int32_t> pxValueInt(const ParadoxField& f, const char* record
     const char* p = record + f.offset;
     std::optional<std::int64_t> v;
     switch (f.type) {
-        case pxtype::Short: case pxtype::Long: case pxtype::AutoInc: case pxtype::Date: case pxtype::Time:
+        case pxtype::Short:
+        case pxtype::Long:
+        case pxtype::AutoInc:
+        case pxtype::Date:
+        case pxtype::Time:
             v = pxDecodeInt(p, f.size);
             break;
-        case pxtype::Money: case pxtype::Number: {
+        case pxtype::Money:
+        case pxtype::Number: {
             const auto d = pxDecodeDouble(p);
             if (!d) return std::nullopt;
             if (!(std::trunc(*d) == *d && std::fabs(*d) < 2147483648.0)) break;
@@ -337,7 +368,9 @@ std::optional<std::int32_t> pxValueInt(const ParadoxField& f, const char* record
             if (!i) *ok = false;
             return i;
         }
-        default: *ok = false; return std::nullopt;
+        default:
+            *ok = false;
+            return std::nullopt;
     }
     if (!v) {
         if (!pxIsEmpty(p, f.size)) *ok = false;

@@ -42,14 +42,14 @@ struct ParadoxHeader {
     int recordSize = 0;
     int headerSize = 0;
     std::uint8_t fileType = 0;
-    int blockSize = 0;               // bytes
-    std::uint32_t records = 0;       // as the header says
-    std::uint32_t fileBlocks = 0;    // blocks the file really holds (from its size)
+    int blockSize = 0;             // bytes
+    std::uint32_t records = 0;     // as the header says
+    std::uint32_t fileBlocks = 0;  // blocks the file really holds (from its size)
     std::uint16_t firstBlock = 0;
     std::uint16_t lastBlock = 0;
     int keyFields = 0;
-    std::uint8_t version = 0;        // byte 0x39
-    int codePageNumber = 0;          // 0 when the header has none (3.x)
+    std::uint8_t version = 0;  // byte 0x39
+    int codePageNumber = 0;    // 0 when the header has none (3.x)
     std::uint8_t sortOrder = 0;
     std::uint32_t autoIncrement = 0;
     CodePage textCodePage = CodePage::Cp866;  // how the text bytes are read
@@ -77,7 +77,7 @@ CodePage paradoxTextCodePage(int headerCodePage, CodePage defaultCp);
 
 bool pxIsEmpty(const char* p, int size);
 std::optional<std::int64_t> pxDecodeInt(const char* p, int size);  // S, I, +, D, T (nullopt = empty)
-std::optional<double> pxDecodeDouble(const char* p);                // N, $, @
+std::optional<double> pxDecodeDouble(const char* p);               // N, $, @
 void pxEncodeInt(char* p, int size, std::int64_t value);
 void pxEncodeDouble(char* p, double value);
 

@@ -107,7 +107,8 @@ public:
     std::optional<std::size_t> find(std::span<const KeyValue> values) const override {
         if (values.size() != 1) badKey(table_, field_);
         std::int64_t key;
-        if (const auto* i = std::get_if<std::int32_t>(&values[0])) key = *i;
+        if (const auto* i = std::get_if<std::int32_t>(&values[0]))
+            key = *i;
         else if (const auto* d = std::get_if<Date>(&values[0])) {
             if (field_.type != pxtype::Date) badKey(table_, field_);
             if (d->empty()) return std::nullopt;
@@ -217,9 +218,8 @@ public:
     std::optional<std::size_t> find(std::span<const KeyValue> values) const override {
         std::vector<std::string> keys;
         if (!set_.keys(values, keys)) return std::nullopt;
-        const auto it = std::lower_bound(perm_.begin(), perm_.end(), 0, [&](std::uint32_t s, int) {
-            return set_.compareKey(s, keys) < 0;
-        });
+        const auto it = std::lower_bound(perm_.begin(), perm_.end(), 0,
+                                         [&](std::uint32_t s, int) { return set_.compareKey(s, keys) < 0; });
         if (it == perm_.end() || set_.compareKey(*it, keys) != 0) return std::nullopt;
         return static_cast<std::size_t>(it - perm_.begin());
     }
@@ -245,8 +245,10 @@ public:
             words_ += (p.size + 7) / 8;
             parts_.push_back(p);
             const auto len = static_cast<std::size_t>(std::max(f.size, 0));
-            if (!spans_.empty() && spans_.back().first + spans_.back().second == p.offset) spans_.back().second += len;
-            else if (len > 0) spans_.emplace_back(p.offset, len);
+            if (!spans_.empty() && spans_.back().first + spans_.back().second == p.offset)
+                spans_.back().second += len;
+            else if (len > 0)
+                spans_.emplace_back(p.offset, len);
         }
         if (!spans_.empty()) {
             firstByte_ = spans_.front().first;
@@ -280,9 +282,12 @@ public:
         for (const Part& p : parts_) {
             const char* src = rec + p.offset;
             std::uint64_t* dst = out + p.word;
-            if (p.type == pxtype::Alpha) alpha(src, p.size, dst);
-            else if (p.type == pxtype::Date) dst[0] = validDate(src) ? load(src, 4) : 0;
-            else copyBytes(src, p.size, dst);
+            if (p.type == pxtype::Alpha)
+                alpha(src, p.size, dst);
+            else if (p.type == pxtype::Date)
+                dst[0] = validDate(src) ? load(src, 4) : 0;
+            else
+                copyBytes(src, p.size, dst);
         }
     }
     // From the canonical key bytes of pxCanonicalKey (at most the field's size each).
@@ -316,8 +321,10 @@ private:
     // n bytes (1-8) as a word, the first byte lowest.
     static std::uint64_t load(const char* p, std::size_t n) {
         std::uint64_t w = 0;
-        if (n == 8) std::memcpy(&w, p, 8);
-        else std::memcpy(&w, p, n);
+        if (n == 8)
+            std::memcpy(&w, p, 8);
+        else
+            std::memcpy(&w, p, n);
         if constexpr (std::endian::native == std::endian::big) w = byteswap(w);
         return w;
     }
@@ -628,9 +635,12 @@ bool pxCanonicalKey(const ParadoxField& f, const KeyValue& v, CodePage cp, std::
     if (f.type == pxtype::Alpha) {
         std::string number;
         std::string_view text;
-        if (const auto* s = std::get_if<std::string>(&v)) text = *s;
-        else if (const auto* i = std::get_if<std::int32_t>(&v)) text = number = std::to_string(*i);
-        else badKey(table, f);
+        if (const auto* s = std::get_if<std::string>(&v))
+            text = *s;
+        else if (const auto* i = std::get_if<std::int32_t>(&v))
+            text = number = std::to_string(*i);
+        else
+            badKey(table, f);
         if (!pxEncodeAlpha(out.data(), f.size, text, cp)) return false;
         out.resize(pxAlphaBytes(out.data(), f.size).size());
         return true;
@@ -642,18 +652,28 @@ bool pxCanonicalKey(const ParadoxField& f, const KeyValue& v, CodePage cp, std::
         return true;
     }
     std::optional<std::int32_t> i;
-    if (const auto* iv = std::get_if<std::int32_t>(&v)) i = *iv;
-    else if (const auto* s = std::get_if<std::string>(&v)) i = toInt32(*s);
-    else badKey(table, f);
+    if (const auto* iv = std::get_if<std::int32_t>(&v))
+        i = *iv;
+    else if (const auto* s = std::get_if<std::string>(&v))
+        i = toInt32(*s);
+    else
+        badKey(table, f);
     if (!i) return false;
     switch (f.type) {
         case pxtype::Short:
             if (*i < -32767 || *i > 32767) return false;
             pxEncodeInt(out.data(), 2, *i);
             return true;
-        case pxtype::Long: case pxtype::AutoInc: pxEncodeInt(out.data(), 4, *i); return true;
-        case pxtype::Number: case pxtype::Money: pxEncodeDouble(out.data(), *i); return true;
-        default: badKey(table, f);
+        case pxtype::Long:
+        case pxtype::AutoInc:
+            pxEncodeInt(out.data(), 4, *i);
+            return true;
+        case pxtype::Number:
+        case pxtype::Money:
+            pxEncodeDouble(out.data(), *i);
+            return true;
+        default:
+            badKey(table, f);
     }
 }
 

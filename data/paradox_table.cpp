@@ -1,12 +1,12 @@
 #include "data/paradox_table.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <thread>
-
-#include <sys/mman.h>
 
 #include "base/convert.h"
 #include "base/error.h"
@@ -116,10 +116,13 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
                 Info& in = info[b0 + k];
                 in.next = static_cast<std::uint16_t>(get16(blk));
                 const unsigned off = get16(blk + 4);
-                if (off == (65536u - rs) % 65536u) in.count = 0;
-                else if (off % rs == 0 && off / rs < perBlock) in.count = static_cast<int>(off / rs) + 1;
+                if (off == (65536u - rs) % 65536u)
+                    in.count = 0;
+                else if (off % rs == 0 && off / rs < perBlock)
+                    in.count = static_cast<int>(off / rs) + 1;
                 if (in.count > 0)
-                    std::memcpy(arena.get() + (b0 + k - 1) * slotBytes, blk + 6, static_cast<std::size_t>(in.count) * rs);
+                    std::memcpy(arena.get() + (b0 + k - 1) * slotBytes, blk + 6,
+                                static_cast<std::size_t>(in.count) * rs);
             }
         }
     };
@@ -201,15 +204,28 @@ ParadoxTable::ParadoxTable(const std::filesystem::path& file, const EngineSettin
         fi.type = static_cast<char>(f.type);
         fi.length = f.size;
         switch (f.type) {
-            case pxtype::Alpha: fi.kind = FieldKind::Text; break;
-            case pxtype::Number: case pxtype::Money: case pxtype::Bcd:
+            case pxtype::Alpha:
+                fi.kind = FieldKind::Text;
+                break;
+            case pxtype::Number:
+            case pxtype::Money:
+            case pxtype::Bcd:
                 fi.kind = FieldKind::Number;
                 fi.decimals = f.type == pxtype::Bcd ? f.decimals : 0;
                 break;
-            case pxtype::Short: case pxtype::Long: case pxtype::AutoInc: fi.kind = FieldKind::Integer; break;
-            case pxtype::Date: fi.kind = FieldKind::Date; break;
-            case pxtype::Logical: fi.kind = FieldKind::Logical; break;
-            default: fi.kind = FieldKind::Other;
+            case pxtype::Short:
+            case pxtype::Long:
+            case pxtype::AutoInc:
+                fi.kind = FieldKind::Integer;
+                break;
+            case pxtype::Date:
+                fi.kind = FieldKind::Date;
+                break;
+            case pxtype::Logical:
+                fi.kind = FieldKind::Logical;
+                break;
+            default:
+                fi.kind = FieldKind::Other;
         }
         infos_.push_back(std::move(fi));
     }
@@ -238,9 +254,7 @@ std::size_t ParadoxTable::currentStored() const {
     return order_ ? order_->stored(pos_) : pos_;
 }
 
-std::int64_t ParadoxTable::recordNumber() const {
-    return eof() ? 0 : static_cast<std::int64_t>(currentStored()) + 1;
-}
+std::int64_t ParadoxTable::recordNumber() const { return eof() ? 0 : static_cast<std::int64_t>(currentStored()) + 1; }
 
 const ParadoxField& ParadoxTable::field(FieldId f) const {
     if (f < 0 || static_cast<std::size_t>(f) >= header_.fields.size()) {
@@ -285,9 +299,7 @@ std::int32_t ParadoxTable::integer(FieldId f) const {
     return v.value_or(0);
 }
 
-Date ParadoxTable::date(FieldId f) const {
-    return pxValueDate(field(f), inserting_ ? buffer_.data() : current(f));
-}
+Date ParadoxTable::date(FieldId f) const { return pxValueDate(field(f), inserting_ ? buffer_.data() : current(f)); }
 
 bool ParadoxTable::isEmpty(FieldId f) const {
     const ParadoxField& fd = field(f);
@@ -341,20 +353,32 @@ void ParadoxTable::setInteger(FieldId f, std::int32_t value) {
                 throwError(ErrorKind::Conversion, fieldMessage(f, "Число не помещается в поле: значение"_cp));
             pxEncodeInt(p, 2, value);
             return;
-        case pxtype::Long: case pxtype::AutoInc: pxEncodeInt(p, 4, value); return;
-        case pxtype::Number: case pxtype::Money: pxEncodeDouble(p, value); return;
-        case pxtype::Alpha: setText(f, std::to_string(value)); return;
-        default: throwError(ErrorKind::Unsupported, fieldMessage(f, "Нельзя записать число в значение"_cp));
+        case pxtype::Long:
+        case pxtype::AutoInc:
+            pxEncodeInt(p, 4, value);
+            return;
+        case pxtype::Number:
+        case pxtype::Money:
+            pxEncodeDouble(p, value);
+            return;
+        case pxtype::Alpha:
+            setText(f, std::to_string(value));
+            return;
+        default:
+            throwError(ErrorKind::Unsupported, fieldMessage(f, "Нельзя записать число в значение"_cp));
     }
 }
 
 void ParadoxTable::setDate(FieldId f, Date value) {
     const ParadoxField& fd = field(f);
     if (!inserting_) throwError(ErrorKind::InvalidArgument, fieldMessage(f, "Запись не редактируется: запись"_cp));
-    if (fd.type != pxtype::Date) throwError(ErrorKind::Unsupported, fieldMessage(f, "Нельзя записать дату в значение"_cp));
+    if (fd.type != pxtype::Date)
+        throwError(ErrorKind::Unsupported, fieldMessage(f, "Нельзя записать дату в значение"_cp));
     char* p = buffer_.data() + fd.offset;
-    if (value.empty()) std::memset(p, 0, 4);
-    else pxEncodeInt(p, 4, value.serial());
+    if (value.empty())
+        std::memset(p, 0, 4);
+    else
+        pxEncodeInt(p, 4, value.serial());
 }
 
 void ParadoxTable::post() {

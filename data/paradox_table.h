@@ -3,10 +3,9 @@
 // A Paradox table is read once, when it is opened: the header and field list are checked,
 // then the data blocks are followed through their chain and every record is copied into
 // one packed byte arena in table order (the file's two halves are read on two threads,
-// each block's records straight to their place when the chain runs in file order).  Walks, reads and key searches then run on memory
-// only; the file is not kept open.  This is what makes the number directory (millions of
-// entries, opened once and searched for every district record) fast: see
-// data/paradox_order.h for the orders built over the arena.
+// each block's records straight to their place when the chain runs in file order).  Walks, reads and key searches then
+// run on memory only; the file is not kept open.  This is what makes the number directory (millions of entries, opened
+// once and searched for every district record) fast: see data/paradox_order.h for the orders built over the arena.
 //
 // The .PX of a keyed table is not read: the data blocks are in key order themselves, so a
 // keyed table whose index file is missing or stale reads the same.  Memo and blob values
@@ -122,7 +121,7 @@ private:
     std::map<std::string, std::unique_ptr<ParadoxOrder>> orders_;  // by upper-cased field list
     ParadoxOrder* order_ = nullptr;                                // nullptr = stored order
     std::string indexNames_;
-    std::size_t pos_ = 0;  // position in the current order
+    std::size_t pos_ = 0;               // position in the current order
     std::optional<std::size_t> found_;  // where the last findKey stood, in the current order
     bool inserting_ = false;
     bool stale_ = false;

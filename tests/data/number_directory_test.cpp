@@ -1,6 +1,8 @@
 // The number directory's two orders over a directory written by the engine: find by
 // number, find by person standing on the first of a group in ascending NUM, the twin
 // scan, and the grouped order that large directories use.
+#include "data/number_directory.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "base/error.h"
-#include "data/number_directory.h"
 #include "data/paradox_order.h"
 #include "data/paradox_writer.h"
 #include "support/test_support.h"
@@ -27,8 +28,11 @@ struct Entry {
 };
 
 std::filesystem::path writeNums(const test::TempDir& dir, bool withCond = true) {
-    std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0}, {"FAM", pxtype::Alpha, 25}, {"NAM", pxtype::Alpha, 20},
-                                   {"OTCH", pxtype::Alpha, 20}, {"BIRTH", pxtype::Date, 0}};
+    std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},
+                                   {"FAM", pxtype::Alpha, 25},
+                                   {"NAM", pxtype::Alpha, 20},
+                                   {"OTCH", pxtype::Alpha, 20},
+                                   {"BIRTH", pxtype::Date, 0}};
     if (withCond) f.push_back({"COND", pxtype::Alpha, 1});
     const int rs = 4 + 25 + 20 + 20 + 4 + (withCond ? 1 : 0);
     const Entry entries[] = {{500, "Иванов", "Иван", "Иванович", 1950}, {100, "Петров", "Пётр", "", 1960},
@@ -102,7 +106,7 @@ TEST(NumberDirectory, GroupedOrderKeepsGroupsTogetherInPrimaryOrder) {
 // person must come out as one run in ascending NUM, and be found at the start of it.
 TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
     test::TempDir dir;
-    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},  {"FAM", pxtype::Alpha, 25},
+    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},   {"FAM", pxtype::Alpha, 25},
                                          {"NAM", pxtype::Alpha, 20}, {"OTCH", pxtype::Alpha, 20},
                                          {"BIRTH", pxtype::Date, 0}, {"COND", pxtype::Alpha, 1}};
     const std::size_t n = 120000, rs = 74;
@@ -116,10 +120,17 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
         ASSERT_TRUE(pxEncodeAlpha(p, size, text, CodePage::Cp866));
         const auto len = static_cast<int>(text.size());
         switch (rnd() % 4) {
-            case 1: if (len < size) p[len] = ' '; break;                      // a trailing blank
-            case 2: if (len + 2 < size) p[len + 1] = 'Z'; break;               // a byte after the NUL
-            case 3: for (int k = len; k < size; ++k) p[k] = ' '; break;        // blank-padded
-            default: break;
+            case 1:
+                if (len < size) p[len] = ' ';
+                break;  // a trailing blank
+            case 2:
+                if (len + 2 < size) p[len + 1] = 'Z';
+                break;  // a byte after the NUL
+            case 3:
+                for (int k = len; k < size; ++k) p[k] = ' ';
+                break;  // blank-padded
+            default:
+                break;
         }
     };
     for (std::size_t i = 0; i < n; ++i) {
@@ -129,9 +140,13 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
         put(r + 29, 20, "N" + std::to_string(rnd() % 3));
         put(r + 49, 20, rnd() % 5 == 0 ? std::string() : "O" + std::to_string(rnd() % 3));
         switch (rnd() % 5) {
-            case 0: break;                                                   // empty
-            case 1: pxEncodeInt(r + 69, 4, 4000000); break;                  // not a date: as empty
-            default: pxEncodeInt(r + 69, 4, Date::fromYmd(1950 + static_cast<int>(rnd() % 3), 1, 1).serial());
+            case 0:
+                break;  // empty
+            case 1:
+                pxEncodeInt(r + 69, 4, 4000000);
+                break;  // not a date: as empty
+            default:
+                pxEncodeInt(r + 69, 4, Date::fromYmd(1950 + static_cast<int>(rnd() % 3), 1, 1).serial());
         }
         r[73] = 'A';
     }
@@ -204,8 +219,10 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
 // One person over and over: a single group as large as the table, in ascending NUM.
 TEST(NumberDirectory, LargeGroupOfOnePersonStaysInNumberOrder) {
     test::TempDir dir;
-    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},  {"FAM", pxtype::Alpha, 25},
-                                         {"NAM", pxtype::Alpha, 20}, {"OTCH", pxtype::Alpha, 20},
+    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},
+                                         {"FAM", pxtype::Alpha, 25},
+                                         {"NAM", pxtype::Alpha, 20},
+                                         {"OTCH", pxtype::Alpha, 20},
                                          {"BIRTH", pxtype::Date, 0}};
     const std::size_t n = 110000, rs = 73;
     std::string rows(n * rs, '\0');

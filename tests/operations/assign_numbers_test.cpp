@@ -18,8 +18,8 @@ using test::u;
 using test::w;
 
 const std::vector<DbfFieldSpec> kPdlFields = {
-    {"NPD", 'C', 8, 0}, {"FM", 'C', 30, 0},   {"IM", 'C', 20, 0},  {"OT", 'C', 20, 0}, {"DTR", 'D', 8, 0},
-    {"NPSU", 'C', 11, 0}, {"NPSUI", 'C', 11, 0}, {"VDP", 'C', 2, 0}, {"VP", 'C', 2, 0}, {"POL", 'C', 1, 0}};
+    {"NPD", 'C', 8, 0},   {"FM", 'C', 30, 0},    {"IM", 'C', 20, 0}, {"OT", 'C', 20, 0}, {"DTR", 'D', 8, 0},
+    {"NPSU", 'C', 11, 0}, {"NPSUI", 'C', 11, 0}, {"VDP", 'C', 2, 0}, {"VP", 'C', 2, 0},  {"POL", 'C', 1, 0}};
 
 struct Region {
     TempDir dir;
@@ -58,8 +58,8 @@ struct AssignFixture {
     MemoryDirectory directory;
     AssignRun run;
     explicit AssignFixture(std::vector<DirectoryEntry> entries, bool countOnly = false)
-        : directory(std::move(entries)),
-          run{host, report, tblPDL, [this]() -> Table& { return directory; }, settings, countOnly, {}} {}
+        : directory(std::move(entries)), run{host,     report,    tblPDL, [this]() -> Table& { return directory; },
+                                             settings, countOnly, {}} {}
     bool go(const Region& region) { return assignNumbers(run, region.dir.path().string()); }
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
@@ -81,7 +81,8 @@ TEST(AssignNumbers, WorkedExample) {
     region.pdl({{"17", "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "01.02.1950", "", "", " 1", "03"},
                 {"18", "ПЕТРОВА", "АННА", "ИВАНОВНА", "04.03.1960", "00000000102", "", " 1", "03"},
                 {"19", "СИДОРОВ", "ПЁТР", "", "", "", "", " 1", "03"}});
-    AssignFixture r({person(123456789, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", k1950), person(1, "ПЕТРОВА", "АННА", "ИВАНОВНА", k1960)});
+    AssignFixture r(
+        {person(123456789, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", k1950), person(1, "ПЕТРОВА", "АННА", "ИВАНОВНА", k1960)});
     const std::string d = region.district.string();
     const auto before = test::readBytes(region.district / "PDL.DBF");
     r.host.answer = true;
@@ -121,8 +122,9 @@ TEST(AssignNumbers, CountOnlyChangesNothingAndCountsWhatWouldBeWritten) {
     Region region;
     region.pdl({{"1", "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", "01.02.1950", "", "", " 5", "01"},
                 {"2", "ПЕТРОВА", "АННА", "ИВАНОВНА", "04.03.1960", "00000000101", "", " 5", "01"}});
-    AssignFixture r({person(123456789, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", k1950), person(1, "ПЕТРОВА", "АННА", "ИВАНОВНА", k1960)},
-          true);
+    AssignFixture r(
+        {person(123456789, "ИВАНОВ", "ИВАН", "ИВАНОВИЧ", k1950), person(1, "ПЕТРОВА", "АННА", "ИВАНОВНА", k1960)},
+        true);
     const auto before = test::readBytes(region.district / "PDL.DBF");
     ASSERT_TRUE(r.go(region));
     EXPECT_EQ(test::readBytes(region.district / "PDL.DBF"), before);
@@ -131,12 +133,12 @@ TEST(AssignNumbers, CountOnlyChangesNothingAndCountsWhatWouldBeWritten) {
 
 TEST(AssignNumbers, SecondNumberRuleByVdpAndVp) {
     Region region;
-    region.pdl({{"1", "А", "Б", "В", "01.02.1950", "", "", " 2", "04"},             // never NPSUI
-                {"2", "Г", "Д", "Е", "01.02.1950", "", "", " 5", "01"},             // NPSUI with the number
-                {"3", "Ж", "З", "И", "01.02.1950", "00000000101", "", " 5", "01"},  // empty NPSUI filled
-                {"4", "К", "Л", "М", "01.02.1950", "00000000101", "", " 1", "03"}}); // left alone
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", "", "", " 2", "04"},               // never NPSUI
+                {"2", "Г", "Д", "Е", "01.02.1950", "", "", " 5", "01"},               // NPSUI with the number
+                {"3", "Ж", "З", "И", "01.02.1950", "00000000101", "", " 5", "01"},    // empty NPSUI filled
+                {"4", "К", "Л", "М", "01.02.1950", "00000000101", "", " 1", "03"}});  // left alone
     AssignFixture r({person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950), person(1, "Ж", "З", "И", k1950),
-           person(1, "К", "Л", "М", k1950)});
+                     person(1, "К", "Л", "М", k1950)});
     ASSERT_TRUE(r.go(region));
     EXPECT_EQ(region.column("PDL.DBF", "NPSU"),
               (std::vector<std::string>{numberText(5), numberText(6), "00000000101", "00000000101"}));
@@ -149,11 +151,11 @@ TEST(AssignNumbers, TwinsAreReportedUnlessStatusC) {
     Region region;
     region.pdl({{"7", "ИВАНОВ", "ИВАН", "", "01.02.1950", "", "", " 1", "03"}});
     AssignFixture r({person(300, "ИВАНОВ", "ИВАН", "", k1950, "A"), person(100, "ИВАНОВ", "ИВАН", "", k1950, "B"),
-           person(200, "ИВАНОВ", "ИВАН", "", k1950, "C"), person(400, "ИВАНОВ", "ИВАН", "", k1960, "A")});
+                     person(200, "ИВАНОВ", "ИВАН", "", k1950, "C"), person(400, "ИВАНОВ", "ИВАН", "", k1960, "A")});
     ASSERT_TRUE(r.go(region));
     EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{numberText(100)}));
-    EXPECT_EQ(r.lines()[1], "П/д N7 ИВАНОВ ИВАН  01.02.1950 кроме N  есть двойник с N " + displayForm(300) +
-                                " и статусом <A>");
+    EXPECT_EQ(r.lines()[1],
+              "П/д N7 ИВАНОВ ИВАН  01.02.1950 кроме N  есть двойник с N " + displayForm(300) + " и статусом <A>");
     EXPECT_EQ(r.lines()[2], "     Найдено 1 , проставлено 1 , исправлено : 0");
 }
 
@@ -214,10 +216,18 @@ TEST(AssignNumbers, MissingFieldEndsTheRunAfterTheClosingLines) {
 TEST(AssignNumbers, OtherKindsUseTheirOwnFields) {
     Region region;
     region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "NZKORM.DBF",
-               {{"NPD", 'C', 8, 0}, {"FAM", 'C', 30, 0}, {"IM", 'C', 20, 0}, {"OT", 'C', 20, 0}, {"DATROG", 'D', 8, 0},
+               {{"NPD", 'C', 8, 0},
+                {"FAM", 'C', 30, 0},
+                {"IM", 'C', 20, 0},
+                {"OT", 'C', 20, 0},
+                {"DATROG", 'D', 8, 0},
                 {"NPSU", 'N', 11, 0}});
     region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "opeka.dbf",
-               {{"NPD", 'C', 8, 0}, {"FM", 'C', 30, 0}, {"IM", 'C', 20, 0}, {"OT", 'C', 20, 0}, {"DTR", 'D', 8, 0},
+               {{"NPD", 'C', 8, 0},
+                {"FM", 'C', 30, 0},
+                {"IM", 'C', 20, 0},
+                {"OT", 'C', 20, 0},
+                {"DTR", 'D', 8, 0},
                 {"NPSUO", 'C', 11, 0}});
     AssignFixture r({person(5, "А", "Б", "В", k1950)});
     ASSERT_TRUE(r.go(region));
