@@ -1,6 +1,7 @@
 #include "data/dbf_table.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 
 #include "base/error.h"
@@ -41,7 +42,9 @@ DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const En
     first();
 }
 
-DbfTable::~DbfTable() = default;
+DbfTable::~DbfTable() {
+    if (!pending_.empty()) (void)flushWrites();
+}
 
 std::uint64_t DbfTable::slotOffset(std::int64_t k) const {
     return header_.headerLength + static_cast<std::uint64_t>(k) * header_.recordLength;
@@ -82,6 +85,7 @@ void DbfTable::advanceFrom(std::int64_t k) {
 
 void DbfTable::first() {
     if (editing_) cancel();
+    if (!pending_.empty()) (void)flushWrites();
     // Every walk starts from the file as it is now: count the whole slots afresh, read anew.
     const std::uint64_t size = file_->size();
     const std::uint64_t whole = size < header_.headerLength ? 0 : (size - header_.headerLength) / header_.recordLength;
@@ -174,8 +178,10 @@ void DbfTable::textInto(FieldId f, std::string& out) const {
         return;
     }
     const std::string_view s = dbfCharBytes(fieldBytes(f));
-    if (codePage_ == CodePage::Cp866) cp866To1251LossyInto(s, out);
-    else out.assign(s);
+    if (codePage_ == CodePage::Cp866)
+        cp866To1251LossyInto(s, out);
+    else
+        out.assign(s);
 }
 
 std::int32_t DbfTable::integer(FieldId f) const {
@@ -229,6 +235,14 @@ void DbfTable::edit() {
     if (header_.isDbase7())
         throwError(ErrorKind::Unsupported, recordText() + ": изменение таблиц dBASE 7 не поддерживается"_cp.data());
     indexes();
+    if (writeBehind_) {
+        // Locked, re-read and written by flushWrites().
+        original_ = recordBytes();
+        edited_ = original_;
+        changed_.assign(header_.fields.size(), false);
+        editing_ = true;
+        return;
+    }
     const std::int64_t n = cur_ + 1;
     const std::uint64_t at = lockOffset(n);
     if (!file_->lockRange(at, 1, settings_.lockWaitMilliseconds))
@@ -304,6 +318,18 @@ void DbfTable::post() {
         cancel();
         return;
     }
+    if (writeBehind_) {
+        if (!pending_.empty() && pending_.back().slot == cur_) {
+            Pending& last = pending_.back();
+            applyPending(Pending{cur_, edited_, changed_}, last.record.data());
+            for (std::size_t i = 0; i < changed_.size(); ++i) last.changed[i] = last.changed[i] || changed_[i];
+        } else {
+            pending_.push_back(Pending{cur_, edited_, changed_});
+        }
+        refreshBuffered(cur_, edited_);
+        editing_ = false;
+        return;
+    }
     // Under our lock nobody who follows the scheme writes the record; still start from what
     // is on disk now, so that bytes we did not set are exactly the file's.
     std::string disk(header_.recordLength, '\0');
@@ -347,6 +373,132 @@ void DbfTable::writeHeaderDate() {
         for (int i = 0; i < 3; ++i) header_.updated[i] = static_cast<std::uint8_t>(date[i]);
     } catch (const Error&) {
     }
+}
+
+bool DbfTable::setWriteBehind(bool on) {
+    if (editing_) cancel();
+    if (!on && !pending_.empty()) (void)flushWrites();
+    writeBehind_ = on;
+    return true;
+}
+
+void DbfTable::applyPending(const Pending& p, char* rec) const {
+    for (std::size_t i = 0; i < p.changed.size(); ++i) {
+        if (!p.changed[i]) continue;
+        const auto off = static_cast<std::size_t>(header_.fields[i].offset);
+        const auto len = static_cast<std::size_t>(header_.fields[i].length);
+        std::memcpy(rec + off, p.record.data() + off, len);
+    }
+}
+
+void DbfTable::refreshBuffered(std::int64_t k, std::string_view rec) {
+    if (k < bufFirst_ || k >= bufFirst_ + bufSlots_ || rec.size() != header_.recordLength) return;
+    buf_.replace(static_cast<std::size_t>(k - bufFirst_) * rec.size(), rec.size(), rec);
+}
+
+bool DbfTable::tryLock(std::uint64_t offset, std::uint64_t length, int waitMilliseconds) noexcept {
+    try {
+        return file_->lockRange(offset, length, waitMilliseconds);
+    } catch (...) {
+        return false;
+    }
+}
+
+// One kept record by itself, as edit() and post() write it.
+bool DbfTable::writePendingAlone(const Pending& p) {
+    const std::uint64_t at = lockOffset(p.slot + 1);
+    if (!tryLock(at, 1, settings_.lockWaitMilliseconds)) return false;
+    RangeLock lock(*file_, at, 1);
+    std::string disk(header_.recordLength, '\0');
+    try {
+        if (file_->readAt(slotOffset(p.slot), disk.data(), disk.size()) != disk.size()) return false;
+    } catch (const Error&) {
+        return false;
+    }
+    if (static_cast<unsigned char>(disk[0]) != kDbfLive) return false;
+    std::string rec = disk;
+    applyPending(p, rec.data());
+    try {
+        file_->writeAt(slotOffset(p.slot), rec.data(), rec.size());
+    } catch (const Error&) {
+        try {
+            file_->writeAt(slotOffset(p.slot), disk.data(), disk.size());
+        } catch (const Error&) {
+        }
+        refreshBuffered(p.slot, disk);
+        return false;
+    }
+    refreshBuffered(p.slot, rec);
+    return true;
+}
+
+std::vector<bool> DbfTable::flushWrites() {
+    std::vector<bool> written(pending_.size(), false);
+    if (pending_.empty()) return written;
+    std::vector<Pending> pending;
+    pending.swap(pending_);
+    const std::size_t len = header_.recordLength;
+    const std::int64_t lo = pending.front().slot, hi = pending.back().slot;  // posts follow the walk
+    const bool ordered = std::is_sorted(pending.begin(), pending.end(),
+                                        [](const Pending& a, const Pending& b) { return a.slot < b.slot; });
+    bool any = false;
+    // All of them under one lock when nobody else holds one in the range.
+    const std::uint64_t a = lockOffset(lo + 1), b = lockOffset(hi + 1);
+    const std::uint64_t lockFrom = std::min(a, b), lockLength = std::max(a, b) - lockFrom + 1;
+    if (ordered && hi - lo < 65536 && tryLock(lockFrom, lockLength, 0)) {
+        RangeLock lock(*file_, lockFrom, lockLength);
+        const std::size_t n = static_cast<std::size_t>(hi - lo + 1);
+        std::string disk(n * len, '\0');
+        std::size_t got = 0;
+        try {
+            got = file_->readAt(slotOffset(lo), disk.data(), disk.size()) / len;
+        } catch (const Error&) {
+            got = 0;
+        }
+        std::string span = disk;
+        std::vector<bool> live(pending.size(), false);
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            const auto at = static_cast<std::size_t>(pending[i].slot - lo);
+            if (at >= got || static_cast<unsigned char>(disk[at * len]) != kDbfLive) continue;
+            applyPending(pending[i], span.data() + at * len);
+            live[i] = true;
+        }
+        // One write for each run of adjacent records that are written.
+        for (std::size_t i = 0; i < pending.size();) {
+            if (!live[i]) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i + 1;
+            while (j < pending.size() && live[j] && pending[j].slot == pending[j - 1].slot + 1) ++j;
+            const auto from = static_cast<std::size_t>(pending[i].slot - lo);
+            const std::size_t bytes = (j - i) * len;
+            bool ok = true;
+            try {
+                file_->writeAt(slotOffset(pending[i].slot), span.data() + from * len, bytes);
+            } catch (const Error&) {
+                ok = false;
+                try {  // a write that failed part-way: put back what was there
+                    file_->writeAt(slotOffset(pending[i].slot), disk.data() + from * len, bytes);
+                } catch (const Error&) {
+                }
+            }
+            for (std::size_t k = i; k < j; ++k) {
+                const auto at = static_cast<std::size_t>(pending[k].slot - lo);
+                written[k] = ok;
+                refreshBuffered(pending[k].slot, std::string_view(ok ? span : disk).substr(at * len, len));
+            }
+            any = any || ok;
+            i = j;
+        }
+    } else {
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            written[i] = writePendingAlone(pending[i]);
+            any = any || written[i];
+        }
+    }
+    if (any) writeHeaderDate();
+    return written;
 }
 
 void DbfTable::cancel() {

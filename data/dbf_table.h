@@ -16,6 +16,15 @@
 // fields not set are written back exactly as they are on disk at that moment.  The record
 // count, the file size and the end marker are never touched.
 //
+// Writing behind (setWriteBehind): post() keeps the changed fields of the record, and
+// flushWrites() writes every kept record as above but together: one lock over the lock
+// bytes of all of them (records between them included), one read of their range, one write
+// for each run of adjacent changed records, one release.  Only records that were changed are
+// written, each from what is on disk under the lock plus its set fields.  When another
+// program holds a lock in the range, each record is written by itself, waiting for its lock
+// as edit() does.  Kept records are written at first(), at turning it off and when the
+// table is closed.
+//
 // Not thread-safe; one table object per thread.  The object owns its file descriptor and
 // lock; destroying it releases both.
 #pragma once
@@ -65,6 +74,9 @@ public:
     void post() override;
     void cancel() override;
     bool editing() const override { return editing_; }
+    bool setWriteBehind(bool on) override;
+    std::size_t pendingWrites() const override { return pending_.size(); }
+    std::vector<bool> flushWrites() override;
 
     void setIndexFieldNames(std::string_view names) override;
     const std::string& indexFieldNames() const override { return indexNames_; }
@@ -92,6 +104,17 @@ private:
     std::uint64_t lockOffset(std::int64_t recordNo) const;
     std::string recordText() const;  // "record N of FILE" for messages
     void writeHeaderDate();
+    // A kept post: the slot, the record as edited and which fields were set.
+    struct Pending {
+        std::int64_t slot = 0;
+        std::string record;
+        std::vector<bool> changed;
+    };
+    // Puts the set fields of p into rec (the record as on disk, recordLength bytes).
+    void applyPending(const Pending& p, char* rec) const;
+    bool writePendingAlone(const Pending& p);
+    bool tryLock(std::uint64_t offset, std::uint64_t length, int waitMilliseconds) noexcept;
+    void refreshBuffered(std::int64_t slot, std::string_view rec);
 
     std::filesystem::path path_;
     std::string name_;
@@ -115,6 +138,8 @@ private:
     std::string original_;  // the record as read at edit()
     std::string edited_;
     std::vector<bool> changed_;
+    bool writeBehind_ = false;
+    std::vector<Pending> pending_;
     std::optional<std::vector<DbfIndexKey>> indexes_;
     bool structuralCdx_ = false;
     std::string indexNames_;

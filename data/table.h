@@ -132,6 +132,21 @@ public:
     virtual void cancel() = 0;
     virtual bool editing() const = 0;  // between edit()/insert() and post()/cancel()
 
+    // Writing behind, for walks that change many records of a shared file.  While it is on,
+    // edit() takes no lock, post() keeps the changed record in memory and flushWrites()
+    // writes the kept records.  Returns false when the table cannot (post() then writes at
+    // once, as always).  Turning it off writes what is kept.
+    virtual bool setWriteBehind(bool on) {
+        (void)on;
+        return false;
+    }
+    // Posts kept and not yet written.
+    virtual std::size_t pendingWrites() const { return 0; }
+    // Writes the kept posts; one entry per kept post, in the order of the posts: true when
+    // its record was written, false when it could not be (the record is then as it was on
+    // disk).  Never throws.
+    virtual std::vector<bool> flushWrites() { return {}; }
+
     // Field names of the current order ("" = primary / stored order).  Throws NotFound when
     // the table has no index over these fields.
     virtual void setIndexFieldNames(std::string_view names) = 0;

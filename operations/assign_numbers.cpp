@@ -45,6 +45,8 @@ public:
     }
 
     void walk(Table& file, const FileFields& fields);
+    // Writes what the file keeps and the report lines held with it.  Never throws.
+    void flush();
     const AssignCounters& counters() const { return counters_; }
 
 private:
@@ -67,8 +69,25 @@ private:
         return add(p_.key).add(" ").add(p_.surname).add(" ").add(p_.name).add(" ").add(p_.patronymic).add(" ");
     }
     FilePass& birthText() { return add(p_.birth.text()); }
-    void put() { run_.report.appendLine(line_); }
+    void put() { hold(line_, {}, -1); }
     bool write(Table& file, const std::function<void()>& setFields);
+    // The line of a write's outcome: ok (may be empty) when the record was written, failed
+    // when not.  A kept post's outcome is known when it is flushed.
+    void outcome(bool posted, std::string_view ok, std::string_view failed);
+    void hold(std::string_view text, std::string_view failed, std::ptrdiff_t post);
+
+    // While the file keeps posts, report lines wait with them, so that each comes out in its
+    // place once the outcome of the writes before it is known.
+    struct Held {
+        std::size_t begin, end, failBegin, failEnd;
+        std::ptrdiff_t post;  // -1: a line of its own
+    };
+    static constexpr std::size_t kWritesPerFlush = 256;
+    Table* file_ = nullptr;
+    bool behind_ = false;
+    std::string heldText_;
+    std::vector<Held> held_;
+    std::string failed_;
 
     AssignRun& run_;
     Table& dir_;
@@ -82,7 +101,52 @@ private:
 
 void FilePass::walk(Table& file, const FileFields& f) {
     FileFields fields = f;
-    for (file.first(); !file.eof(); file.next()) record(file, fields);
+    file_ = &file;
+    behind_ = !run_.countOnly && file.setWriteBehind(true);
+    for (file.first(); !file.eof(); file.next()) {
+        record(file, fields);
+        if (behind_ && file.pendingWrites() >= kWritesPerFlush) flush();
+    }
+    flush();
+}
+
+void FilePass::hold(std::string_view text, std::string_view failed, std::ptrdiff_t post) {
+    if (held_.empty() && post < 0) {
+        run_.report.appendLine(text);
+        return;
+    }
+    Held h{heldText_.size(), 0, 0, 0, post};
+    heldText_ += text;
+    h.end = h.failBegin = heldText_.size();
+    heldText_ += failed;
+    h.failEnd = heldText_.size();
+    held_.push_back(h);
+}
+
+void FilePass::outcome(bool posted, std::string_view ok, std::string_view failed) {
+    if (!posted) {
+        hold(failed, {}, -1);
+    } else if (behind_ && file_->pendingWrites() > 0) {
+        hold(ok, failed, static_cast<std::ptrdiff_t>(file_->pendingWrites()) - 1);
+    } else if (!ok.empty()) {
+        hold(ok, {}, -1);
+    }
+}
+
+void FilePass::flush() {
+    if (!file_) return;
+    std::vector<bool> written;
+    if (behind_) written = file_->flushWrites();
+    const std::string_view text(heldText_);
+    for (const Held& h : held_) {
+        const bool failed = h.post >= 0 && (static_cast<std::size_t>(h.post) >= written.size() ||
+                                            !written[static_cast<std::size_t>(h.post)]);
+        const std::string_view line =
+            failed ? text.substr(h.failBegin, h.failEnd - h.failBegin) : text.substr(h.begin, h.end - h.begin);
+        if (failed || h.post < 0 || !line.empty()) run_.report.appendLine(line);
+    }
+    held_.clear();
+    heldText_.clear();
 }
 
 // Edit, set, post; on any failure the edit is cancelled and false returned.
@@ -173,20 +237,24 @@ void FilePass::record(Table& file, FileFields& fields) {
     // Step 7: an empty second number next to a valid one.
     if (isPdl_ && p.secondRule && !run_.countOnly && !needsNumber && p.secondNumber.empty()) {
         ++counters_.written;
-        if (write(file, [&] { file.setText(*fields.secondNumber, p.numberText); }))
-            line("Проставлен пустой номер NPSUI у N "_cp).prefix().add(" N "_cp).add(p.numberText).put();
-        else
-            line("*** Ошибка записи 2 номера у N "_cp).prefix().birthText().put();
+        const bool posted = write(file, [&] { file.setText(*fields.secondNumber, p.numberText); });
+        line("*** Ошибка записи 2 номера у N "_cp).prefix().birthText();
+        failed_.assign(line_);
+        line("Проставлен пустой номер NPSUI у N "_cp).prefix().add(" N "_cp).add(p.numberText);
+        outcome(posted, line_, failed_);
     }
 
     // Step 8: the directory's number replaces a missing or malformed one.
     if (needsNumber) {
         ++counters_.written;
-        if (!run_.countOnly && !write(file, [&] {
+        if (!run_.countOnly) {
+            const bool posted = write(file, [&] {
                 file.setText(fields.number, directoryNumber_);
                 if (isPdl_ && p.secondRule) file.setText(*fields.secondNumber, directoryNumber_);
-            }))
-            line("*** Ошибка записи у N "_cp).prefix().birthText().put();
+            });
+            line("*** Ошибка записи у N "_cp).prefix().birthText();
+            outcome(posted, {}, line_);
+        }
     }
 }
 
@@ -214,9 +282,9 @@ void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, c
         ~Closing() {
             run.tblPDL.close();
             run.total += counters;
-            run.report.appendLine(str("     Найдено "_cp) + std::to_string(counters.found) +
-                                  str(" , проставлено "_cp) + std::to_string(counters.written) +
-                                  str(" , исправлено : "_cp) + std::to_string(counters.differing));
+            run.report.appendLine(str("     Найдено "_cp) + std::to_string(counters.found) + str(" , проставлено "_cp) +
+                                  std::to_string(counters.written) + str(" , исправлено : "_cp) +
+                                  std::to_string(counters.differing));
             run.report.appendLine("");
         }
     } closing{run, counters};
@@ -228,9 +296,15 @@ void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, c
         return;
     }
     Table& file = run.tblPDL.table();
-    FileFields fields{file.fieldByName(d.key),        file.fieldByName(d.surname), file.fieldByName(d.name),
-                      file.fieldByName(d.patronymic), file.fieldByName(d.birthDate), file.fieldByName(d.number),
-                      std::nullopt,                   std::nullopt,                std::nullopt};
+    FileFields fields{file.fieldByName(d.key),
+                      file.fieldByName(d.surname),
+                      file.fieldByName(d.name),
+                      file.fieldByName(d.patronymic),
+                      file.fieldByName(d.birthDate),
+                      file.fieldByName(d.number),
+                      std::nullopt,
+                      std::nullopt,
+                      std::nullopt};
     {
         std::string header = str("Участок "_cp) + written + str("  файл "_cp) + tableName + " - " +
                              std::to_string(file.recordCount()) + str(" записей"_cp);
@@ -240,6 +314,9 @@ void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, c
     try {
         pass.walk(file, fields);
     } catch (...) {
+        // The records already asked to be written are written, and their lines reported,
+        // before the run ends.
+        pass.flush();
         counters = pass.counters();
         throw;
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -188,6 +189,21 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
     ASSERT_GT(firstAt.size(), 500u);
     ASSERT_LT(firstAt.size(), n / 10) << "the data should hold many twins";
 
+    // Neighbours the order calls different read as different texts or dates; twins never.
+    const auto readAs = [&](std::size_t stored) {
+        const char* rec = t.records().record(stored);
+        std::string v;
+        for (int k = 1; k <= 3; ++k) v += pxValueText(hf[static_cast<std::size_t>(k)], rec, CodePage::Cp866) + "|";
+        return v + std::to_string(pxValueDate(hf[4], rec).serial());
+    };
+    std::size_t known = 0;
+    for (std::size_t pos = 0; pos + 1 < n; ++pos) {
+        if (!grouped->knownDifferent(pos, pos + 1)) continue;
+        ++known;
+        ASSERT_NE(readAs(grouped->stored(pos)), readAs(grouped->stored(pos + 1))) << "at " << pos;
+    }
+    EXPECT_GE(known, firstAt.size() - 1);
+
     for (const auto& [v, pos] : firstAt) {
         t.setIndexFieldNames("");
         const KeyValue num = numOf(grouped->stored(pos));
@@ -214,6 +230,32 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
     t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
     ASSERT_TRUE(t.findKey(k0));
     EXPECT_EQ(t.currentStored(), s0);
+}
+
+// '?' and the characters 1251 lacks all read as '?': entries that differ only there read
+// as the same text, so the order never calls them different.
+TEST(NumberDirectory, TextsThatReadAlikeAreNotCalledDifferent) {
+    test::TempDir dir;
+    const std::vector<ParadoxFieldDef> f{
+        {"NUM", pxtype::Long, 0}, {"FAM", pxtype::Alpha, 10}, {"NAM", pxtype::Alpha, 4}};
+    const std::vector<std::string> fams = {"AB?", "AB\xB0", "ABC", "ABD"};  // 866 bytes
+    const std::size_t rs = 18;
+    std::string rows(fams.size() * rs, '\0');
+    for (std::size_t i = 0; i < fams.size(); ++i) {
+        pxEncodeInt(rows.data() + i * rs, 4, static_cast<std::int64_t>(i + 1));
+        std::memcpy(rows.data() + i * rs + 4, fams[i].data(), fams[i].size());
+    }
+    createParadoxTable(dir / "T.DB", f, {}, rows);
+    ParadoxTable t(dir / "T.DB", EngineSettings{});
+    auto primary = buildParadoxOrder(t.header(), t.records(), {0}, nullptr, "T");
+    auto grouped = buildParadoxOrder(t.header(), t.records(), {1, 2}, primary.get(), "T", 0);
+    std::map<std::string, std::size_t> at;
+    for (std::size_t pos = 0; pos < fams.size(); ++pos) at[fams[grouped->stored(pos)]] = pos;
+    EXPECT_FALSE(grouped->knownDifferent(at["AB?"], at["AB\xB0"]));
+    EXPECT_FALSE(grouped->knownDifferent(at["AB\xB0"], at["AB?"]));
+    EXPECT_FALSE(grouped->knownDifferent(at["AB?"], at["ABC"]));
+    EXPECT_TRUE(grouped->knownDifferent(at["ABC"], at["ABD"]));
+    EXPECT_TRUE(grouped->knownDifferent(at["ABC"], at["AB?"]));
 }
 
 // One person over and over: a single group as large as the table, in ascending NUM.

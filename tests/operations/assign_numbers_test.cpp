@@ -4,6 +4,7 @@
 
 #include "app/recording_host.h"
 #include "data/dbf_create.h"
+#include "data/dbf_table.h"
 #include "identity/insurance_number.h"
 #include "support/memory_directory.h"
 
@@ -198,6 +199,33 @@ TEST(AssignNumbers, FailedWriteIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(r.lines()[2], "*** Ошибка записи у N 2 Г Д Е 01.02.1950");
     EXPECT_EQ(r.lines()[3], "     Найдено 2 , проставлено 2 , исправлено : 0");
     EXPECT_EQ(test::readBytes(region.district / "PDL.DBF"), before);
+}
+
+TEST(AssignNumbers, ARecordHeldByAnotherProgramFailsInItsPlaceAndTheOthersAreWritten) {
+    Region region;
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", "", "", " 1", "03"},
+                {"2", "Г", "Д", "Е", "01.02.1950", "123", "", " 1", "03"},
+                {"3", "Ж", "З", "И", "01.02.1950", "", "", " 1", "03"}});
+    AssignFixture r(
+        {person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950), person(7, "Ж", "З", "И", k1950)});
+    r.settings.lockWaitMilliseconds = 30;
+    r.tblPDL.setSettings(r.settings);
+    DbfTable other(region.district / "PDL.DBF", "PDL.DBF", {});
+    other.next();
+    other.edit();  // holds record 2 for the whole run
+    ASSERT_TRUE(r.go(region));
+    other.cancel();
+    const std::vector<std::string> expected = {
+        "Участок " + u(w(region.district.string())) + "  файл PDL.DBF - 3 записей",
+        "П/д N 2 Г Д Е  ошибка в  стр.N 123",
+        "П/д N2 Г Д Е  N 123 найден другой стр. N " + u(numberText(6)),
+        "*** Ошибка записи у N 2 Г Д Е 01.02.1950",
+        "     Найдено 3 , проставлено 3 , исправлено : 1",
+        ""};
+    const auto lines = r.lines();
+    ASSERT_GE(lines.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6), expected);
+    EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{u(numberText(5)), "123", u(numberText(7))}));
 }
 
 TEST(AssignNumbers, MissingFieldEndsTheRunAfterTheClosingLines) {

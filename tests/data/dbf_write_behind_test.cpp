@@ -1,0 +1,132 @@
+// Writing behind: kept posts reach the file exactly as posts written at once would, a
+// record another program holds or has deleted fails alone, and nothing kept is lost when
+// the table is closed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "data/dbf_create.h"
+#include "data/dbf_table.h"
+#include "support/test_support.h"
+
+namespace strnum {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+const std::vector<DbfFieldSpec> kFields = {
+    {"NPD", 'C', 6, 0}, {"FM", 'C', 12, 0}, {"NPSU", 'C', 11, 0}, {"NPSUI", 'C', 11, 0}};
+
+fs::path makeTable(const fs::path& file, int records) {
+    DbfWriter wr(file, kFields, 0x65);
+    for (int i = 0; i < records; ++i) wr.append({std::to_string(i + 1), "F" + std::to_string(i), "", ""});
+    wr.finish();
+    return file;
+}
+
+// Sets NPSU (and NPSUI of every third) of the records whose number is in `which`.
+void changeRecords(Table& t, const std::vector<int>& which, bool flushEachFive) {
+    const FieldId npd = t.fieldByName("NPD"), npsu = t.fieldByName("NPSU"), npsui = t.fieldByName("NPSUI");
+    int posts = 0;
+    for (t.first(); !t.eof(); t.next()) {
+        const int n = t.integer(npd);
+        if (std::find(which.begin(), which.end(), n) == which.end()) continue;
+        t.edit();
+        t.setText(npsu, std::to_string(10000000000LL + n));
+        if (n % 3 == 0) t.setText(npsui, "22222222222");
+        t.post();
+        if (flushEachFive && ++posts % 5 == 0) {
+            const std::vector<bool> done = t.flushWrites();
+            EXPECT_EQ(std::count(done.begin(), done.end(), true), 5);
+        }
+    }
+}
+
+TEST(DbfWriteBehind, KeptPostsWriteTheSameBytesAsPostsAtOnce) {
+    TempDir dir;
+    const fs::path once = makeTable(dir / "A.DBF", 40), behind = makeTable(dir / "B.DBF", 40);
+    const std::vector<int> which = {1, 2, 3, 7, 8, 20, 21, 22, 23, 40};
+    {
+        DbfTable t(once, "A.DBF", {});
+        changeRecords(t, which, false);
+    }
+    {
+        DbfTable t(behind, "B.DBF", {});
+        ASSERT_TRUE(t.setWriteBehind(true));
+        changeRecords(t, which, true);
+        EXPECT_EQ(t.pendingWrites(), 0u);  // ten posts, flushed by fives
+    }
+    EXPECT_EQ(readBytes(once), readBytes(behind));
+
+    // Kept posts are read back before they are written, and written when the table closes.
+    const fs::path closed = makeTable(dir / "C.DBF", 40);
+    {
+        DbfTable t(closed, "C.DBF", {});
+        t.setWriteBehind(true);
+        changeRecords(t, which, false);
+        EXPECT_EQ(t.pendingWrites(), which.size());
+        t.first();  // writes what is kept, then walks the file as it now is
+        EXPECT_EQ(t.pendingWrites(), 0u);
+        EXPECT_EQ(t.text(t.fieldByName("NPSU")), "10000000001");
+        changeRecords(t, {5}, false);
+        EXPECT_EQ(t.pendingWrites(), 1u);
+    }
+    DbfTable check(closed, "C.DBF", {});
+    for (int i = 1; i < 5; ++i) check.next();
+    EXPECT_EQ(check.text(check.fieldByName("NPSU")), "10000000005");
+}
+
+TEST(DbfWriteBehind, ARecordHeldOrDeletedElsewhereFailsAlone) {
+    TempDir dir;
+    const fs::path file = makeTable(dir / "PDL.DBF", 10);
+    EngineSettings quick;
+    quick.lockWaitMilliseconds = 30;
+    DbfTable ours(file, "PDL.DBF", quick), other(file, "PDL.DBF", quick);
+    ours.setWriteBehind(true);
+    changeRecords(ours, {2, 4, 5, 6}, false);
+    // Another program holds record 4 and has deleted record 6 since we read them.
+    for (int i = 1; i < 4; ++i) other.next();
+    other.edit();
+    {
+        File raw(file, File::Mode::ReadWrite);
+        raw.writeAt(ours.header().headerLength + 5 * ours.header().recordLength, "*", 1);
+    }
+    const std::vector<bool> done = ours.flushWrites();
+    EXPECT_EQ(done, (std::vector<bool>{true, false, true, false}));
+    other.cancel();
+
+    DbfTable check(file, "PDL.DBF", {});
+    const FieldId npsu = check.fieldByName("NPSU"), npd = check.fieldByName("NPD");
+    std::map<int, std::string> numbers;
+    for (check.first(); !check.eof(); check.next()) numbers[check.integer(npd)] = check.text(npsu);
+    EXPECT_EQ(numbers[2], "10000000002");
+    EXPECT_EQ(numbers[4], "");
+    EXPECT_EQ(numbers[5], "10000000005");
+    EXPECT_EQ(numbers.count(6), 0u);  // still deleted, and not written
+    const std::string bytes = readBytes(file);
+    const std::size_t at6 = ours.header().headerLength + 5 * ours.header().recordLength;
+    EXPECT_EQ(bytes.substr(at6 + 1 + 6 + 12, 11), std::string(11, ' '));
+}
+
+TEST(DbfWriteBehind, FieldsChangedElsewhereAfterOurReadAreKept) {
+    TempDir dir;
+    const fs::path file = makeTable(dir / "PDL.DBF", 3);
+    DbfTable ours(file, "PDL.DBF", {});
+    ours.setWriteBehind(true);
+    changeRecords(ours, {1, 2}, false);
+    {
+        File raw(file, File::Mode::ReadWrite);
+        raw.writeAt(ours.header().headerLength + ours.header().recordLength + 1 + 6, "CHANGED", 7);
+    }
+    EXPECT_EQ(ours.flushWrites(), (std::vector<bool>{true, true}));
+    DbfTable check(file, "PDL.DBF", {});
+    check.next();
+    EXPECT_EQ(check.text(check.fieldByName("FM")), "CHANGED");
+    EXPECT_EQ(check.text(check.fieldByName("NPSU")), "10000000002");
+}
+
+}  // namespace
+}  // namespace strnum
