@@ -299,6 +299,32 @@ public:
             copyBytes(keys[k].data(), n, out + p.word);
         }
     }
+    enum class Keyed { Ok, NoMatch, Other };
+    // From key values for all the fields, texts for alpha fields and dates for date fields,
+    // without building key strings: Other when a value or field is of another kind (the
+    // general way then decides), NoMatch when no stored value can equal a text.
+    Keyed ofValues(std::span<const KeyValue> values, CodePage cp, std::uint64_t* out) const {
+        if (values.size() != parts_.size()) return Keyed::Other;
+        for (std::size_t k = 0; k < parts_.size(); ++k) {
+            const Part& p = parts_[k];
+            if (p.type == pxtype::Alpha) {
+                const auto* text = std::get_if<std::string>(&values[k]);
+                char bytes[256];
+                if (!text || p.size > sizeof bytes) return Keyed::Other;
+                if (!pxEncodeAlpha(bytes, static_cast<int>(p.size), *text, cp)) return Keyed::NoMatch;
+                alpha(bytes, p.size, out + p.word);
+            } else if (p.type == pxtype::Date) {
+                const auto* date = std::get_if<Date>(&values[k]);
+                if (!date) return Keyed::Other;
+                char bytes[4] = {};
+                if (!date->empty()) pxEncodeInt(bytes, 4, date->serial());
+                out[p.word] = load(bytes, 4);
+            } else {
+                return Keyed::Other;
+            }
+        }
+        return Keyed::Ok;
+    }
     static std::uint64_t hash(const std::uint64_t* w, std::size_t n) {
         std::uint64_t a = 0x1234567u, b = 0x9E3779B97F4A7C15ull;
         std::size_t i = 0;
@@ -478,16 +504,20 @@ public:
     std::size_t stored(std::size_t pos) const override { return storedOf(keys_[pos] & mask_); }
 
     std::optional<std::size_t> find(std::span<const KeyValue> values) const override {
-        std::vector<std::string>& keys = keyScratch_;
-        if (!set_.keys(values, keys)) return std::nullopt;
-        if (keys.size() < set_.count()) {  // not grouped by a prefix: scan
-            for (std::size_t pos = 0; pos < keys_.size(); ++pos)
-                if (set_.compareKey(stored(pos), keys) == 0) return pos;
-            return std::nullopt;
-        }
         const std::size_t nw = words_.words();
         WordBuffer key(nw), rec(nw);
-        words_.ofKeys(keys, key.data());
+        const auto keyed = words_.ofValues(values, set_.codePage(), key.data());
+        if (keyed == CanonicalWords::Keyed::NoMatch) return std::nullopt;
+        if (keyed == CanonicalWords::Keyed::Other) {
+            std::vector<std::string>& keys = keyScratch_;
+            if (!set_.keys(values, keys)) return std::nullopt;
+            if (keys.size() < set_.count()) {  // not grouped by a prefix: scan
+                for (std::size_t pos = 0; pos < keys_.size(); ++pos)
+                    if (set_.compareKey(stored(pos), keys) == 0) return pos;
+                return std::nullopt;
+            }
+            words_.ofKeys(keys, key.data());
+        }
         const std::uint64_t h = CanonicalWords::hash(key.data(), nw) & ~mask_;
         const std::size_t b = static_cast<std::size_t>(h >> (64 - bbits_));
         for (std::size_t i = starts_[b]; i < starts_[b + 1]; ++i) {
