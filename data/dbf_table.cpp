@@ -177,11 +177,45 @@ void DbfTable::textInto(FieldId f, std::string& out) const {
         out = text(f);
         return;
     }
-    const std::string_view s = dbfCharBytes(fieldBytes(f));
+    charText(fieldBytes(f), out);
+}
+
+void DbfTable::charText(std::string_view bytes, std::string& out) const {
+    const std::string_view s = dbfCharBytes(bytes);
     if (codePage_ == CodePage::Cp866)
         cp866To1251LossyInto(s, out);
     else
         out.assign(s);
+}
+
+std::string_view DbfTable::peekRecord(std::size_t ahead) const {
+    if (eof_ || editing_ || cur_ < bufFirst_) return {};
+    const std::size_t len = header_.recordLength;
+    std::int64_t k = cur_;
+    for (std::size_t seen = 0; seen < ahead;) {
+        if (++k >= bufFirst_ + bufSlots_ || k >= slots_) return {};
+        const auto flag = static_cast<unsigned char>(buf_[static_cast<std::size_t>(k - bufFirst_) * len]);
+        if (flag == kDbfEndOfFile) return {};
+        if (flag == kDbfLive) ++seen;
+    }
+    return std::string_view(buf_).substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
+}
+
+bool DbfTable::peekText(std::size_t ahead, FieldId f, std::string& out) const {
+    const DbfField& d = field(f);
+    if (d.type != 'C' || header_.nullFlagsField >= 0) return false;
+    const std::string_view rec = peekRecord(ahead);
+    if (rec.empty()) return false;
+    charText(rec.substr(static_cast<std::size_t>(d.offset), static_cast<std::size_t>(d.length)), out);
+    return true;
+}
+
+std::optional<Date> DbfTable::peekDate(std::size_t ahead, FieldId f) const {
+    const DbfField& d = field(f);
+    if (header_.nullFlagsField >= 0) return std::nullopt;
+    const std::string_view rec = peekRecord(ahead);
+    if (rec.empty()) return std::nullopt;
+    return dbfDate(d, rec.substr(static_cast<std::size_t>(d.offset), static_cast<std::size_t>(d.length)));
 }
 
 std::int32_t DbfTable::integer(FieldId f) const {

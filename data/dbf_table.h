@@ -62,6 +62,8 @@ public:
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     std::string text(FieldId f) const override;
     void textInto(FieldId f, std::string& out) const override;
+    bool peekText(std::size_t ahead, FieldId f, std::string& out) const override;
+    std::optional<Date> peekDate(std::size_t ahead, FieldId f) const override;
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
     bool isEmpty(FieldId f) const override;
@@ -98,6 +100,8 @@ private:
     const DbfField& field(FieldId f) const;
     std::string_view fieldBytes(FieldId f) const;
     bool isNull(FieldId f) const;
+    void charText(std::string_view bytes, std::string& out) const;  // a C field's bytes as text
+    std::string_view peekRecord(std::size_t ahead) const;           // empty: not in the buffer
     void requireRecord() const;
     void requireEditing(FieldId f) const;
     void applyField(FieldId f, const std::string& bytes);

@@ -530,6 +530,37 @@ public:
         return std::nullopt;
     }
 
+    // A search reads a bucket start, then keys, then a record: three misses one after
+    // another.  Hints come some records ahead of their searches; each hint takes the first
+    // step for its own values and the next steps for the hints before it, so that by the
+    // time of the search all three are in the cache.
+    void prefetch(std::span<const KeyValue> values) const override {
+        const std::size_t nw = words_.words();
+        WordBuffer key(nw);
+        Ahead& a = ahead_[hints_ % kAhead];
+        a.bucket = kNoBucket;
+        if (words_.ofValues(values, set_.codePage(), key.data()) == CanonicalWords::Keyed::Ok) {
+            a.hash = CanonicalWords::hash(key.data(), nw) & ~mask_;
+            a.bucket = static_cast<std::size_t>(a.hash >> (64 - bbits_));
+            touch(&starts_[a.bucket]);
+        }
+        ++hints_;
+        if (hints_ > kKeysStep) {
+            const Ahead& k = ahead_[(hints_ - 1 - kKeysStep) % kAhead];
+            if (k.bucket != kNoBucket) touch(keys_.data() + starts_[k.bucket]);
+        }
+        if (hints_ > kRecordStep) {
+            const Ahead& r = ahead_[(hints_ - 1 - kRecordStep) % kAhead];
+            if (r.bucket == kNoBucket) return;
+            for (std::size_t i = starts_[r.bucket]; i < starts_[r.bucket + 1]; ++i) {
+                const std::uint64_t kh = keys_[i] & ~mask_;
+                if (kh < r.hash) continue;
+                if (kh == r.hash) words_.prefetch(records_.record(stored(i)));
+                break;
+            }
+        }
+    }
+
     // Different hash bits: different values.  They read as different texts and dates too
     // when the fields are texts and dates and the found record's texts hold no byte that
     // reads like another ('?' and the characters 1251 lacks all read as '?').
@@ -638,6 +669,21 @@ private:
     const ParadoxRecords& records_;
     const ParadoxOrder* primary_;
     bool textsAndDates_ = true;
+    struct Ahead {
+        std::uint64_t hash = 0;
+        std::size_t bucket = 0;
+    };
+    static constexpr std::size_t kAhead = 8, kKeysStep = 3, kRecordStep = 6;
+    static constexpr std::size_t kNoBucket = static_cast<std::size_t>(-1);
+    static void touch(const void* p) {
+#if defined(__GNUC__)
+        __builtin_prefetch(p);
+#else
+        (void)p;
+#endif
+    }
+    mutable Ahead ahead_[kAhead];
+    mutable std::size_t hints_ = 0;
     mutable std::vector<std::string> keyScratch_;  // find() runs once per district record: no allocation
     int pbits_ = 1, bbits_ = 1;
     std::uint64_t mask_ = 1;

@@ -53,6 +53,8 @@ public:
     // True when the records at positions found and other are known, without comparing
     // them, to differ in their values and in the texts and dates these read as; false when
     // that is not known.  A scan over the records equal to a found key stops on it.
+    // A hint that find() will soon be asked for these values (see Table::prefetchKey).
+    virtual void prefetch(std::span<const KeyValue> values) const { (void)values; }
     virtual bool knownDifferent(std::size_t found, std::size_t other) const {
         (void)found;
         (void)other;

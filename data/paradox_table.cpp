@@ -483,6 +483,10 @@ bool ParadoxTable::findKey(std::span<const KeyValue> values) {
     return true;
 }
 
+void ParadoxTable::prefetchKey(std::span<const KeyValue> values) const {
+    if (order_ && !stale_) order_->prefetch(values);
+}
+
 bool ParadoxTable::knownToDifferFromFound() const {
     return order_ && found_ && !stale_ && !eof() && order_->knownDifferent(*found_, pos_);
 }

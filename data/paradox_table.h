@@ -99,6 +99,7 @@ public:
     const std::string& indexFieldNames() const override { return indexNames_; }
     bool findKey(std::span<const KeyValue> values) override;
     bool knownToDifferFromFound() const override;
+    void prefetchKey(std::span<const KeyValue> values) const override;
 
     // The record under the cursor (stored position), for the order code and tests.
     std::size_t currentStored() const;

@@ -119,6 +119,17 @@ public:
     virtual std::string text(FieldId f) const = 0;
     // text() into a buffer kept by the caller, for walks that read every record.
     virtual void textInto(FieldId f, std::string& out) const { out = text(f); }
+    // Look-ahead for walks that search another table with every record: the text or date
+    // of field f of the visible record `ahead` records after the current one (1: the next),
+    // without moving.  False (nullopt) when that is not at hand cheaply; only a hint.
+    virtual bool peekText(std::size_t ahead, FieldId f, std::string& out) const {
+        (void)ahead, (void)f, (void)out;
+        return false;
+    }
+    virtual std::optional<Date> peekDate(std::size_t ahead, FieldId f) const {
+        (void)ahead, (void)f;
+        return std::nullopt;
+    }
     virtual std::int32_t integer(FieldId f) const = 0;
     virtual Date date(FieldId f) const = 0;
     virtual bool isEmpty(FieldId f) const = 0;
@@ -157,6 +168,9 @@ public:
     // the texts and dates they read as; false when that is not known.  A scan of the
     // records equal to a found key can stop on it at once.
     virtual bool knownToDifferFromFound() const { return false; }
+    // A hint: findKey will soon be asked for these values, in the order of the hints.
+    // Tables that can bring what those searches read into the cache meanwhile.
+    virtual void prefetchKey(std::span<const KeyValue> values) const { (void)values; }
 
 protected:
     Table() = default;

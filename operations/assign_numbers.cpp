@@ -42,6 +42,7 @@ public:
     FilePass(AssignRun& run, Table& directory, const std::string& tableName)
         : run_(run), dir_(directory), isPdl_(tableName == "PDL.DBF") {
         key_ = {std::string(), std::string(), std::string(), Date()};
+        ahead_ = key_;
     }
 
     void walk(Table& file, const FileFields& fields);
@@ -75,6 +76,8 @@ private:
     // when not.  A kept post's outcome is known when it is flushed.
     void outcome(bool posted, std::string_view ok, std::string_view failed);
     void hold(std::string_view text, std::string_view failed, std::ptrdiff_t post);
+    void hintAhead(const Table& file, const FileFields& fields);
+    static constexpr std::size_t kHintAhead = 8;
 
     // While the file keeps posts, report lines wait with them, so that each comes out in its
     // place once the outcome of the writes before it is known.
@@ -94,7 +97,7 @@ private:
     bool isPdl_;
     AssignCounters counters_;
     Person p_;
-    std::array<KeyValue, 4> key_;
+    std::array<KeyValue, 4> key_, ahead_;
     std::string line_, directoryNumber_, cond_, text_;
     std::optional<FieldId> dirNum_, dirFam_, dirNam_, dirOtch_, dirBirth_, dirCond_;
 };
@@ -108,6 +111,21 @@ void FilePass::walk(Table& file, const FileFields& f) {
         if (behind_ && file.pendingWrites() >= kWritesPerFlush) flush();
     }
     flush();
+}
+
+void FilePass::hintAhead(const Table& file, const FileFields& fields) {
+    auto& fam = std::get<std::string>(ahead_[0]);
+    auto& nam = std::get<std::string>(ahead_[1]);
+    auto& otch = std::get<std::string>(ahead_[2]);
+    if (!file.peekText(kHintAhead, fields.surname, fam) || !file.peekText(kHintAhead, fields.name, nam) ||
+        !file.peekText(kHintAhead, fields.patronymic, otch))
+        return;
+    const std::optional<Date> birth = file.peekDate(kHintAhead, fields.birth);
+    if (!birth) return;
+    for (std::string* t : {&fam, &nam, &otch})
+        if (t->size() > kNameMax) t->resize(kNameMax);
+    ahead_[3] = *birth;
+    dir_.prefetchKey(ahead_);
 }
 
 void FilePass::hold(std::string_view text, std::string_view failed, std::ptrdiff_t post) {
@@ -186,6 +204,10 @@ void FilePass::record(Table& file, FileFields& fields) {
         needsNumber = !readNumberText(p.numberText).valid();
         if (needsNumber) line("П/д N "_cp).prefix().add(" ошибка в  стр.N "_cp).add(p.numberText).put();
     }
+
+    // The search of a record some records ahead is announced, so that the directory can
+    // have its data in the cache by then.
+    hintAhead(file, fields);
 
     // Step 3: the person in the directory.
     std::get<std::string>(key_[0]).assign(p.surname);

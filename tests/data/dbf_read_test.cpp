@@ -166,6 +166,32 @@ TEST(DbfRead, LargeTableWalksEveryRecord) {
     EXPECT_EQ(n, 7289);
 }
 
+// The look-ahead hints see exactly the records the walk will visit, deleted ones skipped,
+// and say nothing rather than something wrong at the end of a chunk or of the table.
+TEST(DbfRead, PeekSeesTheRecordsTheWalkWillVisit) {
+    for (const char* rel : {"dans-dbf-lib/dbase3plus_cars_del/cars.dbf", "kladr/ALTNAMES.DBF"}) {
+        auto t = open(rel);
+        FieldId text = -1;
+        for (FieldId f = 0; f < static_cast<FieldId>(t.fields().size()); ++f)
+            if (t.fields()[static_cast<std::size_t>(f)].type == 'C') text = f;
+        ASSERT_GE(text, 0) << rel;
+        std::vector<std::string> all;
+        for (t.first(); !t.eof(); t.next()) all.push_back(t.text(text));
+        std::size_t i = 0, seen = 0;
+        std::string peeked;
+        for (t.first(); !t.eof(); t.next(), ++i)
+            for (std::size_t ahead = 1; ahead <= 8; ++ahead) {
+                if (!t.peekText(ahead, text, peeked)) continue;
+                ++seen;
+                ASSERT_LT(i + ahead, all.size()) << rel << " record " << i;
+                ASSERT_EQ(peeked, all[i + ahead]) << rel << " record " << i << " ahead " << ahead;
+            }
+        std::size_t possible = 0;
+        for (std::size_t k = 0; k < all.size(); ++k) possible += std::min<std::size_t>(8, all.size() - 1 - k);
+        EXPECT_GE(seen * 10, possible * 9) << rel;
+    }
+}
+
 TEST(DbfRead, MissingFileIsNotFound) {
     try {
         open("kladr/NO_SUCH.DBF");
