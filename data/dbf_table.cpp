@@ -130,29 +130,15 @@ std::int64_t DbfTable::recordCount() {
     return live;
 }
 
-std::string_view DbfTable::recordBytes() const {
-    if (editing_) return edited_;
-    requireRecord();
-    return std::string_view(buf_).substr(static_cast<std::size_t>(cur_ - bufFirst_) * header_.recordLength,
-                                         header_.recordLength);
+void DbfTable::noSuchField(FieldId f) const {
+    throwError(ErrorKind::InvalidArgument,
+               "Таблица "_cp.data() + fileText_ + ": нет поля с номером "_cp.data() + std::to_string(f));
 }
 
-const DbfField& DbfTable::field(FieldId f) const {
-    if (f < 0 || static_cast<std::size_t>(f) >= header_.fields.size())
-        throwError(ErrorKind::InvalidArgument,
-                   "Таблица "_cp.data() + fileText_ + ": нет поля с номером "_cp.data() + std::to_string(f));
-    return header_.fields[static_cast<std::size_t>(f)];
+void DbfTable::noRecord() const {
+    throwError(ErrorKind::InvalidArgument, "Таблица "_cp.data() + fileText_ + ": нет текущей записи"_cp.data());
 }
 
-void DbfTable::requireRecord() const {
-    if (eof_ || cur_ < bufFirst_ || cur_ >= bufFirst_ + bufSlots_)
-        throwError(ErrorKind::InvalidArgument, "Таблица "_cp.data() + fileText_ + ": нет текущей записи"_cp.data());
-}
-
-std::string_view DbfTable::fieldBytes(FieldId f) const {
-    const DbfField& d = field(f);
-    return recordBytes().substr(static_cast<std::size_t>(d.offset), static_cast<std::size_t>(d.length));
-}
 
 bool DbfTable::isNull(FieldId f) const {
     const DbfField& d = field(f);

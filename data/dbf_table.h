@@ -90,19 +90,36 @@ public:
     // The indexes kept over this table by other programs (read at the first edit).
     const std::vector<DbfIndexKey>& indexes();
     // The raw bytes of the current record (deletion byte first).
-    std::string_view recordBytes() const;
+    std::string_view recordBytes() const {
+        if (editing_) return edited_;
+        requireRecord();
+        return std::string_view(buf_).substr(static_cast<std::size_t>(cur_ - bufFirst_) * header_.recordLength,
+                                             header_.recordLength);
+    }
 
 private:
     std::uint64_t slotOffset(std::int64_t slot) const;
     // The bytes of a slot, read through the chunk buffer; empty when the file ends before it.
     std::string_view slot(std::int64_t k);
     void advanceFrom(std::int64_t k);
-    const DbfField& field(FieldId f) const;
-    std::string_view fieldBytes(FieldId f) const;
+    // Reading every field of every record goes through these two: kept inline, their
+    // errors out of line.
+    const DbfField& field(FieldId f) const {
+        if (f < 0 || static_cast<std::size_t>(f) >= header_.fields.size()) noSuchField(f);
+        return header_.fields[static_cast<std::size_t>(f)];
+    }
+    void requireRecord() const {
+        if (eof_ || cur_ < bufFirst_ || cur_ >= bufFirst_ + bufSlots_) noRecord();
+    }
+    [[noreturn]] void noSuchField(FieldId f) const;
+    [[noreturn]] void noRecord() const;
+    std::string_view fieldBytes(FieldId f) const {
+        const DbfField& d = field(f);
+        return recordBytes().substr(static_cast<std::size_t>(d.offset), static_cast<std::size_t>(d.length));
+    }
     bool isNull(FieldId f) const;
     void charText(std::string_view bytes, std::string& out) const;  // a C field's bytes as text
     std::string_view peekRecord(std::size_t ahead) const;           // empty: not in the buffer
-    void requireRecord() const;
     void requireEditing(FieldId f) const;
     void applyField(FieldId f, const std::string& bytes);
     std::uint64_t lockOffset(std::int64_t recordNo) const;

@@ -138,12 +138,6 @@ std::optional<std::string> canonicalDecimal(std::string_view text) {
     return out;
 }
 
-std::string_view dbfCharBytes(std::string_view raw) {
-    std::string_view s = raw.substr(0, std::min(raw.size(), raw.find('\0')));
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
-
 std::string dbfText(const DbfField& f, std::string_view raw, CodePage cp) {
     switch (f.type) {
         case 'C':

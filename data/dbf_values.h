@@ -23,7 +23,12 @@ namespace strnum {
 FieldKind dbfFieldKind(char type);
 
 // The stored bytes of a character value: up to the first NUL, without trailing blanks.
-std::string_view dbfCharBytes(std::string_view raw);
+inline std::string_view dbfCharBytes(std::string_view raw) {
+    std::size_t n = 0;
+    while (n < raw.size() && raw[n] != '\0') ++n;
+    while (n > 0 && raw[n - 1] == ' ') --n;
+    return raw.substr(0, n);
+}
 
 // raw: exactly field.length bytes of the record.
 std::string dbfText(const DbfField& field, std::string_view raw, CodePage cp);
