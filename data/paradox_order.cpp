@@ -266,11 +266,12 @@ public:
             if (std::memcmp(a + off, b + off, len) != 0) return false;
         return true;
     }
-    // Asks for the first and the last byte of the fields (for the usual short records, all
-    // their cache lines).  No loop: a loop of prefetches alone is dropped by the compiler.
+    // Asks for the first, the middle and the last byte of the fields (for the usual short
+    // records, all their cache lines).  No loop: a loop of prefetches alone is dropped by the compiler.
     void prefetch(const char* rec) const {
 #if defined(__GNUC__)
         __builtin_prefetch(rec + firstByte_);
+        __builtin_prefetch(rec + (firstByte_ + lastByte_) / 2);
         __builtin_prefetch(rec + lastByte_);
 #else
         (void)rec;
@@ -311,7 +312,14 @@ public:
                 const auto* text = std::get_if<std::string>(&values[k]);
                 char bytes[256];
                 if (!text || p.size > sizeof bytes) return Keyed::Other;
-                if (!pxEncodeAlpha(bytes, static_cast<int>(p.size), *text, cp)) return Keyed::NoMatch;
+                // As pxEncodeAlpha, in one pass: the bytes are scratch.
+                if (text->size() > p.size) return Keyed::NoMatch;
+                if (cp == CodePage::Cp866) {
+                    if (!cp1251To866Into(*text, bytes)) return Keyed::NoMatch;
+                } else {
+                    std::memcpy(bytes, text->data(), text->size());
+                }
+                std::memset(bytes + text->size(), 0, p.size - text->size());
                 alpha(bytes, p.size, out + p.word);
             } else if (p.type == pxtype::Date) {
                 const auto* date = std::get_if<Date>(&values[k]);
@@ -547,7 +555,11 @@ public:
         ++hints_;
         if (hints_ > kKeysStep) {
             const Ahead& k = ahead_[(hints_ - 1 - kKeysStep) % kAhead];
-            if (k.bucket != kNoBucket) touch(keys_.data() + starts_[k.bucket]);
+            if (k.bucket != kNoBucket) {
+                touch(keys_.data() + starts_[k.bucket]);
+                if (starts_[k.bucket] + 8 < keys_.size())  // a bucket holds about six keys
+                    touch(keys_.data() + starts_[k.bucket] + 8);
+            }
         }
         if (hints_ > kRecordStep) {
             const Ahead& r = ahead_[(hints_ - 1 - kRecordStep) % kAhead];
