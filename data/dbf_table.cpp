@@ -59,6 +59,7 @@ std::string_view DbfTable::slot(std::int64_t k) {
         const std::size_t got = file_->readAt(slotOffset(k), buf_.data(), buf_.size());
         bufFirst_ = k;
         bufSlots_ = static_cast<std::int64_t>(got / len);
+        peekFrom_ = -1;
         if (bufSlots_ < want) slots_ = k + bufSlots_;  // the file is shorter now than at opening
         if (bufSlots_ == 0) return {};
     }
@@ -92,6 +93,7 @@ void DbfTable::first() {
     slots_ = static_cast<std::int64_t>(std::min<std::uint64_t>(header_.recordCount, whole));
     bufFirst_ = 0;
     bufSlots_ = 0;
+    peekFrom_ = -1;
     cur_ = -1;
     advanceFrom(0);
 }
@@ -139,7 +141,6 @@ void DbfTable::noRecord() const {
     throwError(ErrorKind::InvalidArgument, "Таблица "_cp.data() + fileText_ + ": нет текущей записи"_cp.data());
 }
 
-
 bool DbfTable::isNull(FieldId f) const {
     const DbfField& d = field(f);
     if (d.nullBit < 0 || header_.nullFlagsField < 0) return false;
@@ -178,11 +179,18 @@ std::string_view DbfTable::peekRecord(std::size_t ahead) const {
     if (eof_ || editing_ || cur_ < bufFirst_) return {};
     const std::size_t len = header_.recordLength;
     std::int64_t k = cur_;
-    for (std::size_t seen = 0; seen < ahead;) {
-        if (++k >= bufFirst_ + bufSlots_ || k >= slots_) return {};
-        const auto flag = static_cast<unsigned char>(buf_[static_cast<std::size_t>(k - bufFirst_) * len]);
-        if (flag == kDbfEndOfFile) return {};
-        if (flag == kDbfLive) ++seen;
+    if (peekFrom_ == cur_ && peekAhead_ == ahead) {
+        k = peekSlot_;  // the fields of one record are asked for one after another
+    } else {
+        for (std::size_t seen = 0; seen < ahead;) {
+            if (++k >= bufFirst_ + bufSlots_ || k >= slots_) return {};
+            const auto flag = static_cast<unsigned char>(buf_[static_cast<std::size_t>(k - bufFirst_) * len]);
+            if (flag == kDbfEndOfFile) return {};
+            if (flag == kDbfLive) ++seen;
+        }
+        peekFrom_ = cur_;
+        peekAhead_ = ahead;
+        peekSlot_ = k;
     }
     return std::string_view(buf_).substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
 }
@@ -274,6 +282,7 @@ void DbfTable::edit() {
         throwError(ErrorKind::NotFound, recordText() + ": записи больше нет в файле"_cp.data());
     if (static_cast<unsigned char>(fresh[0]) != kDbfLive)
         throwError(ErrorKind::Locked, recordText() + " удалена другой программой"_cp.data());
+    peekFrom_ = -1;
     buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * fresh.size(), fresh.size(), fresh);
     original_ = fresh;
     edited_ = fresh;
@@ -375,6 +384,7 @@ void DbfTable::post() {
         throw;
     }
     writeHeaderDate();
+    peekFrom_ = -1;
     buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * record.size(), record.size(), record);
     editing_ = false;
     lock_.release();
@@ -412,6 +422,7 @@ void DbfTable::applyPending(const Pending& p, char* rec) const {
 }
 
 void DbfTable::refreshBuffered(std::int64_t k, std::string_view rec) {
+    peekFrom_ = -1;
     if (k < bufFirst_ || k >= bufFirst_ + bufSlots_ || rec.size() != header_.recordLength) return;
     buf_.replace(static_cast<std::size_t>(k - bufFirst_) * rec.size(), rec.size(), rec);
 }

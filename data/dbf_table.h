@@ -120,6 +120,10 @@ private:
     bool isNull(FieldId f) const;
     void charText(std::string_view bytes, std::string& out) const;  // a C field's bytes as text
     std::string_view peekRecord(std::size_t ahead) const;           // empty: not in the buffer
+    // The last look-ahead found: from the record at peekFrom_, `peekAhead_` on, slot
+    // peekSlot_.  Forgotten whenever the buffer's bytes change.
+    mutable std::int64_t peekFrom_ = -1, peekSlot_ = -1;
+    mutable std::size_t peekAhead_ = 0;
     void requireEditing(FieldId f) const;
     void applyField(FieldId f, const std::string& bytes);
     std::uint64_t lockOffset(std::int64_t recordNo) const;

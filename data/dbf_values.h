@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,9 +25,18 @@ FieldKind dbfFieldKind(char type);
 
 // The stored bytes of a character value: up to the first NUL, without trailing blanks.
 inline std::string_view dbfCharBytes(std::string_view raw) {
-    std::size_t n = 0;
-    while (n < raw.size() && raw[n] != '\0') ++n;
+    // Blank padding first, eight bytes at a time; then a NUL before it cuts the value.
+    std::size_t n = raw.size();
+    constexpr std::uint64_t blanks = 0x2020202020202020ull;
+    for (std::uint64_t w = 0; n >= 8; n -= 8) {
+        std::memcpy(&w, raw.data() + n - 8, 8);
+        if (w != blanks) break;
+    }
     while (n > 0 && raw[n - 1] == ' ') --n;
+    if (const void* nul = n ? std::memchr(raw.data(), 0, n) : nullptr) {
+        n = static_cast<std::size_t>(static_cast<const char*>(nul) - raw.data());
+        while (n > 0 && raw[n - 1] == ' ') --n;
+    }
     return raw.substr(0, n);
 }
 
