@@ -494,33 +494,32 @@ std::vector<bool> DbfTable::flushWrites() {
             applyPending(pending[i], span.data() + at * len);
             live[i] = true;
         }
-        // One write for each run of adjacent records that are written.
-        for (std::size_t i = 0; i < pending.size();) {
-            if (!live[i]) {
-                ++i;
-                continue;
-            }
-            std::size_t j = i + 1;
-            while (j < pending.size() && live[j] && pending[j].slot == pending[j - 1].slot + 1) ++j;
-            const auto from = static_cast<std::size_t>(pending[i].slot - lo);
-            const std::size_t bytes = (j - i) * len;
+        // One write from the first record written to the last.  The records between them
+        // that we did not change go back as just read: they are under our lock too, so no
+        // program that keeps to the locks can have written them since.
+        std::size_t first = pending.size(), last = 0;
+        for (std::size_t i = 0; i < pending.size(); ++i)
+            if (live[i]) first = std::min(first, i), last = i;
+        if (first < pending.size()) {
+            const auto from = static_cast<std::size_t>(pending[first].slot - lo);
+            const std::size_t bytes = static_cast<std::size_t>(pending[last].slot - pending[first].slot + 1) * len;
             bool ok = true;
             try {
-                file_->writeAt(slotOffset(pending[i].slot), span.data() + from * len, bytes);
+                file_->writeAt(slotOffset(pending[first].slot), span.data() + from * len, bytes);
             } catch (const Error&) {
                 ok = false;
                 try {  // a write that failed part-way: put back what was there
-                    file_->writeAt(slotOffset(pending[i].slot), disk.data() + from * len, bytes);
+                    file_->writeAt(slotOffset(pending[first].slot), disk.data() + from * len, bytes);
                 } catch (const Error&) {
                 }
             }
-            for (std::size_t k = i; k < j; ++k) {
+            for (std::size_t k = first; k <= last; ++k) {
+                if (!live[k]) continue;
                 const auto at = static_cast<std::size_t>(pending[k].slot - lo);
                 written[k] = ok;
                 refreshBuffered(pending[k].slot, std::string_view(ok ? span : disk).substr(at * len, len));
             }
-            any = any || ok;
-            i = j;
+            any = ok;
         }
     } else {
         for (std::size_t i = 0; i < pending.size(); ++i) {

@@ -19,11 +19,12 @@
 // Writing behind (setWriteBehind): post() keeps the changed fields of the record, and
 // flushWrites() writes every kept record as above but together: one lock over the lock
 // bytes of all of them (records between them included), one read of their range, one write
-// for each run of adjacent changed records, one release.  Only records that were changed are
-// written, each from what is on disk under the lock plus its set fields.  When another
-// program holds a lock in the range, each record is written by itself, waiting for its lock
-// as edit() does.  Kept records are written at first(), at turning it off and when the
-// table is closed.
+// of the range, one release.  Each kept record goes back as it is on disk under the lock
+// plus its set fields; the records between them exactly as just read under the same lock
+// (no program that keeps to the locks can have written them in between).  A kept record
+// deleted meanwhile is not written.  When another program holds a lock in the range, each
+// record is written by itself, waiting for its lock as edit() does.  Kept records are
+// written at first(), at turning it off and when the table is closed.
 //
 // Not thread-safe; one table object per thread.  The object owns its file descriptor and
 // lock; destroying it releases both.

@@ -112,20 +112,30 @@ TEST(DbfWriteBehind, ARecordHeldOrDeletedElsewhereFailsAlone) {
 }
 
 TEST(DbfWriteBehind, FieldsChangedElsewhereAfterOurReadAreKept) {
+    // Record 2 is ours and record 3 lies between two of ours: another program changes a
+    // field of each after our read; both changes survive the flush.
     TempDir dir;
-    const fs::path file = makeTable(dir / "PDL.DBF", 3);
+    const fs::path file = makeTable(dir / "PDL.DBF", 5);
     DbfTable ours(file, "PDL.DBF", {});
     ours.setWriteBehind(true);
-    changeRecords(ours, {1, 2}, false);
+    changeRecords(ours, {1, 2, 4}, false);
     {
         File raw(file, File::Mode::ReadWrite);
-        raw.writeAt(ours.header().headerLength + ours.header().recordLength + 1 + 6, "CHANGED", 7);
+        const std::size_t fm = ours.header().headerLength + 1 + 6, len = ours.header().recordLength;
+        raw.writeAt(fm + len, "CHANGED", 7);
+        raw.writeAt(fm + 2 * len, "ALSO", 4);
     }
-    EXPECT_EQ(ours.flushWrites(), (std::vector<bool>{true, true}));
+    EXPECT_EQ(ours.flushWrites(), (std::vector<bool>{true, true, true}));
     DbfTable check(file, "PDL.DBF", {});
+    const FieldId fm = check.fieldByName("FM"), npsu = check.fieldByName("NPSU");
     check.next();
-    EXPECT_EQ(check.text(check.fieldByName("FM")), "CHANGED");
-    EXPECT_EQ(check.text(check.fieldByName("NPSU")), "10000000002");
+    EXPECT_EQ(check.text(fm), "CHANGED");
+    EXPECT_EQ(check.text(npsu), "10000000002");
+    check.next();
+    EXPECT_EQ(check.text(fm), "ALSO");
+    EXPECT_EQ(check.text(npsu), "");
+    check.next();
+    EXPECT_EQ(check.text(npsu), "10000000004");
 }
 
 }  // namespace
