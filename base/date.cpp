@@ -53,9 +53,19 @@ std::string Date::text() const {
     if (empty()) return {};
     int y, m, d;
     ymd(y, m, d);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d, m, y);
-    return buf;
+    if (y < 0 || y > 9999) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d, m, y);
+        return buf;
+    }
+    // dd.mm.yyyy without printf: it is written for many report lines.
+    std::string out = "00.00.0000";
+    out[0] = static_cast<char>('0' + d / 10);
+    out[1] = static_cast<char>('0' + d % 10);
+    out[3] = static_cast<char>('0' + m / 10);
+    out[4] = static_cast<char>('0' + m % 10);
+    for (int i = 9; i >= 6; --i, y /= 10) out[static_cast<std::size_t>(i)] = static_cast<char>('0' + y % 10);
+    return out;
 }
 
 }  // namespace strnum
