@@ -42,7 +42,7 @@ public:
     FilePass(AssignRun& run, Table& directory, const std::string& tableName)
         : run_(run), dir_(directory), isPdl_(tableName == "PDL.DBF") {
         key_ = {std::string(), std::string(), std::string(), Date()};
-        ahead_ = key_;
+        hint_ = key_;
     }
 
     void walk(Table& file, const FileFields& fields);
@@ -76,8 +76,20 @@ private:
     // when not.  A kept post's outcome is known when it is flushed.
     void outcome(bool posted, std::string_view ok, std::string_view failed);
     void hold(std::string_view text, std::string_view failed, std::ptrdiff_t post);
-    void hintAhead(const Table& file, const FileFields& fields);
+    void readPerson(const Table& file, FileFields& fields, Person& p) const;
+    bool peekPerson(const Table& file, const FileFields& fields, std::size_t ahead, Person& p) const;
+    void takePerson(Table& file, FileFields& fields);
+    static bool secondRule(const Person& p) {
+        return !((p.vdp == " 1" && p.vp == "03") || (p.vdp == " 2" && p.vp == "04"));
+    }
+    // Records read ahead, by their ordinal in the walk.
     static constexpr std::size_t kHintAhead = 8;
+    struct Ahead {
+        std::int64_t ordinal = -1;
+        Person person;
+    };
+    std::array<Ahead, kHintAhead> ahead_;
+    std::int64_t ordinal_ = 0;
 
     // While the file keeps posts, report lines wait with them, so that each comes out in its
     // place once the outcome of the writes before it is known.
@@ -97,7 +109,7 @@ private:
     bool isPdl_;
     AssignCounters counters_;
     Person p_;
-    std::array<KeyValue, 4> key_, ahead_;
+    std::array<KeyValue, 4> key_, hint_;
     std::string line_, directoryNumber_, cond_, text_;
     std::optional<FieldId> dirNum_, dirFam_, dirNam_, dirOtch_, dirBirth_, dirCond_;
 };
@@ -113,19 +125,66 @@ void FilePass::walk(Table& file, const FileFields& f) {
     flush();
 }
 
-void FilePass::hintAhead(const Table& file, const FileFields& fields) {
-    auto& fam = std::get<std::string>(ahead_[0]);
-    auto& nam = std::get<std::string>(ahead_[1]);
-    auto& otch = std::get<std::string>(ahead_[2]);
-    if (!file.peekText(kHintAhead, fields.surname, fam) || !file.peekText(kHintAhead, fields.name, nam) ||
-        !file.peekText(kHintAhead, fields.patronymic, otch))
-        return;
-    const std::optional<Date> birth = file.peekDate(kHintAhead, fields.birth);
-    if (!birth) return;
-    for (std::string* t : {&fam, &nam, &otch})
-        if (t->size() > kNameMax) t->resize(kNameMax);
-    ahead_[3] = *birth;
-    dir_.prefetchKey(ahead_);
+void FilePass::readPerson(const Table& file, FileFields& fields, Person& p) const {
+    read(file, fields.number, kNumberTextMax, p.numberText);
+    read(file, fields.surname, kNameMax, p.surname);
+    read(file, fields.name, kNameMax, p.name);
+    read(file, fields.patronymic, kNameMax, p.patronymic);
+    file.textInto(fields.key, p.key);
+    p.birth = file.date(fields.birth);
+    if (isPdl_) {
+        if (!fields.secondNumber) fields.secondNumber = file.fieldByName("NPSUI");
+        if (!fields.vdp) fields.vdp = file.fieldByName("VDP");
+        if (!fields.vp) fields.vp = file.fieldByName("VP");
+        read(file, *fields.secondNumber, kNumberTextMax, p.secondNumber);
+        read(file, *fields.vdp, kCodeMax, p.vdp);
+        read(file, *fields.vp, kCodeMax, p.vp);
+        p.secondRule = secondRule(p);
+    }
+}
+
+bool FilePass::peekPerson(const Table& file, const FileFields& fields, std::size_t ahead, Person& p) const {
+    const auto text = [&](FieldId f, std::size_t max, std::string& out) {
+        if (!file.peekText(ahead, f, out)) return false;
+        if (out.size() > max) out.resize(max);
+        return true;
+    };
+    if (!text(fields.number, kNumberTextMax, p.numberText) || !text(fields.surname, kNameMax, p.surname) ||
+        !text(fields.name, kNameMax, p.name) || !text(fields.patronymic, kNameMax, p.patronymic) ||
+        !file.peekText(ahead, fields.key, p.key))
+        return false;
+    const std::optional<Date> birth = file.peekDate(ahead, fields.birth);
+    if (!birth) return false;
+    p.birth = *birth;
+    if (isPdl_) {
+        if (!fields.secondNumber || !fields.vdp || !fields.vp ||
+            !text(*fields.secondNumber, kNumberTextMax, p.secondNumber) || !text(*fields.vdp, kCodeMax, p.vdp) ||
+            !text(*fields.vp, kCodeMax, p.vp))
+            return false;
+        p.secondRule = secondRule(p);
+    }
+    return true;
+}
+
+// The record comes from the look-ahead when it was read there (the same bytes of the same
+// buffer), else from the file; then the record some records ahead is read, and its search
+// announced, so that the directory can have its data in the cache by then.
+void FilePass::takePerson(Table& file, FileFields& fields) {
+    Ahead& slot = ahead_[static_cast<std::size_t>(ordinal_ % static_cast<std::int64_t>(kHintAhead))];
+    if (slot.ordinal == ordinal_)
+        std::swap(p_, slot.person);
+    else
+        readPerson(file, fields, p_);
+    slot.ordinal = -1;
+    if (peekPerson(file, fields, kHintAhead, slot.person)) {
+        slot.ordinal = ordinal_ + static_cast<std::int64_t>(kHintAhead);
+        std::get<std::string>(hint_[0]).assign(slot.person.surname);
+        std::get<std::string>(hint_[1]).assign(slot.person.name);
+        std::get<std::string>(hint_[2]).assign(slot.person.patronymic);
+        hint_[3] = slot.person.birth;
+        dir_.prefetchKey(hint_);
+    }
+    ++ordinal_;
 }
 
 void FilePass::hold(std::string_view text, std::string_view failed, std::ptrdiff_t post) {
@@ -181,22 +240,8 @@ bool FilePass::write(Table& file, const std::function<void()>& setFields) {
 }
 
 void FilePass::record(Table& file, FileFields& fields) {
-    Person& p = p_;
-    read(file, fields.number, kNumberTextMax, p.numberText);
-    read(file, fields.surname, kNameMax, p.surname);
-    read(file, fields.name, kNameMax, p.name);
-    read(file, fields.patronymic, kNameMax, p.patronymic);
-    file.textInto(fields.key, p.key);
-    p.birth = file.date(fields.birth);
-    if (isPdl_) {
-        if (!fields.secondNumber) fields.secondNumber = file.fieldByName("NPSUI");
-        if (!fields.vdp) fields.vdp = file.fieldByName("VDP");
-        if (!fields.vp) fields.vp = file.fieldByName("VP");
-        read(file, *fields.secondNumber, kNumberTextMax, p.secondNumber);
-        read(file, *fields.vdp, kCodeMax, p.vdp);
-        read(file, *fields.vp, kCodeMax, p.vp);
-        p.secondRule = !((p.vdp == " 1" && p.vp == "03") || (p.vdp == " 2" && p.vp == "04"));
-    }
+    takePerson(file, fields);
+    const Person& p = p_;
 
     // Step 2: a non-empty number is judged by its check number.
     bool needsNumber = p.numberText.empty();
@@ -204,10 +249,6 @@ void FilePass::record(Table& file, FileFields& fields) {
         needsNumber = !readNumberText(p.numberText).valid();
         if (needsNumber) line("П/д N "_cp).prefix().add(" ошибка в  стр.N "_cp).add(p.numberText).put();
     }
-
-    // The search of a record some records ahead is announced, so that the directory can
-    // have its data in the cache by then.
-    hintAhead(file, fields);
 
     // Step 3: the person in the directory.
     std::get<std::string>(key_[0]).assign(p.surname);

@@ -228,6 +228,33 @@ TEST(AssignNumbers, ARecordHeldByAnotherProgramFailsInItsPlaceAndTheOthersAreWri
     EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{u(numberText(5)), "123", u(numberText(7))}));
 }
 
+// Records are read ahead of the walk; deleted records and the ends of the file's read
+// chunks must not shift one record's values onto another.
+TEST(AssignNumbers, EveryRecordGetsItsOwnPersonsNumberAcrossDeletedRecordsAndChunks) {
+    Region region;
+    std::vector<DirectoryEntry> people;
+    {
+        DbfWriter t(region.district / "PDL.DBF", kPdlFields, 0x65);
+        for (int i = 0; i < 3000; ++i) {
+            const std::string fam = "F" + std::to_string(i);
+            t.append({std::to_string(i), fam, "N", "O", "01.02.1950", "", "", " 1", "03"}, i % 7 == 3);
+            people.push_back({100000 + i, fam, "N", "O", k1950, "A"});
+        }
+        t.finish();
+    }
+    AssignFixture r(people);
+    ASSERT_TRUE(r.go(region));
+    auto t = openTable(region.district, "PDL.DBF", TableType::Dbase, {});
+    const FieldId npd = t->fieldByName("NPD"), npsu = t->fieldByName("NPSU");
+    int visited = 0;
+    for (t->first(); !t->eof(); t->next(), ++visited) {
+        const int i = t->integer(npd);
+        ASSERT_NE(i % 7, 3) << "a deleted record is visible";
+        ASSERT_EQ(t->text(npsu), numberText(100000 + i)) << "record " << i;
+    }
+    EXPECT_EQ(visited, 3000 - 429);  // i % 7 == 3 for 429 of them
+}
+
 TEST(AssignNumbers, MissingFieldEndsTheRunAfterTheClosingLines) {
     Region region;
     auto fields = kPdlFields;
