@@ -281,6 +281,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 // --- Host ---------------------------------------------------------------------------
 
 void TfrmMain::setLabel(HostLabel which, std::string_view text) {
+    if (which == HostLabel::RecordCount && running_) {  // shown as often as messages are processed
+        pendingRecCount_ = std::string(text);
+        return;
+    }
     QLabel* target = nullptr;
     switch (which) {
         case HostLabel::RecordCount: target = lblRecCount; break;
@@ -307,7 +311,23 @@ void TfrmMain::setBusy(bool busy) {
     }
 }
 
-void TfrmMain::processEvents() { QCoreApplication::processEvents(); }
+// The operations ask for this at every tenth found record: tens of thousands of times in a
+// run over a region, where processing messages each time cost as long as the run's own work.
+// Messages are processed at the first call of a run and then whenever kEventsEveryMs have
+// passed since the last time: the window still repaints and answers many times a second.
+void TfrmMain::processEvents() {
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventsEveryMs) return;
+    showPendingLabels();
+    QCoreApplication::processEvents();
+    sinceEvents_.start();
+}
+
+void TfrmMain::showPendingLabels() {
+    if (!pendingRecCount_) return;
+    lblRecCount->setText(toQt(*pendingRecCount_));
+    lblRecCount->adjustSize();
+    pendingRecCount_.reset();
+}
 
 bool TfrmMain::confirm(std::string_view text) { return askYesNo(this, QStringLiteral("Confirm"), toQt(text)); }
 
@@ -328,6 +348,7 @@ bool TfrmMain::runOperation(const std::function<void()>& operation) {
         return false;
     }
     running_ = true;
+    sinceEvents_.invalidate();
     try {
         operation();
     } catch (const std::exception& e) {
@@ -336,6 +357,7 @@ bool TfrmMain::runOperation(const std::function<void()>& operation) {
         showErrorDialog(this, QStringLiteral("Неизвестная ошибка"));
     }
     running_ = false;
+    showPendingLabels();
     if (frmReport_) frmReport_->reportChanged();
     // A change of dedtNUMS made during the run is applied now that no table is in use.
     if (fromQtLossy(dedtNUMS->text()) != numsDirectory_) dedtNUMSChange();

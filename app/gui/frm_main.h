@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,12 +25,14 @@
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "UREPORT2/report.h"
 #include "app/district_walk.h"
+#include "app/gui/widgets.h"
 #include "app/host.h"
 #include "app/settings.h"
-#include "app/gui/widgets.h"
 #include "data/table_object.h"
 
 namespace strnum {
@@ -148,6 +151,12 @@ private:
     std::string numsDirectory_;  // the directory set for tblNUM, written as DBPath (1251)
     Colour highlight_ = kRed;
     bool running_ = false;
+    // Pending messages are processed at most every kEventsEveryMs during a run (processEvents).
+    static constexpr int kEventsEveryMs = 40;
+    QElapsedTimer sinceEvents_;
+    // lblRecCount's text during a run: shown when messages are processed and at the end.
+    std::optional<std::string> pendingRecCount_;
+    void showPendingLabels();
     bool closeAfterRun_ = false;
     int busyDepth_ = 0;
 };

@@ -1,10 +1,11 @@
 // The main window as a user meets it: start with and without SOBES.INI, close, the
 // number directory's directory, a district walk with the window as host, one run at a
 // time, and the number assignment over a small region shown in the report window.
+#include "app/gui/frm_main.h"
+
 #include <QtTest>
 
 #include "UREPORT2/gui/frm_report.h"
-#include "app/gui/frm_main.h"
 #include "base/error.h"
 #include "data/dbf_create.h"
 #include "demo/demo_region.h"
@@ -64,8 +65,8 @@ private slots:
 
     void readsSettingsAndKeepsOtherKeys() {
         test::TempDir dir;
-        test::writeBytes(dir / "SOBES.INI", "[Init]\r\nDBPath=/n\r\nWayPath=" + test::w("/участки") +
-                                                "\r\nOther=1\r\n[Mine]\r\nX=y\r\n");
+        test::writeBytes(dir / "SOBES.INI",
+                         "[Init]\r\nDBPath=/n\r\nWayPath=" + test::w("/участки") + "\r\nOther=1\r\n[Mine]\r\nX=y\r\n");
         Report report;
         {
             TfrmMain w(report, dir / "SOBES.INI");
@@ -137,6 +138,38 @@ private slots:
         QVERIFY(!inner);
         QCOMPARE(errors_.size(), 1);
         QCOMPARE(w.tblNUM().directory(), std::filesystem::path("/later"));  // applied when the run ended
+    }
+
+    // During a run, messages are processed at the first request and then at most every
+    // few tens of milliseconds, however often they are asked for; the record count set in
+    // between is shown by the end of the run.
+    void runProcessesMessagesAtAMeasuredPace() {
+        test::TempDir dir;
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        int rounds = 0;  // one message is always waiting: each processing delivers it
+        bool waiting = false;
+        QObject receiver;
+        QElapsedTimer clock;
+        int count = 0;
+        QVERIFY(w.runOperation([&] {
+            clock.start();
+            while (clock.elapsed() < 150) {
+                if (!waiting) {
+                    waiting = true;
+                    QMetaObject::invokeMethod(
+                        &receiver, [&] { ++rounds, waiting = false; }, Qt::QueuedConnection);
+                }
+                count += 10;
+                w.setLabel(HostLabel::RecordCount, std::to_string(count));
+                w.processEvents();
+                if (count == 10) QCOMPARE(rounds, 1);  // the first request is served at once
+            }
+        }));
+        const qint64 ms = clock.elapsed();
+        QVERIFY2(rounds >= 2 && rounds <= 2 + ms / 30, qPrintable(QString("%1 in %2 ms").arg(rounds).arg(ms)));
+        QVERIFY(count > 100 * rounds);
+        QCOMPARE(w.lblRecCount->text(), QString::number(count));
     }
 
     void assignButtonRunsOverARegionAndShowsTheReport() {
