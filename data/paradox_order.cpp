@@ -1,6 +1,7 @@
 #include "data/paradox_order.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <thread>
@@ -436,6 +437,8 @@ public:
         fields_ = std::move(fields);
         for (const ParadoxField& f : set_.fields())
             if (f.type != pxtype::Alpha && f.type != pxtype::Date) textsAndDates_ = false;
+        for (int b = 0; b < 256; ++b)
+            distinct_[static_cast<std::size_t>(b)] = cp866ReadsDistinctly(static_cast<unsigned char>(b));
         const std::size_t n = r.count();
         pbits_ = std::max(1, static_cast<int>(std::bit_width(n)));
         mask_ = (std::uint64_t{1} << pbits_) - 1;
@@ -584,7 +587,7 @@ public:
         for (const ParadoxField& f : set_.fields()) {
             if (f.type != pxtype::Alpha) continue;
             for (char c : pxAlphaBytes(rec + f.offset, f.size))
-                if (!cp866ReadsDistinctly(static_cast<unsigned char>(c))) return false;
+                if (!distinct_[static_cast<unsigned char>(c)]) return false;
         }
         return true;
     }
@@ -681,6 +684,7 @@ private:
     const ParadoxRecords& records_;
     const ParadoxOrder* primary_;
     bool textsAndDates_ = true;
+    std::array<bool, 256> distinct_{};  // cp866ReadsDistinctly of every byte
     struct Ahead {
         std::uint64_t hash = 0;
         std::size_t bucket = 0;
