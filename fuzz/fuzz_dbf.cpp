@@ -35,9 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         strnum::DbfTable t(scratch(), "F.DBF", settings);
         (void)t.recordCount();
         const auto n = static_cast<strnum::FieldId>(t.fields().size());
+        std::string text;
         for (t.first(); !t.eof(); t.next()) {
             for (strnum::FieldId f = 0; f < n; ++f) {
                 (void)t.text(f);
+                t.textInto(f, text);
+                for (std::size_t ahead = 1; ahead <= 3; ++ahead) {
+                    (void)t.peekText(ahead, f, text);
+                    (void)t.peekDate(ahead, f);
+                }
                 (void)t.isEmpty(f);
                 try {
                     (void)t.integer(f);
@@ -49,6 +55,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
             }
         }
+        // Writing behind over the same bytes: every other record's first character field.
+        t.setWriteBehind(true);
+        strnum::FieldId c = -1;
+        for (strnum::FieldId f = 0; f < n && c < 0; ++f)
+            if (t.fields()[static_cast<std::size_t>(f)].type == 'C') c = f;
+        bool odd = false;
+        for (t.first(); c >= 0 && !t.eof(); t.next()) {
+            if ((odd = !odd)) continue;
+            try {
+                t.edit();
+                t.setText(c, "X");
+                t.post();
+            } catch (const strnum::Error&) {
+                if (t.editing()) t.cancel();
+            }
+        }
+        (void)t.flushWrites();
     } catch (const strnum::Error&) {
     }
     const strnum::ByteReader reader = [&bytes](std::uint64_t off, std::size_t n) {
