@@ -71,10 +71,12 @@ private:
     }
     FilePass& birthText() { return add(p_.birth.text()); }
     void put() { hold(line_, {}, -1); }
-    bool write(Table& file, const std::function<void()>& setFields);
+    // Edit, set, post; on any failure the edit is cancelled.  Kept: the file writes it later.
+    enum class Write { Failed, Done, Kept };
+    Write write(Table& file, const std::function<void()>& setFields);
     // The line of a write's outcome: ok (may be empty) when the record was written, failed
     // when not.  A kept post's outcome is known when it is flushed.
-    void outcome(bool posted, std::string_view ok, std::string_view failed);
+    void outcome(Write result, std::string_view ok, std::string_view failed);
     void hold(std::string_view text, std::string_view failed, std::ptrdiff_t post);
     void readPerson(const Table& file, FileFields& fields, Person& p) const;
     bool peekPerson(const Table& file, const FileFields& fields, std::size_t ahead, Person& p) const;
@@ -200,14 +202,13 @@ void FilePass::hold(std::string_view text, std::string_view failed, std::ptrdiff
     held_.push_back(h);
 }
 
-void FilePass::outcome(bool posted, std::string_view ok, std::string_view failed) {
-    if (!posted) {
+void FilePass::outcome(Write result, std::string_view ok, std::string_view failed) {
+    if (result == Write::Failed)
         hold(failed, {}, -1);
-    } else if (behind_ && file_->pendingWrites() > 0) {
+    else if (result == Write::Kept)
         hold(ok, failed, static_cast<std::ptrdiff_t>(file_->pendingWrites()) - 1);
-    } else if (!ok.empty()) {
+    else if (!ok.empty())
         hold(ok, {}, -1);
-    }
 }
 
 void FilePass::flush() {
@@ -226,16 +227,17 @@ void FilePass::flush() {
     heldText_.clear();
 }
 
-// Edit, set, post; on any failure the edit is cancelled and false returned.
-bool FilePass::write(Table& file, const std::function<void()>& setFields) {
+FilePass::Write FilePass::write(Table& file, const std::function<void()>& setFields) {
     try {
+        const std::size_t kept = file.pendingWrites();
         file.edit();
         setFields();
         file.post();
-        return true;
+        // A post that changed no byte keeps nothing: it is done.
+        return file.pendingWrites() > kept ? Write::Kept : Write::Done;
     } catch (const Error&) {
         if (file.editing()) file.cancel();
-        return false;
+        return Write::Failed;
     }
 }
 
@@ -300,23 +302,23 @@ void FilePass::record(Table& file, FileFields& fields) {
     // Step 7: an empty second number next to a valid one.
     if (isPdl_ && p.secondRule && !run_.countOnly && !needsNumber && p.secondNumber.empty()) {
         ++counters_.written;
-        const bool posted = write(file, [&] { file.setText(*fields.secondNumber, p.numberText); });
+        const Write result = write(file, [&] { file.setText(*fields.secondNumber, p.numberText); });
         line("*** Ошибка записи 2 номера у N "_cp).prefix().birthText();
         failed_.assign(line_);
         line("Проставлен пустой номер NPSUI у N "_cp).prefix().add(" N "_cp).add(p.numberText);
-        outcome(posted, line_, failed_);
+        outcome(result, line_, failed_);
     }
 
     // Step 8: the directory's number replaces a missing or malformed one.
     if (needsNumber) {
         ++counters_.written;
         if (!run_.countOnly) {
-            const bool posted = write(file, [&] {
+            const Write result = write(file, [&] {
                 file.setText(fields.number, directoryNumber_);
                 if (isPdl_ && p.secondRule) file.setText(*fields.secondNumber, directoryNumber_);
             });
             line("*** Ошибка записи у N "_cp).prefix().birthText();
-            outcome(posted, {}, line_);
+            outcome(result, {}, line_);
         }
     }
 }

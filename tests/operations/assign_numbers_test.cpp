@@ -268,6 +268,31 @@ TEST(AssignNumbers, MissingFieldEndsTheRunAfterTheClosingLines) {
     EXPECT_EQ(r.host.calls[r.host.calls.size() - 2].rfind("confirm ", 0), 0u);
 }
 
+// A numeric NPSU cannot keep leading zeros: writing 00000000101 over 101 changes no byte.
+// Such a write is done at once, and a failure of an earlier write is not taken for its own.
+TEST(AssignNumbers, AWriteThatChangesNothingIsNotTakenForAnotherThatFailed) {
+    Region region;
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}, {"2", "Г", "Д", "Е", "01.02.1950", "101"}}, "NZKORM.DBF",
+               {{"NPD", 'C', 8, 0},
+                {"FAM", 'C', 30, 0},
+                {"IM", 'C', 20, 0},
+                {"OT", 'C', 20, 0},
+                {"DATROG", 'D', 8, 0},
+                {"NPSU", 'N', 11, 0}});
+    AssignFixture r({person(5, "А", "Б", "В", k1950), person(1, "Г", "Д", "Е", k1950)});
+    r.settings.lockWaitMilliseconds = 30;
+    r.tblPDL.setSettings(r.settings);
+    DbfTable other(region.district / "NZKORM.DBF", "NZKORM.DBF", {});
+    other.edit();  // holds record 1 for the whole run
+    ASSERT_TRUE(r.go(region));
+    other.cancel();
+    std::vector<std::string> failures;
+    for (const auto& l : r.lines())
+        if (l.rfind("***", 0) == 0) failures.push_back(l);
+    EXPECT_EQ(failures, (std::vector<std::string>{"*** Ошибка записи у N 1 А Б В 01.02.1950"}));
+    EXPECT_EQ(region.column("NZKORM.DBF", "NPSU"), (std::vector<std::string>{"", "101"}));
+}
+
 TEST(AssignNumbers, OtherKindsUseTheirOwnFields) {
     Region region;
     region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "NZKORM.DBF",
