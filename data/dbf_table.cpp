@@ -348,13 +348,9 @@ void DbfTable::post() {
         return;
     }
     if (writeBehind_) {
-        if (!pending_.empty() && pending_.back().slot == cur_) {
-            Pending& last = pending_.back();
-            applyPending(Pending{cur_, edited_, changed_}, last.record.data());
-            for (std::size_t i = 0; i < changed_.size(); ++i) last.changed[i] = last.changed[i] || changed_[i];
-        } else {
-            pending_.push_back(Pending{cur_, edited_, changed_});
-        }
+        // Every post is kept by itself (two of one record are put in, in order, at the flush),
+        // so that each has its own outcome.
+        pending_.push_back(Pending{cur_, edited_, changed_});
         refreshBuffered(cur_, edited_);
         editing_ = false;
         return;

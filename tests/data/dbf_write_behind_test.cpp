@@ -79,6 +79,25 @@ TEST(DbfWriteBehind, KeptPostsWriteTheSameBytesAsPostsAtOnce) {
     EXPECT_EQ(check.text(check.fieldByName("NPSU")), "10000000005");
 }
 
+TEST(DbfWriteBehind, TwoPostsOfOneRecordEachHaveTheirOutcome) {
+    TempDir dir;
+    const fs::path file = makeTable(dir / "PDL.DBF", 2);
+    DbfTable t(file, "PDL.DBF", {});
+    t.setWriteBehind(true);
+    const FieldId npsu = t.fieldByName("NPSU"), npsui = t.fieldByName("NPSUI");
+    t.edit();
+    t.setText(npsu, "11111111111");
+    t.post();
+    t.edit();
+    t.setText(npsui, "22222222222");
+    t.post();
+    EXPECT_EQ(t.pendingWrites(), 2u);
+    EXPECT_EQ(t.flushWrites(), (std::vector<bool>{true, true}));
+    DbfTable check(file, "PDL.DBF", {});
+    EXPECT_EQ(check.text(npsu), "11111111111");
+    EXPECT_EQ(check.text(npsui), "22222222222");
+}
+
 TEST(DbfWriteBehind, ARecordHeldOrDeletedElsewhereFailsAlone) {
     TempDir dir;
     const fs::path file = makeTable(dir / "PDL.DBF", 10);
