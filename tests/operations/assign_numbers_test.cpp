@@ -22,6 +22,11 @@ const std::vector<DbfFieldSpec> kPdlFields = {
     {"NPD", 'C', 8, 0},   {"FM", 'C', 30, 0},    {"IM", 'C', 20, 0}, {"OT", 'C', 20, 0}, {"DTR", 'D', 8, 0},
     {"NPSU", 'C', 11, 0}, {"NPSUI", 'C', 11, 0}, {"VDP", 'C', 2, 0}, {"VP", 'C', 2, 0},  {"POL", 'C', 1, 0}};
 
+// NZKORM.DBF with its number in a numeric field.
+const std::vector<DbfFieldSpec> kNzkormNumericFields = {{"NPD", 'C', 8, 0},    {"FAM", 'C', 30, 0},
+                                                        {"IM", 'C', 20, 0},    {"OT", 'C', 20, 0},
+                                                        {"DATROG", 'D', 8, 0}, {"NPSU", 'N', 11, 0}};
+
 struct Region {
     TempDir dir;
     std::filesystem::path district;
@@ -273,12 +278,7 @@ TEST(AssignNumbers, MissingFieldEndsTheRunAfterTheClosingLines) {
 TEST(AssignNumbers, AWriteThatChangesNothingIsNotTakenForAnotherThatFailed) {
     Region region;
     region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}, {"2", "Г", "Д", "Е", "01.02.1950", "101"}}, "NZKORM.DBF",
-               {{"NPD", 'C', 8, 0},
-                {"FAM", 'C', 30, 0},
-                {"IM", 'C', 20, 0},
-                {"OT", 'C', 20, 0},
-                {"DATROG", 'D', 8, 0},
-                {"NPSU", 'N', 11, 0}});
+               kNzkormNumericFields);
     AssignFixture r({person(5, "А", "Б", "В", k1950), person(1, "Г", "Д", "Е", k1950)});
     r.settings.lockWaitMilliseconds = 30;
     r.tblPDL.setSettings(r.settings);
@@ -295,13 +295,7 @@ TEST(AssignNumbers, AWriteThatChangesNothingIsNotTakenForAnotherThatFailed) {
 
 TEST(AssignNumbers, OtherKindsUseTheirOwnFields) {
     Region region;
-    region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "NZKORM.DBF",
-               {{"NPD", 'C', 8, 0},
-                {"FAM", 'C', 30, 0},
-                {"IM", 'C', 20, 0},
-                {"OT", 'C', 20, 0},
-                {"DATROG", 'D', 8, 0},
-                {"NPSU", 'N', 11, 0}});
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "NZKORM.DBF", kNzkormNumericFields);
     region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}}, "opeka.dbf",
                {{"NPD", 'C', 8, 0},
                 {"FM", 'C', 30, 0},
