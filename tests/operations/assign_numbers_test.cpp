@@ -67,6 +67,11 @@ struct AssignFixture {
         : directory(std::move(entries)), run{host,     report,    tblPDL, [this]() -> Table& { return directory; },
                                              settings, countOnly, {}} {}
     bool go(const Region& region) { return assignNumbers(run, region.dir.path().string()); }
+    // A record held by another program fails after a short wait.
+    void waitForLocksBriefly() {
+        settings.lockWaitMilliseconds = 30;
+        tblPDL.setSettings(settings);
+    }
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
         for (std::size_t i = 0; i < report.lineCount(); ++i) out.push_back(u(report.line(i)));
@@ -213,8 +218,7 @@ TEST(AssignNumbers, ARecordHeldByAnotherProgramFailsInItsPlaceAndTheOthersAreWri
                 {"3", "Ж", "З", "И", "01.02.1950", "", "", " 1", "03"}});
     AssignFixture r(
         {person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950), person(7, "Ж", "З", "И", k1950)});
-    r.settings.lockWaitMilliseconds = 30;
-    r.tblPDL.setSettings(r.settings);
+    r.waitForLocksBriefly();
     DbfTable other(region.district / "PDL.DBF", "PDL.DBF", {});
     other.next();
     other.edit();  // holds record 2 for the whole run
@@ -280,8 +284,7 @@ TEST(AssignNumbers, AWriteThatChangesNothingIsNotTakenForAnotherThatFailed) {
     region.pdl({{"1", "А", "Б", "В", "01.02.1950", ""}, {"2", "Г", "Д", "Е", "01.02.1950", "101"}}, "NZKORM.DBF",
                kNzkormNumericFields);
     AssignFixture r({person(5, "А", "Б", "В", k1950), person(1, "Г", "Д", "Е", k1950)});
-    r.settings.lockWaitMilliseconds = 30;
-    r.tblPDL.setSettings(r.settings);
+    r.waitForLocksBriefly();
     DbfTable other(region.district / "NZKORM.DBF", "NZKORM.DBF", {});
     other.edit();  // holds record 1 for the whole run
     ASSERT_TRUE(r.go(region));
