@@ -42,6 +42,43 @@ DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const En
     first();
 }
 
+DbfTable::DbfTable(const DbfTable& from, Split)
+    : path_(from.path_),
+      name_(from.name_),
+      fileText_(from.fileText_),
+      settings_(from.settings_),
+      file_(std::make_unique<File>(from.path_, File::Mode::ReadWrite)),
+      header_(from.header_),
+      codePage_(from.codePage_),
+      fields_(from.fields_) {}
+
+std::unique_ptr<Table> DbfTable::splitWalk(std::int64_t minimumSlots) {
+    if (editing_ || !pending_.empty() || walkTo_) return nullptr;
+    const std::int64_t total = fileSlots();
+    if (total < std::max<std::int64_t>(minimumSlots, 2)) return nullptr;
+    std::unique_ptr<DbfTable> later;
+    try {
+        later.reset(new DbfTable(*this, Split{}));
+    } catch (const Error&) {
+        return nullptr;  // the file cannot be opened a second time: one walk
+    }
+    const std::int64_t middle = total / 2;
+    later->walkFrom_ = middle;
+    later->walkTo_ = total;
+    walkTo_ = middle;
+    first();
+    later->first();
+    return later;
+}
+
+bool DbfTable::walkReachedSplit() const { return !walkTo_ || slots_ == *walkTo_; }
+
+std::int64_t DbfTable::fileSlots() const {
+    const std::uint64_t size = file_->size();
+    const std::uint64_t whole = size < header_.headerLength ? 0 : (size - header_.headerLength) / header_.recordLength;
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(header_.recordCount, whole));
+}
+
 DbfTable::~DbfTable() {
     if (!pending_.empty()) (void)flushWrites();
 }
@@ -88,14 +125,13 @@ void DbfTable::first() {
     if (editing_) cancel();
     if (!pending_.empty()) (void)flushWrites();
     // Every walk starts from the file as it is now: count the whole slots afresh, read anew.
-    const std::uint64_t size = file_->size();
-    const std::uint64_t whole = size < header_.headerLength ? 0 : (size - header_.headerLength) / header_.recordLength;
-    slots_ = static_cast<std::int64_t>(std::min<std::uint64_t>(header_.recordCount, whole));
+    slots_ = fileSlots();
+    if (walkTo_) slots_ = std::min(slots_, *walkTo_);
     bufFirst_ = 0;
     bufSlots_ = 0;
     peekFrom_ = -1;
-    cur_ = -1;
-    advanceFrom(0);
+    cur_ = walkFrom_ - 1;
+    advanceFrom(walkFrom_);
 }
 
 void DbfTable::next() {
@@ -113,7 +149,7 @@ std::int64_t DbfTable::recordCount() {
     const std::int64_t per = static_cast<std::int64_t>(std::max<std::size_t>(1, kChunkBytes / len));
     std::string chunk;
     std::int64_t live = 0;
-    std::int64_t end = slots_;
+    std::int64_t end = walkTo_ ? fileSlots() : slots_;
     for (std::int64_t k = 0; k < end; k += per) {
         const std::int64_t n = std::min(per, end - k);
         chunk.resize(static_cast<std::size_t>(n) * len);

@@ -26,6 +26,10 @@
 // record is written by itself, waiting for its lock as edit() does.  Kept records are
 // written at first(), at turning it off and when the table is closed.
 //
+// A walk can be split in two (splitWalk): the later object opens the file anew and walks
+// from the middle slot on, this one up to it; each is used on a thread of its own, and
+// their locks exclude each other as two programs' do.
+//
 // Not thread-safe; one table object per thread.  The object owns its file descriptor and
 // lock; destroying it releases both.
 #pragma once
@@ -80,6 +84,13 @@ public:
     bool setWriteBehind(bool on) override;
     std::size_t pendingWrites() const override { return pending_.size(); }
     std::vector<bool> flushWrites() override;
+    void discardWrites() override { pending_.clear(); }
+    // The later object opens the file anew and reads it with the header read here.
+    std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots) override;
+    // After this object's walk: true when it ended at the slot it was split at (or it was
+    // never split); false when it ended before, at an end marker or because the file got
+    // shorter, and the later object's records are then not part of the walk.
+    bool walkReachedSplit() const override;
 
     void setIndexFieldNames(std::string_view names) override;
     const std::string& indexFieldNames() const override { return indexNames_; }
@@ -99,6 +110,10 @@ public:
     }
 
 private:
+    struct Split {};
+    DbfTable(const DbfTable& from, Split);
+    // Slots the file holds records in now: min(header count, whole slots).
+    std::int64_t fileSlots() const;
     std::uint64_t slotOffset(std::int64_t slot) const;
     // The bytes of a slot, read through the chunk buffer; empty when the file ends before it.
     std::string_view slot(std::int64_t k);
@@ -158,6 +173,9 @@ private:
     std::int64_t bufSlots_ = 0;
     std::int64_t cur_ = -1;
     bool eof_ = true;
+    // The slots a walk visits when split (splitWalk): [walkFrom_, walkTo_).
+    std::int64_t walkFrom_ = 0;
+    std::optional<std::int64_t> walkTo_;
 
     bool editing_ = false;
     RangeLock lock_;

@@ -520,7 +520,7 @@ public:
         const auto keyed = words_.ofValues(values, set_.codePage(), key.data());
         if (keyed == CanonicalWords::Keyed::NoMatch) return std::nullopt;
         if (keyed == CanonicalWords::Keyed::Other) {
-            std::vector<std::string>& keys = keyScratch_;
+            std::vector<std::string> keys;
             if (!set_.keys(values, keys)) return std::nullopt;
             if (keys.size() < set_.count()) {  // not grouped by a prefix: scan
                 for (std::size_t pos = 0; pos < keys_.size(); ++pos)
@@ -545,27 +545,27 @@ public:
     // another.  Hints come some records ahead of their searches; each hint takes the first
     // step for its own values and the next steps for the hints before it, so that by the
     // time of the search all three are in the cache.
-    void prefetch(std::span<const KeyValue> values) const override {
+    void prefetch(std::span<const KeyValue> values, Hints& hints) const override {
         const std::size_t nw = words_.words();
         WordBuffer key(nw);
-        Ahead& a = ahead_[hints_ % kAhead];
+        Hints::Ahead& a = hints.ahead[hints.count % kAhead];
         a.bucket = kNoBucket;
         if (words_.ofValues(values, set_.codePage(), key.data()) == CanonicalWords::Keyed::Ok) {
             a.hash = CanonicalWords::hash(key.data(), nw) & ~mask_;
             a.bucket = static_cast<std::size_t>(a.hash >> (64 - bbits_));
             touch(&starts_[a.bucket]);
         }
-        ++hints_;
-        if (hints_ > kKeysStep) {
-            const Ahead& k = ahead_[(hints_ - 1 - kKeysStep) % kAhead];
+        ++hints.count;
+        if (hints.count > kKeysStep) {
+            const Hints::Ahead& k = hints.ahead[(hints.count - 1 - kKeysStep) % kAhead];
             if (k.bucket != kNoBucket) {
                 touch(keys_.data() + starts_[k.bucket]);
                 if (starts_[k.bucket] + 8 < keys_.size())  // a bucket holds about six keys
                     touch(keys_.data() + starts_[k.bucket] + 8);
             }
         }
-        if (hints_ > kRecordStep) {
-            const Ahead& r = ahead_[(hints_ - 1 - kRecordStep) % kAhead];
+        if (hints.count > kRecordStep) {
+            const Hints::Ahead& r = hints.ahead[(hints.count - 1 - kRecordStep) % kAhead];
             if (r.bucket == kNoBucket) return;
             for (std::size_t i = starts_[r.bucket]; i < starts_[r.bucket + 1]; ++i) {
                 const std::uint64_t kh = keys_[i] & ~mask_;
@@ -685,11 +685,7 @@ private:
     const ParadoxOrder* primary_;
     bool textsAndDates_ = true;
     std::array<bool, 256> distinct_{};  // cp866ReadsDistinctly of every byte
-    struct Ahead {
-        std::uint64_t hash = 0;
-        std::size_t bucket = 0;
-    };
-    static constexpr std::size_t kAhead = 8, kKeysStep = 3, kRecordStep = 6;
+    static constexpr std::size_t kAhead = std::tuple_size_v<decltype(Hints::ahead)>, kKeysStep = 3, kRecordStep = 6;
     static constexpr std::size_t kNoBucket = static_cast<std::size_t>(-1);
     static void touch(const void* p) {
 #if defined(__GNUC__)
@@ -698,9 +694,6 @@ private:
         (void)p;
 #endif
     }
-    mutable Ahead ahead_[kAhead];
-    mutable std::size_t hints_ = 0;
-    mutable std::vector<std::string> keyScratch_;  // find() runs once per district record: no allocation
     int pbits_ = 1, bbits_ = 1;
     std::uint64_t mask_ = 1;
     std::vector<std::uint64_t> keys_;

@@ -25,6 +25,7 @@
 // most n (the grouped order is sorted in place: no second copy of its keys).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -50,11 +51,24 @@ public:
     // than fields.
     virtual std::optional<std::size_t> find(std::span<const KeyValue> values) const = 0;
     const std::vector<int>& fields() const { return fields_; }
+    // What prefetch() keeps of the hints before the present one: one per cursor.  An order
+    // never changes once built, so that cursors on several threads can search it at once.
+    struct Hints {
+        struct Ahead {
+            std::uint64_t hash = 0;
+            std::size_t bucket = static_cast<std::size_t>(-1);
+        };
+        std::array<Ahead, 8> ahead{};
+        std::size_t count = 0;
+    };
+    // A hint that find() will soon be asked for these values (see Table::prefetchKey).
+    virtual void prefetch(std::span<const KeyValue> values, Hints& hints) const {
+        (void)values;
+        (void)hints;
+    }
     // True when the records at positions found and other are known, without comparing
     // them, to differ in their values and in the texts and dates these read as; false when
     // that is not known.  A scan over the records equal to a found key stops on it.
-    // A hint that find() will soon be asked for these values (see Table::prefetchKey).
-    virtual void prefetch(std::span<const KeyValue> values) const { (void)values; }
     virtual bool knownDifferent(std::size_t found, std::size_t other) const {
         (void)found;
         (void)other;

@@ -194,11 +194,12 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
 
 // ---- the table ------------------------------------------------------------------------
 
-ParadoxTable::ParadoxTable(const std::filesystem::path& file, const EngineSettings& settings)
-    : file_(file), name_(pathTo1251(file.filename())), settings_(settings) {
-    header_ = readParadoxHeader(file_, name_, settings_.defaultCodePage);
-    records_ = loadParadoxRecords(file_, header_, name_);
-    for (const auto& f : header_.fields) {
+std::shared_ptr<ParadoxTable::Loaded> ParadoxTable::load(const std::filesystem::path& file, std::string_view name,
+                                                         const EngineSettings& settings) {
+    auto d = std::make_shared<Loaded>();
+    d->header = readParadoxHeader(file, name, settings.defaultCodePage);
+    d->records = loadParadoxRecords(file, d->header, name);
+    for (const auto& f : d->header.fields) {
         FieldInfo fi;
         fi.name = f.name;
         fi.type = static_cast<char>(f.type);
@@ -227,13 +228,33 @@ ParadoxTable::ParadoxTable(const std::filesystem::path& file, const EngineSettin
             default:
                 fi.kind = FieldKind::Other;
         }
-        infos_.push_back(std::move(fi));
+        d->infos.push_back(std::move(fi));
     }
+    return d;
+}
+
+ParadoxTable::ParadoxTable(const std::filesystem::path& file, const EngineSettings& settings)
+    : file_(file), name_(pathTo1251(file.filename())), settings_(settings) {
+    data_ = load(file_, name_, settings_);
+}
+
+ParadoxTable::ParadoxTable(const ParadoxTable& from, Cursor)
+    : file_(from.file_),
+      name_(from.name_),
+      settings_(from.settings_),
+      data_(from.data_),
+      readOnly_(true),
+      order_(from.order_),
+      indexNames_(from.indexNames_) {}
+
+std::unique_ptr<Table> ParadoxTable::readingCursor() const {
+    if (stale_ || inserting_) return nullptr;  // what is in memory is not the file's now
+    return std::unique_ptr<Table>(new ParadoxTable(*this, Cursor{}));
 }
 
 ParadoxTable::~ParadoxTable() = default;
 
-bool ParadoxTable::eof() const { return pos_ >= records_.count(); }
+bool ParadoxTable::eof() const { return pos_ >= data_->records.count(); }
 
 void ParadoxTable::first() {
     refresh();
@@ -257,17 +278,17 @@ std::size_t ParadoxTable::currentStored() const {
 std::int64_t ParadoxTable::recordNumber() const { return eof() ? 0 : static_cast<std::int64_t>(currentStored()) + 1; }
 
 const ParadoxField& ParadoxTable::field(FieldId f) const {
-    if (f < 0 || static_cast<std::size_t>(f) >= header_.fields.size()) {
+    if (f < 0 || static_cast<std::size_t>(f) >= data_->header.fields.size()) {
         std::string m("Неверный номер поля в таблице "_cp);
         m += name_;
         throwError(ErrorKind::InvalidArgument, std::move(m));
     }
-    return header_.fields[static_cast<std::size_t>(f)];
+    return data_->header.fields[static_cast<std::size_t>(f)];
 }
 
 const char* ParadoxTable::current(FieldId f) const {
     (void)field(f);
-    return records_.record(currentStored());
+    return data_->records.record(currentStored());
 }
 
 std::string ParadoxTable::fieldMessage(FieldId f, std::string_view what) const {
@@ -316,13 +337,18 @@ void ParadoxTable::edit() {
 }
 
 void ParadoxTable::insert() {
-    if (!header_.keyed()) {
+    if (readOnly_) {
+        std::string m("Вставка через курсор чтения не поддерживается: "_cp);
+        m += name_;
+        throwError(ErrorKind::Unsupported, std::move(m));
+    }
+    if (!data_->header.keyed()) {
         std::string m("Вставка в таблицу Paradox без ключа не поддерживается: "_cp);
         m += name_;
         throwError(ErrorKind::Unsupported, std::move(m));
     }
     if (!writer_) writer_ = std::make_unique<ParadoxKeyedWriter>(file_, name_);
-    buffer_.assign(static_cast<std::size_t>(header_.recordSize), '\0');
+    buffer_.assign(static_cast<std::size_t>(data_->header.recordSize), '\0');
     inserting_ = true;
 }
 
@@ -392,10 +418,8 @@ void ParadoxTable::post() {
 
 void ParadoxTable::refresh() {
     if (!stale_) return;
-    header_ = readParadoxHeader(file_, name_, settings_.defaultCodePage);
-    records_ = loadParadoxRecords(file_, header_, name_);
+    data_ = load(file_, name_, settings_);
     stale_ = false;
-    orders_.clear();
     order_ = nullptr;
     pos_ = 0;
     found_.reset();
@@ -430,19 +454,24 @@ std::vector<int> ParadoxTable::resolveFields(std::string_view names) const {
 }
 
 ParadoxOrder& ParadoxTable::orderFor(const std::string& names) {
-    auto it = orders_.find(names);
-    if (it != orders_.end()) return *it->second;
+    const std::lock_guard<std::mutex> lock(data_->ordersLock);
+    return orderLocked(names);
+}
+
+ParadoxOrder& ParadoxTable::orderLocked(const std::string& names) {
+    auto it = data_->orders.find(names);
+    if (it != data_->orders.end()) return *it->second;
     std::vector<int> ids;
     ParadoxOrder* primary = nullptr;
     if (names.empty()) {
-        for (int k = 0; k < std::max(header_.keyFields, 1); ++k) ids.push_back(k);
+        for (int k = 0; k < std::max(data_->header.keyFields, 1); ++k) ids.push_back(k);
     } else {
         ids = resolveFields(names);
-        primary = &orderFor(std::string());
+        primary = &orderLocked(std::string());
     }
-    auto order = buildParadoxOrder(header_, records_, std::move(ids), primary, name_);
+    auto order = buildParadoxOrder(data_->header, data_->records, std::move(ids), primary, name_);
     auto& ref = *order;
-    orders_.emplace(names, std::move(order));
+    data_->orders.emplace(names, std::move(order));
     return ref;
 }
 
@@ -484,7 +513,7 @@ bool ParadoxTable::findKey(std::span<const KeyValue> values) {
 }
 
 void ParadoxTable::prefetchKey(std::span<const KeyValue> values) const {
-    if (order_ && !stale_) order_->prefetch(values);
+    if (order_ && !stale_) order_->prefetch(values, hints_);
 }
 
 bool ParadoxTable::knownToDifferFromFound() const {

@@ -7,6 +7,11 @@
 // run on memory only; the file is not kept open.  This is what makes the number directory (millions of entries, opened
 // once and searched for every district record) fast: see data/paradox_order.h for the orders built over the arena.
 //
+// A reading cursor (readingCursor) shares the records and orders read: searches and walks
+// of its own, on another thread, nothing written through it.  The orders never change once
+// built (each cursor keeps its own search hints), so that cursors can search at once; a
+// re-read after an insert gives the table new records, and cursors keep the old ones.
+//
 // The .PX of a keyed table is not read: the data blocks are in key order themselves, so a
 // keyed table whose index file is missing or stale reads the same.  Memo and blob values
 // read as the empty text.  An encrypted table fails to open (Unsupported); a table whose
@@ -21,16 +26,17 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "data/paradox_format.h"
+#include "data/paradox_order.h"
 #include "data/table.h"
 
 namespace strnum {
 
-class ParadoxOrder;
 class ParadoxKeyedWriter;
 
 // The records of a table in table order, packed: record i at bytes() + i * recordSize.
@@ -65,9 +71,9 @@ public:
     ParadoxTable(const std::filesystem::path& file, const EngineSettings& settings);
     ~ParadoxTable() override;
 
-    const ParadoxHeader& header() const { return header_; }
-    const ParadoxRecords& records() const { return records_; }
-    CodePage codePage() const { return header_.textCodePage; }
+    const ParadoxHeader& header() const { return data_->header; }
+    const ParadoxRecords& records() const { return data_->records; }
+    CodePage codePage() const { return data_->header.textCodePage; }
 
     // Builds the orders for these field lists ahead of use, one per thread (two at most).
     void prepareOrders(const std::vector<std::string>& fieldLists);
@@ -76,13 +82,13 @@ public:
     const std::string& tableName() const override { return name_; }
     std::int64_t recordCount() override {
         refresh();
-        return static_cast<std::int64_t>(records_.count());
+        return static_cast<std::int64_t>(data_->records.count());
     }
     void first() override;
     void next() override;
     bool eof() const override;
     std::int64_t recordNumber() const override;
-    const std::vector<FieldInfo>& fields() const override { return infos_; }
+    const std::vector<FieldInfo>& fields() const override { return data_->infos; }
     std::string text(FieldId f) const override;
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
@@ -100,6 +106,8 @@ public:
     bool findKey(std::span<const KeyValue> values) override;
     bool knownToDifferFromFound() const override;
     void prefetchKey(std::span<const KeyValue> values) const override;
+    // Shares the records and orders read: no copy, no second reading of the file.
+    std::unique_ptr<Table> readingCursor() const override;
 
     // The record under the cursor (stored position), for the order code and tests.
     std::size_t currentStored() const;
@@ -113,14 +121,30 @@ private:
     static std::string canonicalNames(std::string_view names);
     void refresh();  // re-reads the file after a posted insert
 
+    struct Cursor {};
+    ParadoxTable(const ParadoxTable& from, Cursor);
+
+    // What was read of the file, shared by the table and its reading cursors.  A re-read
+    // makes a new one; cursors made before keep the old.  Orders are added on demand from
+    // any of them, one at a time; an order once built never changes.
+    struct Loaded {
+        ParadoxHeader header;
+        ParadoxRecords records;
+        std::vector<FieldInfo> infos;
+        std::mutex ordersLock;
+        std::map<std::string, std::unique_ptr<ParadoxOrder>> orders;  // by upper-cased field list
+    };
+    static std::shared_ptr<Loaded> load(const std::filesystem::path& file, std::string_view name,
+                                        const EngineSettings& settings);
+    ParadoxOrder& orderLocked(const std::string& canonicalNames);
+
     std::filesystem::path file_;
     std::string name_;
     EngineSettings settings_;
-    ParadoxHeader header_;
-    ParadoxRecords records_;
-    std::vector<FieldInfo> infos_;
-    std::map<std::string, std::unique_ptr<ParadoxOrder>> orders_;  // by upper-cased field list
-    ParadoxOrder* order_ = nullptr;                                // nullptr = stored order
+    std::shared_ptr<Loaded> data_;
+    bool readOnly_ = false;              // a reading cursor
+    ParadoxOrder* order_ = nullptr;      // nullptr = stored order
+    mutable ParadoxOrder::Hints hints_;  // of prefetchKey
     std::string indexNames_;
     std::size_t pos_ = 0;               // position in the current order
     std::optional<std::size_t> found_;  // where the last findKey stood, in the current order

@@ -157,6 +157,29 @@ public:
     // its record was written, false when it could not be (the record is then as it was on
     // disk).  Never throws.
     virtual std::vector<bool> flushWrites() { return {}; }
+    // Forgets the kept posts: nothing of them is written.
+    virtual void discardWrites() {}
+
+    // Walking on two threads.  splitWalk: a second table object over the same file whose
+    // walk visits the later records of this object's walk, from about the middle of its
+    // slots; this object's walks then end there.  The two together visit exactly the
+    // records one walk would, as the file was when split.  Each object is used on a thread
+    // of its own.  nullptr when the table cannot be split or holds fewer than minimumSlots
+    // slots (the walk is then as before).  Call it before walking; writing behind and posts
+    // work on either object as on any table of that file.
+    virtual std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots) {
+        (void)minimumSlots;
+        return nullptr;
+    }
+    // After this object's walk has ended: whether the later object's records belong to it.
+    // False when the walk ended before the split point (at an end marker, or because the
+    // file got shorter): the later object's records are then not part of the walk.
+    virtual bool walkReachedSplit() const { return true; }
+    // A cursor of its own over the same records, read-only, for searches on another thread
+    // while this object is used on its own: same fields, same current order.  It stays
+    // valid as long as it lives; it does not see changes made through this object later.
+    // nullptr when the table cannot give one.
+    virtual std::unique_ptr<Table> readingCursor() const { return nullptr; }
 
     // Field names of the current order ("" = primary / stored order).  Throws NotFound when
     // the table has no index over these fields.

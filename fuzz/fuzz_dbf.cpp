@@ -1,6 +1,7 @@
 // libFuzzer target for the dBASE reader and the index-key parsers: any bytes as a .DBF file
-// (opened, walked, every field read) and as .NDX/.NTX/.MDX/.CDX index files.  Failures must
-// be strnum::Error; anything else (crash, hang, read past the end) is a bug.
+// (opened, walked, every field read, walked in two halves, written behind) and as
+// .NDX/.NTX/.MDX/.CDX index files.  Failures must be strnum::Error; anything else (crash,
+// hang, read past the end, a split walk unlike one walk) is a bug.
 //
 //   build/fuzz/fuzz/fuzz_dbf fuzz/corpus_dbf -max_total_time=60
 #include <unistd.h>
@@ -8,7 +9,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "data/dbf_index.h"
@@ -54,6 +57,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 } catch (const strnum::Error&) {
                 }
             }
+        }
+        // A walk split in two visits what one walk visits, unless the earlier half ends
+        // early (then the later half is no part of it).
+        {
+            std::vector<std::int64_t> one, two;
+            for (t.first(); !t.eof(); t.next()) one.push_back(t.recordNumber());
+            strnum::DbfTable earlier(scratch(), "F.DBF", settings);
+            const std::unique_ptr<strnum::Table> later = earlier.splitWalk(2);
+            for (earlier.first(); !earlier.eof(); earlier.next()) two.push_back(earlier.recordNumber());
+            if (later && earlier.walkReachedSplit())
+                for (later->first(); !later->eof(); later->next()) two.push_back(later->recordNumber());
+            if (one != two) __builtin_trap();
         }
         // Writing behind over the same bytes: every other record's first character field.
         t.setWriteBehind(true);

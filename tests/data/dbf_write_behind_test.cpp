@@ -157,5 +157,79 @@ TEST(DbfWriteBehind, FieldsChangedElsewhereAfterOurReadAreKept) {
     EXPECT_EQ(check.text(npsu), "10000000004");
 }
 
+// A walk split in two visits, between the two objects, exactly the records of one walk;
+// the later object's kept posts are written by it or forgotten by it alone.
+TEST(DbfSplitWalk, TheTwoHalvesVisitTheRecordsOfOneWalk) {
+    TempDir dir;
+    const fs::path file = dir / "PDL.DBF";
+    {
+        DbfWriter wr(file, kFields, 0x65);
+        for (int i = 0; i < 101; ++i)  // deleted records around the middle slot (50)
+            wr.append({std::to_string(i + 1), "F", "", ""},
+                      i == 0 || i == 47 || i == 48 || i == 49 || i == 52 || i == 100);
+        wr.finish();
+    }
+    const auto visit = [](Table& t) {
+        std::vector<std::int32_t> seen;
+        const FieldId npd = t.fieldByName("NPD");
+        for (t.first(); !t.eof(); t.next()) seen.push_back(t.integer(npd));
+        return seen;
+    };
+    DbfTable whole(file, "PDL.DBF", {});
+    const std::vector<std::int32_t> one = visit(whole);
+    ASSERT_EQ(one.size(), 95u);
+    EXPECT_EQ(whole.splitWalk(102), nullptr) << "fewer slots than asked for";
+
+    DbfTable earlier(file, "PDL.DBF", {});
+    std::unique_ptr<Table> later = earlier.splitWalk(100);
+    ASSERT_NE(later, nullptr);
+    EXPECT_EQ(earlier.splitWalk(2), nullptr) << "split once";
+    std::vector<std::int32_t> both = visit(earlier);
+    EXPECT_TRUE(earlier.walkReachedSplit());
+    EXPECT_EQ(both.back(), 47);
+    const std::vector<std::int32_t> rest = visit(*later);
+    EXPECT_EQ(rest.front(), 51);
+    both.insert(both.end(), rest.begin(), rest.end());
+    EXPECT_EQ(both, one);
+    EXPECT_EQ(earlier.recordCount(), 95) << "the count is the file's, not the half's";
+
+    // Posts through the later object; forgotten ones leave no trace.
+    const std::string before = readBytes(file);
+    ASSERT_TRUE(later->setWriteBehind(true));
+    changeRecords(*later, {60, 70}, false);
+    later->discardWrites();
+    later.reset();
+    EXPECT_EQ(readBytes(file), before);
+    later = DbfTable(file, "PDL.DBF", {}).splitWalk(2);
+    ASSERT_TRUE(later->setWriteBehind(true));
+    changeRecords(*later, {60, 70}, false);
+    EXPECT_EQ(later->flushWrites(), (std::vector<bool>{true, true}));
+    DbfTable check(file, "PDL.DBF", {});
+    const FieldId npd = check.fieldByName("NPD"), npsu = check.fieldByName("NPSU");
+    for (check.first(); !check.eof(); check.next()) {
+        const int n = check.integer(npd);
+        EXPECT_EQ(check.text(npsu), n == 60 || n == 70 ? std::to_string(10000000000LL + n) : "") << n;
+    }
+}
+
+// An end marker in the earlier half ends one walk there: the earlier object says so, and
+// the later object's records are not part of the walk.
+TEST(DbfSplitWalk, AnEndMarkerBeforeTheMiddleEndsTheWalk) {
+    TempDir dir;
+    const fs::path file = makeTable(dir / "PDL.DBF", 20);
+    {
+        File raw(file, File::Mode::ReadWrite);
+        const DbfTable t(file, "PDL.DBF", {});
+        raw.writeAt(t.header().headerLength + 4 * t.header().recordLength, "\x1a", 1);
+    }
+    DbfTable earlier(file, "PDL.DBF", {});
+    std::unique_ptr<Table> later = earlier.splitWalk(2);
+    ASSERT_NE(later, nullptr);
+    int seen = 0;
+    for (earlier.first(); !earlier.eof(); earlier.next()) ++seen;
+    EXPECT_EQ(seen, 4);
+    EXPECT_FALSE(earlier.walkReachedSplit());
+}
+
 }  // namespace
 }  // namespace strnum

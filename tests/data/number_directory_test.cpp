@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "base/error.h"
 #include "data/paradox_order.h"
@@ -74,6 +75,37 @@ TEST(NumberDirectory, FindsByNumberAndByPersonWithTwinsInNumberOrder) {
     ASSERT_TRUE(nums.findPerson(w("Иванов"), w("Иван"), w("Иванович"), Date()));
     EXPECT_EQ(t.integer(num), 600);
     EXPECT_EQ(t.text(t.fieldByName("COND")), "A");
+}
+
+// A reading cursor searches and walks on its own, refuses to write, and keeps the records
+// it was made over when the table reads its file again.
+TEST(NumberDirectory, AReadingCursorSearchesOnItsOwnAndOutlivesARead) {
+    test::TempDir dir;
+    ParadoxTable t(writeNums(dir), EngineSettings{});
+    t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+    std::unique_ptr<Table> c = t.readingCursor();
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->indexFieldNames(), "FAM;NAM;OTCH;BIRTH");
+    const FieldId num = t.fieldByName("NUM");
+    const std::array<KeyValue, 4> ivanov{w("Иванов"), w("Иван"), w("Иванович"), Date::fromYmd(1950, 3, 1)};
+    const std::array<KeyValue, 4> petrov{w("Петров"), w("Пётр"), std::string(), Date::fromYmd(1960, 3, 1)};
+    ASSERT_TRUE(c->findKey(ivanov));
+    ASSERT_TRUE(t.findKey(petrov));
+    EXPECT_EQ(c->integer(num), 300);
+    c->next();
+    EXPECT_EQ(c->integer(num), 400);
+    EXPECT_EQ(t.integer(num), 100);
+    EXPECT_THROW(c->insert(), Error);
+
+    t.insert();
+    t.setInteger(num, 700);
+    t.setText(t.fieldByName("FAM"), w("Сидоров"));
+    t.post();
+    EXPECT_EQ(t.recordCount(), 7);
+    EXPECT_EQ(c->recordCount(), 6);
+    ASSERT_TRUE(c->findKey(ivanov));
+    EXPECT_EQ(c->integer(num), 300);
+    EXPECT_EQ(t.readingCursor()->recordCount(), 7);
 }
 
 TEST(NumberDirectory, MissingFieldsFailWhereTheyAreNeeded) {
@@ -218,8 +250,41 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
     const std::array<KeyValue, 4> lower{std::string("fam1"), std::string("N1"), std::string("O1"), Date()};
     EXPECT_FALSE(grouped->find(lower)) << "case counts";
 
-    // The table's own person order is the same kind of order and finds the same.
+    // The table's own person order is the same kind of order and finds the same, from
+    // two reading cursors searching it at once, hints included.
     t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+    {
+        std::vector<std::array<KeyValue, 4>> keys;
+        std::vector<std::size_t> expected;
+        t.setIndexFieldNames("");
+        for (const auto& [v, pos] : firstAt) {
+            const KeyValue num = numOf(grouped->stored(pos));
+            ASSERT_TRUE(t.findKey(std::span(&num, 1)));
+            keys.push_back({t.text(1), t.text(2), t.text(3), t.date(4)});
+            expected.push_back(grouped->stored(pos));
+        }
+        t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+        const auto search = [&](Table& cursor, std::vector<std::size_t>& found) {
+            auto& px = dynamic_cast<ParadoxTable&>(cursor);
+            ParadoxOrder::Hints hints;
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if (i + 8 < keys.size()) {
+                    px.prefetchKey(keys[i + 8]);
+                    grouped->prefetch(keys[i + 8], hints);
+                }
+                const auto at = grouped->find(keys[i]);
+                found.push_back(
+                    px.findKey(keys[i]) && at && grouped->stored(*at) == px.currentStored() ? px.currentStored() : n);
+            }
+        };
+        std::unique_ptr<Table> a = t.readingCursor(), b = t.readingCursor();
+        std::vector<std::size_t> foundA, foundB;
+        std::thread other([&] { search(*b, foundB); });
+        search(*a, foundA);
+        other.join();
+        EXPECT_EQ(foundA, expected);
+        EXPECT_EQ(foundB, expected);
+    }
     const auto& [v0, p0] = *firstAt.begin();
     (void)v0;
     const std::size_t s0 = grouped->stored(p0);
