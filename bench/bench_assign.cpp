@@ -3,8 +3,10 @@
 // run beside `cat` of the same input files, and reports records per second and peak memory.
 //
 //   bench_assign [DIR] [--districts N] [--people N] [--directory N] [--existing] [--only count|write]
+//                [--twice]
 // DIR is made (and kept) when given; otherwise a temporary folder is used and removed.
 // --existing runs over the region already in DIR (copy a pristine one before a writing run).
+// --twice runs count-only a second time with the directory open: the walk alone.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,6 +115,7 @@ int main(int argc, char** argv) {
     bool temporary = true;
     bool existing = false;
     std::string only;
+    bool twice = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--districts" && i + 1 < argc)
@@ -123,9 +126,16 @@ int main(int argc, char** argv) {
             options.directory = std::atoll(argv[++i]);
         else if (a == "--existing")
             existing = true;
+        else if (a == "--twice")
+            twice = true;
         else if (a == "--only" && i + 1 < argc)
             only = argv[++i];
-        else
+        else if (a.starts_with("-")) {
+            std::fprintf(stderr,
+                         "usage: bench_assign [DIR] [--districts N] [--people N] [--directory N] [--existing]\n"
+                         "                    [--only count|write] [--twice]\n");
+            return 2;
+        } else
             dir = a, temporary = false;
     }
     if (dir.empty()) dir = fs::temp_directory_path() / ("strnum-bench-assign-" + std::to_string(::getpid()));
@@ -168,6 +178,7 @@ int main(int argc, char** argv) {
     TextHost host;
     TableObject tblNUM(loadSettings(dir / kSettingsFileName).engine);
     const double countOnly = only == "write" ? 0 : run(dir, true, s.districtRecords, host, tblNUM);
+    if (twice && only != "write") run(dir, true, s.districtRecords, host, tblNUM);
     const double writing = only == "count" ? 0 : run(dir, false, s.districtRecords, host, tblNUM);
     std::printf("ratio to cat: count-only %.1f x (target 10), writing %.1f x (target 20)\n", countOnly / cat,
                 writing / cat);

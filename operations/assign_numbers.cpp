@@ -1,10 +1,14 @@
 #include "operations/assign_numbers.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <optional>
+#include <thread>
 
 #include "app/district_walk.h"
 #include "base/error.h"
+#include "base/helper_thread.h"
 #include "base/ru.h"
 #include "data/file_descriptions.h"
 #include "identity/insurance_number.h"
@@ -49,6 +53,22 @@ public:
     // Writes what the file keeps and the report lines held with it.  Never throws.
     void flush();
     const AssignCounters& counters() const { return counters_; }
+
+    // The later half of a file walked on a thread of its own: nothing reaches the window,
+    // the report or the file until the pass is joined (on the run's thread, in its turn):
+    // every line is held, every write kept.  stop: asks the walk to end early.
+    void runBehind(const std::atomic<bool>& stop) {
+        behindThread_ = true;
+        stop_ = &stop;
+    }
+    // Back on the run's thread: the held lines and kept writes can go out (flush()).
+    void join() { behindThread_ = false; }
+    // Forgets everything held and kept.
+    void discard() {
+        if (file_) file_->discardWrites();
+        held_.clear();
+        heldText_.clear();
+    }
 
 private:
     void record(Table& file, FileFields& fields);
@@ -105,6 +125,8 @@ private:
     std::string heldText_;
     std::vector<Held> held_;
     std::string failed_;
+    bool behindThread_ = false;
+    const std::atomic<bool>* stop_ = nullptr;
 
     AssignRun& run_;
     Table& dir_;
@@ -121,10 +143,15 @@ void FilePass::walk(Table& file, const FileFields& f) {
     file_ = &file;
     behind_ = !run_.countOnly && file.setWriteBehind(true);
     for (file.first(); !file.eof(); file.next()) {
+        if (behindThread_) {
+            if (stop_->load(std::memory_order_relaxed)) return;
+            record(file, fields);
+            continue;
+        }
         record(file, fields);
         if (behind_ && file.pendingWrites() >= kWritesPerFlush) flush();
     }
-    flush();
+    if (!behindThread_) flush();
 }
 
 void FilePass::readPerson(const Table& file, FileFields& fields, Person& p) const {
@@ -190,7 +217,7 @@ void FilePass::takePerson(Table& file, FileFields& fields) {
 }
 
 void FilePass::hold(std::string_view text, std::string_view failed, std::ptrdiff_t post) {
-    if (held_.empty() && post < 0) {
+    if (held_.empty() && post < 0 && !behindThread_) {
         run_.report.appendLine(text);
         return;
     }
@@ -261,7 +288,7 @@ void FilePass::record(Table& file, FileFields& fields) {
 
     // Step 4: found.
     ++counters_.found;
-    if (counters_.found % 10 == 0) {
+    if (counters_.found % 10 == 0 && !behindThread_) {
         run_.host.setLabel(HostLabel::RecordCount, std::to_string(counters_.found));
         run_.host.processEvents();
     }
@@ -331,7 +358,11 @@ std::string assignSummary(const AssignCounters& t) {
            str(" номеров. Показать отчет ?"_cp);
 }
 
-void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory) {
+namespace {
+
+// helper: the thread for the later halves of large files, started with the first of them.
+void walkFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory,
+              std::optional<HelperThread>& helper) {
     const FileDescription& d = fileDescription(kind);
     const std::string tableName = districtTableName(kind);
     run.tblPDL.close();
@@ -375,17 +406,96 @@ void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, c
                              std::to_string(file.recordCount()) + str(" записей"_cp);
         run.report.appendLine(header);
     }
-    FilePass pass(run, run.numberDirectory(), tableName);
+    Table& numbers = run.numberDirectory();
+    // A large file is walked in two halves at once, the later on the helper thread with a
+    // cursor of its own in the directory; its lines and writes come out after the earlier
+    // half's, as one walk gives them.
+    std::unique_ptr<Table> later, laterDirectory;
+    if (run.splitFrom > 0 && std::thread::hardware_concurrency() >= 2) {
+        laterDirectory = numbers.readingCursor();
+        if (laterDirectory) later = file.splitWalk(run.splitFrom);
+        if (later && !helper) helper.emplace();
+    }
+    FilePass pass(run, numbers, tableName);
+    // What the later half's thread writes with every record lies on cache lines of its own:
+    // lines shared with the run's thread would pass between the two cores at every record.
+    struct alignas(64) LaterHalf {
+        LaterHalf(AssignRun& r, Table& d, const std::string& n) : pass(r, d, n) {}
+        FilePass pass;
+        std::atomic<bool> stop{false};
+    };
+    std::unique_ptr<LaterHalf> half;
+    if (later) half = std::make_unique<LaterHalf>(run, *laterDirectory, tableName);
+    // On every way out the later half is over before what it uses goes.
+    struct Behind {
+        Behind() = default;
+        Behind(const Behind&) = delete;
+        Behind& operator=(const Behind&) = delete;
+        HelperThread* helper = nullptr;
+        LaterHalf* half = nullptr;
+        void end() noexcept {
+            if (!helper) return;
+            half->stop = true;
+            try {
+                helper->wait();
+            } catch (...) {
+            }
+            helper = nullptr;
+        }
+        ~Behind() { end(); }
+    } behind;
     try {
+        if (half && (run.countOnly || later->setWriteBehind(true))) {
+            half->pass.runBehind(half->stop);
+            behind.helper = &*helper;
+            behind.half = half.get();
+            helper->run([&] { half->pass.walk(*later, fields); });
+        }
         pass.walk(file, fields);
     } catch (...) {
         // The records already asked to be written are written, and their lines reported,
-        // before the run ends.
+        // before the run ends; nothing of the later half is.
+        behind.end();
+        if (half) half->pass.discard();
         pass.flush();
         counters = pass.counters();
         throw;
     }
     counters = pass.counters();
+    if (!half) return;
+    FilePass& second = half->pass;
+    if (!file.walkReachedSplit()) {  // the walk ended before the later half: not part of it
+        behind.end();
+        second.discard();
+        return;
+    }
+    try {
+        if (behind.helper) {
+            behind.helper = nullptr;
+            helper->wait([&] { run.host.processEvents(); });
+        } else {
+            second.walk(*later, fields);
+        }
+    } catch (...) {
+        second.join();
+        second.flush();
+        counters += second.counters();
+        throw;
+    }
+    second.join();
+    second.flush();
+    counters += second.counters();
+    if (counters.found >= 10) {
+        run.host.setLabel(HostLabel::RecordCount, std::to_string(counters.found / 10 * 10));
+        run.host.processEvents();
+    }
+}
+
+}  // namespace
+
+void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory) {
+    std::optional<HelperThread> helper;
+    walkFile(run, kind, written, directory, helper);
 }
 
 bool assignNumbers(AssignRun& run, std::string_view wayDirectory) {
@@ -398,8 +508,9 @@ bool assignNumbers(AssignRun& run, std::string_view wayDirectory) {
         run.total = {};
     };
     walk.skipMissing = true;
+    std::optional<HelperThread> helper;  // started with the first file walked in two halves
     walk.step = [&](const std::string& written, const std::filesystem::path& directory) {
-        for (int kind = 0; kind < kFileKindCount; ++kind) assignNumbersInFile(run, kind, written, directory);
+        for (int kind = 0; kind < kFileKindCount; ++kind) walkFile(run, kind, written, directory, helper);
     };
     walk.summary = [&] { return assignSummary(run.total); };
     walk.finish = [&] { run.tblPDL.close(); };

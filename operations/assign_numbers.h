@@ -16,6 +16,13 @@
 // 256 at a time under one lock of their records' range (data/dbf_table.h), the report lines
 // waiting with them so that each comes out in its place, a failed write's line included.
 // Before the run ends on an error, the kept writes are made and their lines reported.
+//
+// A district file of splitFrom slots or more is walked in two halves at once: the later
+// half on a second thread, over a second object of the file and a reading cursor of the
+// directory, holding its lines and keeping its writes; when the earlier half is done, the
+// later half's writes are made and its lines reported after the earlier half's, exactly as
+// one walk would have them.  When the earlier half ends the run with an error, or ends
+// before the middle of the file, nothing of the later half is written or reported.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +60,9 @@ struct AssignRun {
     const EngineSettings& settings;
     bool countOnly = false;  // fixed when the run starts
     AssignCounters total;
+    // District files of at least this many slots are walked in two halves on two threads
+    // (when the machine has two cores and the directory gives a second cursor); 0: never.
+    std::int64_t splitFrom = 1024;
 };
 
 // The whole operation over the district list in wayDirectory (1251, as typed).  Returns

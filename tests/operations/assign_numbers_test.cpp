@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/recording_host.h"
 #include "data/dbf_create.h"
 #include "data/dbf_table.h"
@@ -262,6 +264,91 @@ TEST(AssignNumbers, EveryRecordGetsItsOwnPersonsNumberAcrossDeletedRecordsAndChu
         ASSERT_EQ(t->text(npsu), numberText(100000 + i)) << "record " << i;
     }
     EXPECT_EQ(visited, 3000 - 429);  // i % 7 == 3 for 429 of them
+}
+
+// Large files are walked in two halves on two threads.  Whatever the records hold (no
+// number, a malformed, a wrong or the right one, twins, the second number's rule, deleted
+// records, a record another program holds in the later half), the report and the file's
+// bytes are those of one walk.
+struct RegionResult {
+    std::vector<std::string> lines;
+    std::string bytes;  // the file without its last-update date
+};
+
+RegionResult runMixedRegion(bool split, bool countOnly, bool endMarker = false) {
+    Region region;
+    std::vector<DirectoryEntry> people;
+    for (int j = 0; j < 800; ++j) {
+        if (j % 5 == 0) continue;  // not in the directory
+        const std::string fam = "F" + std::to_string(j);
+        people.push_back({100000 + j, fam, "N", "O", k1950, "A"});
+        if (j % 7 == 0) people.push_back({500000 + j, fam, "N", "O", k1950, j % 14 == 0 ? "C" : "A"});
+    }
+    {
+        DbfWriter t(region.district / "PDL.DBF", kPdlFields, 0x65);
+        for (int i = 0; i < 2404; ++i) {  // the middle slot, 1202, has a malformed number
+            const int j = i % 800;
+            std::string number;
+            switch (i % 4) {
+                case 1:
+                    number = numberText(100000 + j);
+                    break;
+                case 2:
+                    number = "12345";
+                    break;
+                case 3:
+                    number = numberText(999);
+                    break;
+                default:
+                    break;
+            }
+            const bool plain = i % 3 == 0;
+            t.append({std::to_string(i), "F" + std::to_string(j), "N", "O", "01.02.1950", number,
+                      i % 6 == 1 ? number : "", plain ? " 1" : " 5", plain ? "03" : "01"},
+                     i % 11 == 5);
+        }
+        t.finish();
+    }
+    const std::filesystem::path file = region.district / "PDL.DBF";
+    if (endMarker) {
+        File raw(file, File::Mode::ReadWrite);
+        const DbfTable t(file, "PDL.DBF", {});
+        raw.writeAt(t.header().headerLength + 700 * t.header().recordLength, "\x1a", 1);
+    }
+    AssignFixture r(people, countOnly);
+    r.directory.givesCursors = split;
+    r.run.splitFrom = split ? 2 : 0;
+    r.waitForLocksBriefly();
+    DbfTable other(file, "PDL.DBF", {});
+    const FieldId npd = other.fieldByName("NPD");
+    while (!other.eof() && other.integer(npd) != 1804) other.next();
+    if (!other.eof()) other.edit();  // holds record 1804, which needs its number
+    EXPECT_TRUE(r.go(region));
+    other.cancel();
+    RegionResult out{r.lines(), test::readBytes(file)};
+    const std::string place = u(w(region.district.string()));
+    for (std::string& l : out.lines)
+        if (const auto at = l.find(place); at != std::string::npos) l.replace(at, place.size(), "U01");
+    out.bytes.erase(1, 3);
+    return out;
+}
+
+TEST(AssignNumbers, AFileWalkedInTwoHalvesGivesTheReportAndBytesOfOneWalk) {
+    for (const bool countOnly : {false, true}) {
+        const RegionResult one = runMixedRegion(false, countOnly), two = runMixedRegion(true, countOnly);
+        ASSERT_GT(one.lines.size(), 1500u);
+        EXPECT_EQ(two.lines, one.lines) << (countOnly ? "count-only" : "writing");
+        EXPECT_EQ(two.bytes, one.bytes) << (countOnly ? "count-only" : "writing");
+        if (!countOnly) {
+            EXPECT_NE(std::find(one.lines.begin(), one.lines.end(), "*** Ошибка записи у N 1804 F204 N O 01.02.1950"),
+                      one.lines.end());
+        }
+    }
+    // An end marker in the earlier half ends the walk there, split or not.
+    const RegionResult one = runMixedRegion(false, false, true), two = runMixedRegion(true, false, true);
+    EXPECT_EQ(two.lines, one.lines);
+    EXPECT_EQ(two.bytes, one.bytes);
+    EXPECT_LT(one.lines.size(), 700u);
 }
 
 TEST(AssignNumbers, MissingFieldEndsTheRunAfterTheClosingLines) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,14 @@ public:
         order();
     }
     int seeks = 0;
+    bool givesCursors = false;  // readingCursor() gives a copy over the same entries
+
+    std::unique_ptr<Table> readingCursor() const override {
+        if (!givesCursors) return nullptr;
+        auto c = std::make_unique<MemoryDirectory>(entries_);
+        c->setIndexFieldNames(index_);
+        return c;
+    }
 
     const std::filesystem::path& file() const override { return file_; }
     const std::string& tableName() const override { return name_; }
