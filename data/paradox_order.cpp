@@ -9,6 +9,7 @@
 #include "base/convert.h"
 #include "base/error.h"
 #include "base/ru.h"
+#include "data/large_memory.h"
 #include "data/paradox_table.h"
 
 namespace strnum {
@@ -696,8 +697,9 @@ private:
     }
     int pbits_ = 1, bbits_ = 1;
     std::uint64_t mask_ = 1;
-    std::vector<std::uint64_t> keys_;
-    std::vector<std::uint32_t> starts_;
+    // Searched at random with every district record: in huge pages where there are.
+    std::vector<std::uint64_t, LargeAllocator<std::uint64_t>> keys_;
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> starts_;
 };
 
 }  // namespace

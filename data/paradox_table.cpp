@@ -1,7 +1,5 @@
 #include "data/paradox_table.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "base/convert.h"
 #include "base/error.h"
 #include "base/ru.h"
+#include "data/large_memory.h"
 #include "data/paradox_file.h"
 #include "data/paradox_order.h"
 #include "data/paradox_writer.h"
@@ -37,28 +36,12 @@ unsigned get16(const char* p) {
     throwError(ErrorKind::Corrupt, std::move(m));
 }
 
-// Room for a table's records.  Large arenas are asked for in whole huge pages where the
-// system has them: the orders reach every record at random, and with small pages most of
-// those reads would miss the TLB as well as the cache.
-char* allocate(std::size_t bytes) {
-    bytes = std::max<std::size_t>(bytes, 1);
-    constexpr std::size_t huge = std::size_t{2} << 20;
-    char* p = nullptr;
-    if (bytes >= 8 * huge) {
-        const std::size_t rounded = (bytes + huge - 1) / huge * huge;
-        p = static_cast<char*>(std::aligned_alloc(huge, rounded));
-#if defined(MADV_HUGEPAGE)
-        if (p) (void)::madvise(p, rounded, MADV_HUGEPAGE);
-#endif
-    }
-    if (!p) p = static_cast<char*>(std::malloc(bytes));
-    if (!p) throwError(ErrorKind::Io, std::string("Недостаточно памяти для таблицы"_cp));
-    return p;
-}
+// Room for a table's records: searched at random, in huge pages where there are.
+char* allocate(std::size_t bytes) { return static_cast<char*>(allocateLarge(bytes)); }
 
 }  // namespace
 
-void ParadoxRecords::Free::operator()(char* p) const noexcept { std::free(p); }
+void ParadoxRecords::Free::operator()(char* p) const noexcept { freeLarge(p); }
 
 void ParadoxRecords::insertAt(std::size_t i, const char* record) {
     const auto rs = static_cast<std::size_t>(recordSize_);
