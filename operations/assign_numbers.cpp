@@ -35,8 +35,16 @@ struct FileFields {
 // One record as read.  The texts are kept from record to record so that a walk over a
 // million records does not allocate for each.
 struct Person {
-    std::string numberText, surname, name, patronymic, key;
-    Date birth;
+    std::string numberText, key;
+    // Surname, name, patronymic and birth date: the directory's search key as it is.
+    std::array<KeyValue, 4> person{std::string(), std::string(), std::string(), Date()};
+    std::string& surname() { return std::get<std::string>(person[0]); }
+    std::string& name() { return std::get<std::string>(person[1]); }
+    std::string& patronymic() { return std::get<std::string>(person[2]); }
+    const std::string& surname() const { return std::get<std::string>(person[0]); }
+    const std::string& name() const { return std::get<std::string>(person[1]); }
+    const std::string& patronymic() const { return std::get<std::string>(person[2]); }
+    Date birth() const { return std::get<Date>(person[3]); }
     std::string secondNumber, vdp, vp;
     bool secondRule = false;
 };
@@ -45,8 +53,6 @@ class FilePass {
 public:
     FilePass(AssignRun& run, Table& directory, const std::string& tableName)
         : run_(run), dir_(directory), isPdl_(tableName == "PDL.DBF") {
-        key_ = {std::string(), std::string(), std::string(), Date()};
-        hint_ = key_;
     }
 
     void walk(Table& file, const FileFields& fields);
@@ -87,9 +93,9 @@ private:
         return *this;
     }
     FilePass& prefix() {  // key + " " + surname + " " + name + " " + patronymic + " "
-        return add(p_.key).add(" ").add(p_.surname).add(" ").add(p_.name).add(" ").add(p_.patronymic).add(" ");
+        return add(p_.key).add(" ").add(p_.surname()).add(" ").add(p_.name()).add(" ").add(p_.patronymic()).add(" ");
     }
-    FilePass& birthText() { return add(p_.birth.text()); }
+    FilePass& birthText() { return add(p_.birth().text()); }
     void put() { hold(line_, {}, -1); }
     // Edit, set, post; on any failure the edit is cancelled.  Kept: the file writes it later.
     enum class Write { Failed, Done, Kept };
@@ -133,7 +139,6 @@ private:
     bool isPdl_;
     AssignCounters counters_;
     Person p_;
-    std::array<KeyValue, 4> key_, hint_;
     std::string line_, directoryNumber_, cond_, text_;
     std::optional<FieldId> dirNum_, dirFam_, dirNam_, dirOtch_, dirBirth_, dirCond_;
 };
@@ -156,11 +161,11 @@ void FilePass::walk(Table& file, const FileFields& f) {
 
 void FilePass::readPerson(const Table& file, FileFields& fields, Person& p) const {
     read(file, fields.number, kNumberTextMax, p.numberText);
-    read(file, fields.surname, kNameMax, p.surname);
-    read(file, fields.name, kNameMax, p.name);
-    read(file, fields.patronymic, kNameMax, p.patronymic);
+    read(file, fields.surname, kNameMax, p.surname());
+    read(file, fields.name, kNameMax, p.name());
+    read(file, fields.patronymic, kNameMax, p.patronymic());
     file.textInto(fields.key, p.key);
-    p.birth = file.date(fields.birth);
+    p.person[3] = file.date(fields.birth);
     if (isPdl_) {
         if (!fields.secondNumber) fields.secondNumber = file.fieldByName("NPSUI");
         if (!fields.vdp) fields.vdp = file.fieldByName("VDP");
@@ -178,13 +183,13 @@ bool FilePass::peekPerson(const Table& file, const FileFields& fields, std::size
         if (out.size() > max) out.resize(max);
         return true;
     };
-    if (!text(fields.number, kNumberTextMax, p.numberText) || !text(fields.surname, kNameMax, p.surname) ||
-        !text(fields.name, kNameMax, p.name) || !text(fields.patronymic, kNameMax, p.patronymic) ||
+    if (!text(fields.number, kNumberTextMax, p.numberText) || !text(fields.surname, kNameMax, p.surname()) ||
+        !text(fields.name, kNameMax, p.name()) || !text(fields.patronymic, kNameMax, p.patronymic()) ||
         !file.peekText(ahead, fields.key, p.key))
         return false;
     const std::optional<Date> birth = file.peekDate(ahead, fields.birth);
     if (!birth) return false;
-    p.birth = *birth;
+    p.person[3] = *birth;
     if (isPdl_) {
         if (!fields.secondNumber || !fields.vdp || !fields.vp ||
             !text(*fields.secondNumber, kNumberTextMax, p.secondNumber) || !text(*fields.vdp, kCodeMax, p.vdp) ||
@@ -207,11 +212,7 @@ void FilePass::takePerson(Table& file, FileFields& fields) {
     slot.ordinal = -1;
     if (peekPerson(file, fields, kHintAhead, slot.person)) {
         slot.ordinal = ordinal_ + static_cast<std::int64_t>(kHintAhead);
-        std::get<std::string>(hint_[0]).assign(slot.person.surname);
-        std::get<std::string>(hint_[1]).assign(slot.person.name);
-        std::get<std::string>(hint_[2]).assign(slot.person.patronymic);
-        hint_[3] = slot.person.birth;
-        dir_.prefetchKey(hint_);
+        dir_.prefetchKey(slot.person.person);
     }
     ++ordinal_;
 }
@@ -280,11 +281,7 @@ void FilePass::record(Table& file, FileFields& fields) {
     }
 
     // Step 3: the person in the directory.
-    std::get<std::string>(key_[0]).assign(p.surname);
-    std::get<std::string>(key_[1]).assign(p.name);
-    std::get<std::string>(key_[2]).assign(p.patronymic);
-    key_[3] = p.birth;
-    if (!dir_.findKey(key_)) return;
+    if (!dir_.findKey(p.person)) return;
 
     // Step 4: found.
     ++counters_.found;
@@ -313,11 +310,11 @@ void FilePass::record(Table& file, FileFields& fields) {
             dirBirth_ = dir_.fieldByName("BIRTH");
         }
         dir_.textInto(*dirFam_, text_);
-        if (text_ != p.surname) break;
+        if (text_ != p.surname()) break;
         dir_.textInto(*dirNam_, text_);
-        if (text_ != p.name) break;
+        if (text_ != p.name()) break;
         dir_.textInto(*dirOtch_, text_);
-        if (text_ != p.patronymic || dir_.date(*dirBirth_) != p.birth) break;
+        if (text_ != p.patronymic() || dir_.date(*dirBirth_) != p.birth()) break;
         if (!dirCond_) dirCond_ = dir_.fieldByName("COND");
         dir_.textInto(*dirCond_, cond_);
         if (cond_ != "C") {
