@@ -93,9 +93,9 @@ private:
         return *this;
     }
     FilePass& prefix() {  // key + " " + surname + " " + name + " " + patronymic + " "
-        return add(p_.key).add(" ").add(p_.surname()).add(" ").add(p_.name()).add(" ").add(p_.patronymic()).add(" ");
+        return add(p_->key).add(" ").add(p_->surname()).add(" ").add(p_->name()).add(" ").add(p_->patronymic()).add(" ");
     }
-    FilePass& birthText() { return add(p_.birth().text()); }
+    FilePass& birthText() { return add(p_->birth().text()); }
     void put() { hold(line_, {}, -1); }
     // Edit, set, post; on any failure the edit is cancelled.  Kept: the file writes it later.
     enum class Write { Failed, Done, Kept };
@@ -110,14 +110,18 @@ private:
     static bool secondRule(const Person& p) {
         return !((p.vdp == " 1" && p.vp == "03") || (p.vdp == " 2" && p.vp == "04"));
     }
-    // Records read ahead, by their ordinal in the walk.
+    // Records read ahead, by their ordinal in the walk: the current record's slot and the
+    // slots of the records ahead of it, one more than the look-ahead so that none is moved.
     static constexpr std::size_t kHintAhead = 8;
     struct Ahead {
         std::int64_t ordinal = -1;
         Person person;
     };
-    std::array<Ahead, kHintAhead> ahead_;
+    std::array<Ahead, kHintAhead + 1> ahead_;
     std::int64_t ordinal_ = 0;
+    Ahead& slotOf(std::int64_t ordinal) {
+        return ahead_[static_cast<std::size_t>(ordinal % static_cast<std::int64_t>(ahead_.size()))];
+    }
 
     // While the file keeps posts, report lines wait with them, so that each comes out in its
     // place once the outcome of the writes before it is known.
@@ -138,7 +142,7 @@ private:
     Table& dir_;
     bool isPdl_;
     AssignCounters counters_;
-    Person p_;
+    const Person* p_ = nullptr;  // the current record, in its slot of ahead_
     std::string line_, directoryNumber_, cond_, text_;
     std::optional<FieldId> dirNum_, dirFam_, dirNam_, dirOtch_, dirBirth_, dirCond_;
 };
@@ -204,15 +208,18 @@ bool FilePass::peekPerson(const Table& file, const FileFields& fields, std::size
 // buffer), else from the file; then the record some records ahead is read, and its search
 // announced, so that the directory can have its data in the cache by then.
 void FilePass::takePerson(Table& file, FileFields& fields) {
-    Ahead& slot = ahead_[static_cast<std::size_t>(ordinal_ % static_cast<std::int64_t>(kHintAhead))];
-    if (slot.ordinal == ordinal_)
-        std::swap(p_, slot.person);
-    else
-        readPerson(file, fields, p_);
-    slot.ordinal = -1;
-    if (peekPerson(file, fields, kHintAhead, slot.person)) {
-        slot.ordinal = ordinal_ + static_cast<std::int64_t>(kHintAhead);
-        dir_.prefetchKey(slot.person.person);
+    Ahead& current = slotOf(ordinal_);
+    if (current.ordinal != ordinal_) {
+        readPerson(file, fields, current.person);
+        current.ordinal = ordinal_;
+    }
+    p_ = &current.person;
+    const std::int64_t later = ordinal_ + static_cast<std::int64_t>(kHintAhead);
+    Ahead& ahead = slotOf(later);
+    ahead.ordinal = -1;
+    if (peekPerson(file, fields, kHintAhead, ahead.person)) {
+        ahead.ordinal = later;
+        dir_.prefetchKey(ahead.person.person);
     }
     ++ordinal_;
 }
@@ -271,7 +278,7 @@ FilePass::Write FilePass::write(Table& file, const std::function<void()>& setFie
 
 void FilePass::record(Table& file, FileFields& fields) {
     takePerson(file, fields);
-    const Person& p = p_;
+    const Person& p = *p_;
 
     // Step 2: a non-empty number is judged by its check number.
     bool needsNumber = p.numberText.empty();
