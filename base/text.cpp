@@ -19,6 +19,15 @@ constexpr ByteMap makeMap(const char16_t (&from)[128], const char16_t (&to)[128]
 constexpr ByteMap k866To1251 = makeMap(codepage::kCp866High, codepage::kCp1251High);
 constexpr ByteMap k1251To866 = makeMap(codepage::kCp1251High, codepage::kCp866High);
 
+// 866 to 1251 with '?' for what 1251 lacks, one byte for one byte: for the walks that read
+// every name of a district file.
+constexpr std::array<char, 256> k866To1251Lossy = [] {
+    std::array<char, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[static_cast<std::size_t>(b)] = k866To1251[b] < 0 ? '?' : static_cast<char>(k866To1251[b]);
+    return t;
+}();
+
 std::optional<std::string> mapBytes(const ByteMap& map, std::string_view in, std::size_t* badOffset) {
     std::string out(in.size(), '\0');
     for (std::size_t i = 0; i < in.size(); ++i) {
@@ -71,10 +80,8 @@ std::string cp866To1251Lossy(std::string_view in) {
 
 void cp866To1251LossyInto(std::string_view in, std::string& out) {
     out.resize(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        const short b = k866To1251[static_cast<unsigned char>(in[i])];
-        out[i] = b < 0 ? '?' : static_cast<char>(b);
-    }
+    char* o = out.data();
+    for (const char c : in) *o++ = k866To1251Lossy[static_cast<unsigned char>(c)];
 }
 
 bool cp866ReadsDistinctly(unsigned char b) { return b != '?' && k866To1251[b] >= 0; }
