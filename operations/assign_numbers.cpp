@@ -2,8 +2,8 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "app/district_walk.h"
@@ -414,11 +414,16 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
     // A large file is walked in two halves at once, the later on the helper thread with a
     // cursor of its own in the directory; its lines and writes come out after the earlier
     // half's, as one walk gives them.
+    static const bool twoCores = std::thread::hardware_concurrency() >= 2;
     std::unique_ptr<Table> later, laterDirectory;
-    if (run.splitFrom > 0 && std::thread::hardware_concurrency() >= 2) {
+    if (run.splitFrom > 0 && twoCores) {
         laterDirectory = numbers.readingCursor();
         if (laterDirectory) later = file.splitWalk(run.splitFrom);
-        if (later && !helper) helper.emplace();
+        try {
+            if (later && !helper) helper.emplace();
+        } catch (const std::system_error&) {
+            // No second thread to be had: the later half is walked after the earlier.
+        }
     }
     FilePass pass(run, numbers, tableName);
     // What the later half's thread writes with every record lies on cache lines of its own:
@@ -449,7 +454,7 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
         ~Behind() { end(); }
     } behind;
     try {
-        if (half && (run.countOnly || later->setWriteBehind(true))) {
+        if (half && helper && (run.countOnly || later->setWriteBehind(true))) {
             half->pass.runBehind(half->stop);
             behind.helper = &*helper;
             behind.half = half.get();
