@@ -43,22 +43,6 @@ char* allocate(std::size_t bytes) { return static_cast<char*>(allocateLarge(byte
 
 void ParadoxRecords::Free::operator()(char* p) const noexcept { freeLarge(p); }
 
-void ParadoxRecords::insertAt(std::size_t i, const char* record) {
-    const auto rs = static_cast<std::size_t>(recordSize_);
-    if (count_ == capacity_) {
-        const std::size_t cap = std::max<std::size_t>(16, capacity_ * 2);
-        auto* p = static_cast<char*>(std::realloc(data_.get(), cap * rs));
-        if (!p) throwError(ErrorKind::Io, std::string("Недостаточно памяти для таблицы"_cp));
-        (void)data_.release();
-        data_.reset(p);
-        capacity_ = cap;
-    }
-    char* base = data_.get();
-    std::memmove(base + (i + 1) * rs, base + i * rs, (count_ - i) * rs);
-    std::memcpy(base + i * rs, record, rs);
-    ++count_;
-}
-
 ParadoxHeader readParadoxHeader(const std::filesystem::path& file, std::string_view name, CodePage defaultCp) {
     PxFile f(file, PxFile::Mode::Read, name);
     const std::uint64_t size = f.size();
@@ -159,7 +143,6 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
             cursor += c;
         }
         out.data_ = std::move(arena);
-        out.capacity_ = static_cast<std::size_t>(blocks) * perBlock;
     } else {
         std::unique_ptr<char, ParadoxRecords::Free> packed(allocate(total * rs));
         std::size_t cursor = 0;
@@ -169,7 +152,6 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
             cursor += c;
         }
         out.data_ = std::move(packed);
-        out.capacity_ = total;
     }
     out.count_ = total;
     return out;

@@ -46,8 +46,6 @@ public:
     const char* record(std::size_t i) const { return data_.get() + i * static_cast<std::size_t>(recordSize_); }
     std::size_t count() const { return count_; }
     int recordSize() const { return recordSize_; }
-    // Adds one record at position i (later records move up); used after a keyed insert.
-    void insertAt(std::size_t i, const char* record);
 
 private:
     friend ParadoxRecords loadParadoxRecords(const std::filesystem::path&, const ParadoxHeader&, std::string_view);
@@ -56,7 +54,6 @@ private:
     };
     std::unique_ptr<char, Free> data_;
     std::size_t count_ = 0;
-    std::size_t capacity_ = 0;  // records
     int recordSize_ = 1;
 };
 
