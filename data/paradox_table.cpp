@@ -1,7 +1,6 @@
 #include "data/paradox_table.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <thread>
