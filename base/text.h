@@ -36,7 +36,8 @@ void cp866To1251LossyInto(std::string_view in, std::string& out);
 // True when the lossy reading gives this byte a character no other byte gets: false for the
 // bytes 1251 lacks (they all read as '?') and for '?' itself.
 bool cp866ReadsDistinctly(unsigned char b);
-// 1251 -> 866 into out (in.size() bytes); false at the first character 866 lacks.
+// 1251 -> 866 into out (in.size() bytes); false when a character has no byte in 866
+// (out then holds nothing of use).
 bool cp1251To866Into(std::string_view in, char* out);
 
 // Table text in the given code page -> 1251, and back (strict, as above).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <thread>
@@ -293,6 +294,36 @@ public:
                 copyBytes(src, p.size, dst);
         }
     }
+    // True when the record's canonical words are these.  Most stored values are already
+    // canonical (alpha padded with NULs): their bytes are compared as they stand.
+    bool recordEquals(const char* rec, const std::uint64_t* key) const {
+        std::uint64_t tmp[32];
+        for (const Part& p : parts_) {
+            const char* src = rec + p.offset;
+            const std::uint64_t* k = key + p.word;
+            const std::size_t nw = (p.size + 7) / 8;
+            if (p.type == pxtype::Alpha) {
+                if constexpr (std::endian::native == std::endian::little)
+                    if (std::memcmp(src, k, p.size) == 0) continue;
+                if (nw > std::size(tmp)) {
+                    std::vector<std::uint64_t> big(nw);
+                    alpha(src, p.size, big.data());
+                    if (!std::equal(big.begin(), big.end(), k)) return false;
+                    continue;
+                }
+                alpha(src, p.size, tmp);
+                if (!std::equal(tmp, tmp + nw, k)) return false;
+            } else if (p.type == pxtype::Date) {
+                if ((validDate(src) ? load(src, 4) : 0) != k[0]) return false;
+            } else {
+                for (std::size_t i = 0; i < nw; ++i) {
+                    const std::size_t at = i * 8;
+                    if (load(src + at, std::min<std::size_t>(8, p.size - at)) != k[i]) return false;
+                }
+            }
+        }
+        return true;
+    }
     // From the canonical key bytes of pxCanonicalKey (at most the field's size each).
     void ofKeys(const std::vector<std::string>& keys, std::uint64_t* out) const {
         std::fill(out, out + words_, std::uint64_t{0});
@@ -312,17 +343,9 @@ public:
             const Part& p = parts_[k];
             if (p.type == pxtype::Alpha) {
                 const auto* text = std::get_if<std::string>(&values[k]);
-                char bytes[256];
-                if (!text || p.size > sizeof bytes) return Keyed::Other;
-                // As pxEncodeAlpha, in one pass: the bytes are scratch.
+                if (!text || p.size > 256) return Keyed::Other;
                 if (text->size() > p.size) return Keyed::NoMatch;
-                if (cp == CodePage::Cp866) {
-                    if (!cp1251To866Into(*text, bytes)) return Keyed::NoMatch;
-                } else {
-                    std::memcpy(bytes, text->data(), text->size());
-                }
-                std::memset(bytes + text->size(), 0, p.size - text->size());
-                alpha(bytes, p.size, out + p.word);
+                if (!textWords(*text, cp, p.size, out + p.word)) return Keyed::NoMatch;
             } else if (p.type == pxtype::Date) {
                 const auto* date = std::get_if<Date>(&values[k]);
                 if (!date) return Keyed::Other;
@@ -383,6 +406,32 @@ private:
         for (; i + 8 <= n; i += 8) *dst++ = load(src + i, 8);
         if (i < n) *dst = load(src + i, n - i);
     }
+    // A text as the words of the alpha value it is stored as (pxEncodeAlpha, then alpha):
+    // false when a character has no byte in the table's code page.  size: the field's, at
+    // least the text's and at most 256.
+    static bool textWords(std::string_view text, CodePage cp, std::size_t size, std::uint64_t* dst) {
+        constexpr bool little = std::endian::native == std::endian::little;
+        char local[256];
+        char* bytes = local;
+        if constexpr (little) {
+            std::fill(dst, dst + (size + 7) / 8, std::uint64_t{0});
+            bytes = reinterpret_cast<char*>(dst);  // the words' bytes are the value's, first lowest
+        } else {
+            std::memset(local, 0, size);
+        }
+        if (cp == CodePage::Cp866) {
+            if (!cp1251To866Into(text, bytes)) return false;
+        } else {
+            std::memcpy(bytes, text.data(), text.size());
+        }
+        // Cut at the first NUL, trailing blanks cleared.
+        std::size_t len = 0;
+        while (len < text.size() && bytes[len] != '\0') ++len;
+        while (len > 0 && bytes[len - 1] == ' ') --len;
+        if (len < text.size()) std::memset(bytes + len, 0, text.size() - len);
+        if constexpr (!little) copyBytes(local, size, dst);
+        return true;
+    }
     static void alpha(const char* src, std::size_t size, std::uint64_t* dst) {
         constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
         const std::size_t nw = (size + 7) / 8;
@@ -416,6 +465,11 @@ private:
     std::size_t firstByte_ = 0, lastByte_ = 0;
     std::size_t words_ = 0;
 };
+
+std::uint64_t nextOrderId() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
 
 // Stack room for the canonical words of the usual keys; longer ones go to the heap.
 class WordBuffer {
@@ -517,7 +571,7 @@ public:
 
     std::optional<std::size_t> find(std::span<const KeyValue> values) const override {
         const std::size_t nw = words_.words();
-        WordBuffer key(nw), rec(nw);
+        WordBuffer key(nw);
         const auto keyed = words_.ofValues(values, set_.codePage(), key.data());
         if (keyed == CanonicalWords::Keyed::NoMatch) return std::nullopt;
         if (keyed == CanonicalWords::Keyed::Other) {
@@ -530,36 +584,45 @@ public:
             }
             words_.ofKeys(keys, key.data());
         }
-        const std::uint64_t h = CanonicalWords::hash(key.data(), nw) & ~mask_;
-        const std::size_t b = static_cast<std::size_t>(h >> (64 - bbits_));
-        for (std::size_t i = starts_[b]; i < starts_[b + 1]; ++i) {
-            const std::uint64_t kh = keys_[i] & ~mask_;
-            if (kh < h) continue;
-            if (kh > h) break;
-            words_.ofRecord(records_.record(stored(i)), rec.data());
-            if (std::equal(key.data(), key.data() + nw, rec.data())) return i;
-        }
-        return std::nullopt;
+        return lookup(key.data(), CanonicalWords::hash(key.data(), nw) & ~mask_);
+    }
+
+    std::optional<std::size_t> findHinted(std::span<const KeyValue> values, const Hints& hints,
+                                          std::uint64_t hint) const override {
+        const std::size_t slot = static_cast<std::size_t>((hint - 1) % kAhead);
+        const Hints::Ahead& a = hints.ahead[slot];
+        if (hint == 0 || a.number != hint || a.order != id_ || !a.usable ||
+            !std::equal(values.begin(), values.end(), a.values.begin(), a.values.end()))
+            return find(values);
+        if (a.noMatch) return std::nullopt;
+        return lookup(hints.words.data() + slot * words_.words(), a.hash);
     }
 
     // A search reads a bucket start, then keys, then a record: three misses one after
     // another.  Hints come some records ahead of their searches; each hint takes the first
     // step for its own values and the next steps for the hints before it, so that by the
-    // time of the search all three are in the cache.
-    void prefetch(std::span<const KeyValue> values, Hints& hints) const override {
+    // time of the search all three are in the cache.  The hint's words and hash are kept
+    // for its search.
+    std::uint64_t prefetch(std::span<const KeyValue> values, Hints& hints) const override {
         const std::size_t nw = words_.words();
-        WordBuffer key(nw);
-        Hints::Ahead& a = hints.ahead[hints.count % kAhead];
+        if (hints.words.size() != kAhead * nw) hints.words.assign(kAhead * nw, 0);
+        const std::size_t slot = static_cast<std::size_t>(hints.count % kAhead);
+        Hints::Ahead& a = hints.ahead[slot];
+        a.number = ++hints.count;
+        a.order = id_;
         a.bucket = kNoBucket;
-        if (words_.ofValues(values, set_.codePage(), key.data()) == CanonicalWords::Keyed::Ok) {
-            a.hash = CanonicalWords::hash(key.data(), nw) & ~mask_;
+        const auto keyed = words_.ofValues(values, set_.codePage(), hints.words.data() + slot * nw);
+        a.usable = keyed != CanonicalWords::Keyed::Other;
+        a.noMatch = keyed == CanonicalWords::Keyed::NoMatch;
+        if (a.usable) a.values.assign(values.begin(), values.end());
+        if (keyed == CanonicalWords::Keyed::Ok) {
+            a.hash = CanonicalWords::hash(hints.words.data() + slot * nw, nw) & ~mask_;
             a.bucket = static_cast<std::size_t>(a.hash >> (64 - bbits_));
             touch(&starts_[a.bucket]);
         }
-        ++hints.count;
         if (hints.count > kKeysStep) {
             const Hints::Ahead& k = hints.ahead[(hints.count - 1 - kKeysStep) % kAhead];
-            if (k.bucket != kNoBucket) {
+            if (k.bucket != kNoBucket && k.order == id_) {
                 touch(keys_.data() + starts_[k.bucket]);
                 if (starts_[k.bucket] + 8 < keys_.size())  // a bucket holds about six keys
                     touch(keys_.data() + starts_[k.bucket] + 8);
@@ -567,7 +630,7 @@ public:
         }
         if (hints.count > kRecordStep) {
             const Hints::Ahead& r = hints.ahead[(hints.count - 1 - kRecordStep) % kAhead];
-            if (r.bucket == kNoBucket) return;
+            if (r.bucket == kNoBucket || r.order != id_) return a.number;
             for (std::size_t i = starts_[r.bucket]; i < starts_[r.bucket + 1]; ++i) {
                 const std::uint64_t kh = keys_[i] & ~mask_;
                 if (kh < r.hash) continue;
@@ -575,6 +638,7 @@ public:
                 break;
             }
         }
+        return a.number;
     }
 
     // Different hash bits: different values.  They read as different texts and dates too
@@ -595,6 +659,18 @@ public:
 
 private:
     static constexpr int kRadixBits = 11;
+
+    // The first position of the key's words, h their hash bits.
+    std::optional<std::size_t> lookup(const std::uint64_t* key, std::uint64_t h) const {
+        const std::size_t b = static_cast<std::size_t>(h >> (64 - bbits_));
+        for (std::size_t i = starts_[b]; i < starts_[b + 1]; ++i) {
+            const std::uint64_t kh = keys_[i] & ~mask_;
+            if (kh < h) continue;
+            if (kh > h) break;
+            if (words_.recordEquals(records_.record(stored(i)), key)) return i;
+        }
+        return std::nullopt;
+    }
 
     static std::vector<ParadoxField> fieldsOf(const ParadoxHeader& h, const std::vector<int>& fields) {
         std::vector<ParadoxField> out;
@@ -682,6 +758,7 @@ private:
 
     FieldSet set_;
     CanonicalWords words_;
+    const std::uint64_t id_ = nextOrderId();  // tells hints made by this order from others'
     const ParadoxRecords& records_;
     const ParadoxOrder* primary_;
     bool textsAndDates_ = true;

@@ -51,20 +51,36 @@ public:
     // than fields.
     virtual std::optional<std::size_t> find(std::span<const KeyValue> values) const = 0;
     const std::vector<int>& fields() const { return fields_; }
-    // What prefetch() keeps of the hints before the present one: one per cursor.  An order
-    // never changes once built, so that cursors on several threads can search it at once.
+    // What prefetch() keeps of the latest hints: one per cursor.  An order never changes
+    // once built, so that cursors on several threads can search it at once.
     struct Hints {
         struct Ahead {
+            std::uint64_t number = 0;  // of the hint, from 1; 0: none
+            std::uint64_t order = 0;   // the order that made it (its id)
+            bool usable = false;       // the hash and words stand for the values
+            bool noMatch = false;      // no record can hold these values
             std::uint64_t hash = 0;
             std::size_t bucket = static_cast<std::size_t>(-1);
+            std::vector<KeyValue> values;  // as hinted
         };
-        std::array<Ahead, 8> ahead{};
-        std::size_t count = 0;
+        std::array<Ahead, 16> ahead{};
+        std::vector<std::uint64_t> words;  // the canonical words of each hint, ahead.size() × the order's
+        std::uint64_t count = 0;
     };
     // A hint that find() will soon be asked for these values (see Table::prefetchKey).
-    virtual void prefetch(std::span<const KeyValue> values, Hints& hints) const {
+    // Returns the hint's number for findHinted, 0 when there is none.
+    virtual std::uint64_t prefetch(std::span<const KeyValue> values, Hints& hints) const {
         (void)values;
         (void)hints;
+        return 0;
+    }
+    // find() for values hinted before under the given number: what the hint worked out is
+    // used when it is still there and was made for the same values by this order.
+    virtual std::optional<std::size_t> findHinted(std::span<const KeyValue> values, const Hints& hints,
+                                                  std::uint64_t hint) const {
+        (void)hints;
+        (void)hint;
+        return find(values);
     }
     // True when the records at positions found and other are known, without comparing
     // them, to differ in their values and in the texts and dates these read as; false when

@@ -465,10 +465,12 @@ void ParadoxTable::prepareOrders(const std::vector<std::string>& lists) {
     for (const auto& l : lists) setIndexFieldNames(l);
 }
 
-bool ParadoxTable::findKey(std::span<const KeyValue> values) {
+bool ParadoxTable::findKey(std::span<const KeyValue> values) { return findHinted(values, 0); }
+
+bool ParadoxTable::findHinted(std::span<const KeyValue> values, std::uint64_t hint) {
     refresh();
     if (!order_) order_ = &orderFor(std::string());
-    const auto pos = order_->find(values);
+    const auto pos = hint ? order_->findHinted(values, hints_, hint) : order_->find(values);
     found_.reset();
     if (!pos) return false;
     pos_ = *pos;
@@ -476,8 +478,8 @@ bool ParadoxTable::findKey(std::span<const KeyValue> values) {
     return true;
 }
 
-void ParadoxTable::prefetchKey(std::span<const KeyValue> values) const {
-    if (order_ && !stale_) order_->prefetch(values, hints_);
+std::uint64_t ParadoxTable::prefetchKey(std::span<const KeyValue> values) const {
+    return order_ && !stale_ ? order_->prefetch(values, hints_) : 0;
 }
 
 bool ParadoxTable::knownToDifferFromFound() const {

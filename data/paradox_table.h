@@ -102,7 +102,8 @@ public:
     const std::string& indexFieldNames() const override { return indexNames_; }
     bool findKey(std::span<const KeyValue> values) override;
     bool knownToDifferFromFound() const override;
-    void prefetchKey(std::span<const KeyValue> values) const override;
+    std::uint64_t prefetchKey(std::span<const KeyValue> values) const override;
+    bool findHinted(std::span<const KeyValue> values, std::uint64_t hint) override;
     // Shares the records and orders read: no copy, no second reading of the file.
     std::unique_ptr<Table> readingCursor() const override;
 

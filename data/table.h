@@ -192,8 +192,18 @@ public:
     // records equal to a found key can stop on it at once.
     virtual bool knownToDifferFromFound() const { return false; }
     // A hint: findKey will soon be asked for these values, in the order of the hints.
-    // Tables that can bring what those searches read into the cache meanwhile.
-    virtual void prefetchKey(std::span<const KeyValue> values) const { (void)values; }
+    // Tables that can bring what those searches read into the cache meanwhile.  Returns a
+    // number for findHinted, 0 when the table keeps nothing of the hint.
+    virtual std::uint64_t prefetchKey(std::span<const KeyValue> values) const {
+        (void)values;
+        return 0;
+    }
+    // findKey for values hinted before: the table may use what the hint with that number
+    // worked out, when it still has it and the values are the same.
+    virtual bool findHinted(std::span<const KeyValue> values, std::uint64_t hint) {
+        (void)hint;
+        return findKey(values);
+    }
 
 protected:
     Table() = default;

@@ -116,6 +116,7 @@ private:
     struct Ahead {
         std::int64_t ordinal = -1;
         Person person;
+        std::uint64_t hint = 0;  // of the directory's search, when announced
     };
     std::array<Ahead, kHintAhead + 1> ahead_;
     std::int64_t ordinal_ = 0;
@@ -143,6 +144,7 @@ private:
     bool isPdl_;
     AssignCounters counters_;
     const Person* p_ = nullptr;  // the current record, in its slot of ahead_
+    std::uint64_t hint_ = 0;     // its search's hint
     std::string line_, directoryNumber_, cond_, text_;
     std::optional<FieldId> dirNum_, dirFam_, dirNam_, dirOtch_, dirBirth_, dirCond_;
 };
@@ -212,14 +214,16 @@ void FilePass::takePerson(Table& file, FileFields& fields) {
     if (current.ordinal != ordinal_) {
         readPerson(file, fields, current.person);
         current.ordinal = ordinal_;
+        current.hint = 0;
     }
     p_ = &current.person;
+    hint_ = current.hint;
     const std::int64_t later = ordinal_ + static_cast<std::int64_t>(kHintAhead);
     Ahead& ahead = slotOf(later);
     ahead.ordinal = -1;
     if (peekPerson(file, fields, kHintAhead, ahead.person)) {
         ahead.ordinal = later;
-        dir_.prefetchKey(ahead.person.person);
+        ahead.hint = dir_.prefetchKey(ahead.person.person);
     }
     ++ordinal_;
 }
@@ -288,7 +292,7 @@ void FilePass::record(Table& file, FileFields& fields) {
     }
 
     // Step 3: the person in the directory.
-    if (!dir_.findKey(p.person)) return;
+    if (!dir_.findHinted(p.person, hint_)) return;
 
     // Step 4: found.
     ++counters_.found;

@@ -264,17 +264,20 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
             expected.push_back(grouped->stored(pos));
         }
         t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+        // Every search but each tenth is hinted eight searches ahead.
         const auto search = [&](Table& cursor, std::vector<std::size_t>& found) {
             auto& px = dynamic_cast<ParadoxTable&>(cursor);
             ParadoxOrder::Hints hints;
+            std::vector<std::uint64_t> tableHint(keys.size()), orderHint(keys.size());
             for (std::size_t i = 0; i < keys.size(); ++i) {
-                if (i + 8 < keys.size()) {
-                    px.prefetchKey(keys[i + 8]);
-                    grouped->prefetch(keys[i + 8], hints);
+                if (i + 8 < keys.size() && (i + 8) % 10 != 0) {
+                    tableHint[i + 8] = px.prefetchKey(keys[i + 8]);
+                    orderHint[i + 8] = grouped->prefetch(keys[i + 8], hints);
                 }
-                const auto at = grouped->find(keys[i]);
-                found.push_back(
-                    px.findKey(keys[i]) && at && grouped->stored(*at) == px.currentStored() ? px.currentStored() : n);
+                const auto at = grouped->findHinted(keys[i], hints, orderHint[i]);
+                found.push_back(px.findHinted(keys[i], tableHint[i]) && at && grouped->stored(*at) == px.currentStored()
+                                    ? px.currentStored()
+                                    : n);
             }
         };
         std::unique_ptr<Table> a = t.readingCursor(), b = t.readingCursor();
@@ -284,6 +287,24 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
         other.join();
         EXPECT_EQ(foundA, expected);
         EXPECT_EQ(foundB, expected);
+
+        // A hint is only taken for the values it was made for, while it is kept.
+        ParadoxOrder::Hints hints;
+        const std::uint64_t first = grouped->prefetch(keys[0], hints);
+        EXPECT_EQ(grouped->findHinted(keys[1], hints, first), grouped->find(keys[1])) << "other values";
+        std::array<KeyValue, 4> changed = keys[0];
+        std::get<std::string>(changed[0]) += "X";
+        EXPECT_FALSE(grouped->findHinted(changed, hints, first)) << "values changed since the hint";
+        for (std::size_t i = 1; i <= hints.ahead.size(); ++i) (void)grouped->prefetch(keys[i], hints);
+        EXPECT_EQ(grouped->findHinted(keys[0], hints, first), grouped->find(keys[0])) << "a hint no longer kept";
+        const std::array<KeyValue, 4> unwritable{std::string("\x98"), std::string("N1"), std::string("O1"), Date()};
+        const std::uint64_t none = grouped->prefetch(unwritable, hints);
+        EXPECT_FALSE(grouped->findHinted(unwritable, hints, none)) << "a text 866 cannot hold";
+        EXPECT_EQ(grouped->findHinted(keys[2], hints, none), grouped->find(keys[2]));
+        // Hints made by another order are not taken for this one's.
+        auto another = buildParadoxOrder(t.header(), t.records(), {3, 2, 1, 4}, nullptr, "NUMS", 0);
+        const std::uint64_t foreign = another->prefetch(keys[3], hints);
+        EXPECT_EQ(grouped->findHinted(keys[3], hints, foreign), grouped->find(keys[3]));
     }
     const auto& [v0, p0] = *firstAt.begin();
     (void)v0;
