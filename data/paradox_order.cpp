@@ -492,8 +492,19 @@ public:
         fields_ = std::move(fields);
         for (const ParadoxField& f : set_.fields())
             if (f.type != pxtype::Alpha && f.type != pxtype::Date) textsAndDates_ = false;
-        for (int b = 0; b < 256; ++b)
-            distinct_[static_cast<std::size_t>(b)] = cp866ReadsDistinctly(static_cast<unsigned char>(b));
+        for (int b = 0; b < 256; ++b) {
+            const bool distinct = cp866ReadsDistinctly(static_cast<unsigned char>(b));
+            distinct_[static_cast<std::size_t>(b)] = distinct;
+            if (!distinct && b != '?' && b < 0xB0) wordTest_ = false;
+        }
+        for (const ParadoxField& f : set_.fields()) {
+            if (f.type != pxtype::Alpha || f.size <= 0) continue;
+            const auto off = static_cast<std::size_t>(f.offset), len = static_cast<std::size_t>(f.size);
+            if (!alphaSpans_.empty() && alphaSpans_.back().first + alphaSpans_.back().second == off)
+                alphaSpans_.back().second += len;
+            else
+                alphaSpans_.emplace_back(off, len);
+        }
         const std::size_t n = r.count();
         pbits_ = std::max(1, static_cast<int>(std::bit_width(n)));
         mask_ = (std::uint64_t{1} << pbits_) - 1;
@@ -648,17 +659,36 @@ public:
         if (!textsAndDates_ || found >= keys_.size() || other >= keys_.size()) return false;
         if ((keys_[found] & ~mask_) == (keys_[other] & ~mask_)) return false;
         if (set_.codePage() != CodePage::Cp866) return true;
+        // All the fields' bytes, also those after a value's end (blanks and NULs read
+        // distinctly; other bytes there only make the answer "not known").
         const char* rec = records_.record(stored(found));
-        for (const ParadoxField& f : set_.fields()) {
-            if (f.type != pxtype::Alpha) continue;
-            for (char c : pxAlphaBytes(rec + f.offset, f.size))
-                if (!distinct_[static_cast<unsigned char>(c)]) return false;
-        }
+        for (const auto& [off, len] : alphaSpans_)
+            if (!readDistinctly(rec + off, len)) return false;
         return true;
     }
 
 private:
     static constexpr int kRadixBits = 11;
+
+    // Whether every byte reads distinctly; eight at a time, where a word holds no '?' and no
+    // byte from 0xB0 up (the others that do not are among those).
+    bool readDistinctly(const char* p, std::size_t n) const {
+        constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        const auto byteDistinct = [&](std::size_t i) { return distinct_[static_cast<unsigned char>(p[i])]; };
+        std::size_t i = 0;
+        for (; wordTest_ && i + 8 <= n; i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            const std::uint64_t q = w ^ (ones * '?');
+            const std::uint64_t suspect = ((q - ones) & ~q & highs) | (w & highs & ((w & ~highs) + ones * 0x50));
+            if (suspect == 0) continue;
+            for (std::size_t k = i; k < i + 8; ++k)
+                if (!byteDistinct(k)) return false;
+        }
+        for (; i < n; ++i)
+            if (!byteDistinct(i)) return false;
+        return true;
+    }
 
     // The first position of the key's words, h their hash bits.
     std::optional<std::size_t> lookup(const std::uint64_t* key, std::uint64_t h) const {
@@ -763,6 +793,8 @@ private:
     const ParadoxOrder* primary_;
     bool textsAndDates_ = true;
     std::array<bool, 256> distinct_{};  // cp866ReadsDistinctly of every byte
+    bool wordTest_ = true;              // readDistinctly may pass words at once
+    std::vector<std::pair<std::size_t, std::size_t>> alphaSpans_;  // the alpha fields' bytes, adjacent ones joined
     static constexpr std::size_t kAhead = std::tuple_size_v<decltype(Hints::ahead)>, kKeysStep = 3, kRecordStep = 6;
     static constexpr std::size_t kNoBucket = static_cast<std::size_t>(-1);
     static void touch(const void* p) {
