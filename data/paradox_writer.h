@@ -116,7 +116,6 @@ private:
     std::size_t root_ = 0;
     int levels_ = 0;  // 0: empty table
     std::uint16_t indexBlocks_ = 0;
-    std::uint32_t indexEntries_ = 0;
 };
 
 }  // namespace strnum
