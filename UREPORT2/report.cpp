@@ -5,11 +5,10 @@
 namespace strnum {
 
 void Report::clear() {
-    text_.clear();
     lineStarts_.clear();
     marks_.clear();
     // Give a large report's memory back: the next run may be a small one.
-    text_.shrink_to_fit();
+    text_.release();
     lineStarts_.shrink_to_fit();
     marks_.shrink_to_fit();
 }
@@ -43,7 +42,7 @@ void Report::appendRun(std::string_view text, Colour colour) {
 
 std::string_view Report::line(std::size_t index) const {
     const std::size_t begin = lineStarts_[index];
-    return std::string_view(text_).substr(begin, lineEnd(index) - begin);
+    return text_.view().substr(begin, lineEnd(index) - begin);
 }
 
 Colour Report::colourAt(std::size_t pos, std::size_t& nextMark) const {

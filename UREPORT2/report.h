@@ -5,9 +5,10 @@
 // append plain lines and append coloured runs to the last line.
 //
 // Storage is built for reports of hundreds of thousands of lines: all characters live in
-// one buffer, a line is an offset into it, and colour is kept as a list of the positions
-// where it changes, so plain lines cost one offset each.  Lines are read back as views
-// into the buffer; a view stays valid until the report is changed.
+// one buffer (that grows without copying where the system allows), a line is an offset
+// into it, and colour is kept as a list of the positions where it changes, so plain lines
+// cost one offset each.  Lines are read back as views into the buffer; a view stays valid
+// until the report is changed.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/large_memory.h"
 
 namespace strnum {
 
@@ -87,7 +90,7 @@ private:
     Colour colourAt(std::size_t pos, std::size_t& nextMark) const;
     void setColourFrom(std::size_t pos, Colour colour);
 
-    std::string text_;
+    GrowingBytes text_;
     std::vector<std::size_t> lineStarts_;
     std::vector<Mark> marks_;  // ascending pos; before the first mark the colour is default
 };
@@ -101,7 +104,7 @@ void Report::forEachRun(std::size_t index, F&& f) const {
     Colour colour = colourAt(pos, next);
     while (pos < end) {
         const std::size_t stop = next < marks_.size() && marks_[next].pos < end ? marks_[next].pos : end;
-        if (stop > pos) f(Run{std::string_view(text_).substr(pos, stop - pos), colour});
+        if (stop > pos) f(Run{text_.view().substr(pos, stop - pos), colour});
         if (stop < end) colour = marks_[next++].colour;
         pos = stop;
     }

@@ -9,8 +9,8 @@
 
 #include "base/convert.h"
 #include "base/error.h"
+#include "base/large_memory.h"
 #include "base/ru.h"
-#include "data/large_memory.h"
 #include "data/paradox_table.h"
 
 namespace strnum {

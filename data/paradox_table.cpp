@@ -7,8 +7,8 @@
 
 #include "base/convert.h"
 #include "base/error.h"
+#include "base/large_memory.h"
 #include "base/ru.h"
-#include "data/large_memory.h"
 #include "data/paradox_file.h"
 #include "data/paradox_order.h"
 #include "data/paradox_writer.h"

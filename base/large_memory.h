@@ -1,0 +1,62 @@
+// Memory for large blocks.
+//
+// Blocks that searches reach at random (the records of a Paradox table read into memory and
+// the keys of the orders over them): blocks of 2 MiB and more are asked for in whole huge
+// pages where the system has them: with small pages most of those random reads would miss
+// the TLB as well as the cache, and the system would have to clear and map each 4 KiB page
+// apart.
+//
+// Blocks that only grow at their end (the report's text, tens of megabytes for a region):
+// where the system can move pages (Linux), a block grows without copying what it holds and
+// without touching its old pages again; elsewhere it grows as any buffer does.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <string_view>
+
+namespace strnum {
+
+// Throws Error (Io) when the memory is not there.  Free with freeLarge.
+void* allocateLarge(std::size_t bytes);
+void freeLarge(void* p) noexcept;
+
+template <class T>
+struct LargeAllocator {
+    using value_type = T;
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return static_cast<T*>(allocateLarge(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) noexcept { freeLarge(p); }
+    friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
+};
+
+// Bytes appended at the end of one block.  Throws std::bad_alloc when memory runs out.
+class GrowingBytes {
+public:
+    GrowingBytes() = default;
+    GrowingBytes(const GrowingBytes& other);
+    GrowingBytes& operator=(const GrowingBytes& other);
+    GrowingBytes(GrowingBytes&& other) noexcept;
+    GrowingBytes& operator=(GrowingBytes&& other) noexcept;
+    ~GrowingBytes();
+
+    void append(std::string_view bytes) {
+        if (bytes.size() > capacity_ - size_) grow(bytes.size());
+        if (!bytes.empty()) std::char_traits<char>::copy(data_ + size_, bytes.data(), bytes.size());
+        size_ += bytes.size();
+    }
+    std::size_t size() const { return size_; }
+    std::string_view view() const { return {data_, size_}; }
+    // Empty, and the memory given back.
+    void release() noexcept;
+
+private:
+    void grow(std::size_t more);
+    char* data_ = nullptr;
+    std::size_t size_ = 0, capacity_ = 0;
+    bool mapped_ = false;  // data_ from the system's page mapping, else from malloc
+};
+
+}  // namespace strnum
