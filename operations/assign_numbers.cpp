@@ -49,6 +49,21 @@ struct Person {
     bool secondRule = false;
 };
 
+// Report lines waiting to come out, in one buffer.  The room they took is kept from file to
+// file: a region's later halves alone hold some fifteen megabytes of lines.
+struct HeldLines {
+    struct Line {
+        std::size_t begin, end, failBegin, failEnd;
+        std::ptrdiff_t post;  // -1: a line of its own
+    };
+    std::string text;
+    std::vector<Line> lines;
+    void clear() {
+        text.clear();
+        lines.clear();
+    }
+};
+
 class FilePass {
 public:
     FilePass(AssignRun& run, Table& directory, const std::string& tableName)
@@ -73,7 +88,14 @@ public:
     void discard() {
         if (file_) file_->discardWrites();
         held_.clear();
-        heldText_.clear();
+    }
+    // The room for held lines: taken from a pass before, given back for the next.
+    void takeRoom(HeldLines& room) {
+        held_ = std::move(room);
+        held_.clear();
+    }
+    void giveRoom(HeldLines& room) {
+        if (held_.lines.empty()) room = std::move(held_);
     }
 
 private:
@@ -126,15 +148,10 @@ private:
 
     // While the file keeps posts, report lines wait with them, so that each comes out in its
     // place once the outcome of the writes before it is known.
-    struct Held {
-        std::size_t begin, end, failBegin, failEnd;
-        std::ptrdiff_t post;  // -1: a line of its own
-    };
     static constexpr std::size_t kWritesPerFlush = 256;
     Table* file_ = nullptr;
     bool behind_ = false;
-    std::string heldText_;
-    std::vector<Held> held_;
+    HeldLines held_;
     std::string failed_;
     bool behindThread_ = false;
     const std::atomic<bool>* stop_ = nullptr;
@@ -229,16 +246,16 @@ void FilePass::takePerson(Table& file, FileFields& fields) {
 }
 
 void FilePass::hold(std::string_view text, std::string_view failed, std::ptrdiff_t post) {
-    if (held_.empty() && post < 0 && !behindThread_) {
+    if (held_.lines.empty() && post < 0 && !behindThread_) {
         run_.report.appendLine(text);
         return;
     }
-    Held h{heldText_.size(), 0, 0, 0, post};
-    heldText_ += text;
-    h.end = h.failBegin = heldText_.size();
-    heldText_ += failed;
-    h.failEnd = heldText_.size();
-    held_.push_back(h);
+    HeldLines::Line h{held_.text.size(), 0, 0, 0, post};
+    held_.text += text;
+    h.end = h.failBegin = held_.text.size();
+    held_.text += failed;
+    h.failEnd = held_.text.size();
+    held_.lines.push_back(h);
 }
 
 void FilePass::outcome(Write result, std::string_view ok, std::string_view failed) {
@@ -254,8 +271,8 @@ void FilePass::flush() {
     if (!file_) return;
     std::vector<bool> written;
     if (behind_) written = file_->flushWrites();
-    const std::string_view text(heldText_);
-    for (const Held& h : held_) {
+    const std::string_view text(held_.text);
+    for (const HeldLines::Line& h : held_.lines) {
         const bool failed = h.post >= 0 && (static_cast<std::size_t>(h.post) >= written.size() ||
                                             !written[static_cast<std::size_t>(h.post)]);
         const std::string_view line =
@@ -263,7 +280,6 @@ void FilePass::flush() {
         if (failed || h.post < 0 || !line.empty()) run_.report.appendLine(line);
     }
     held_.clear();
-    heldText_.clear();
 }
 
 FilePass::Write FilePass::write(Table& file, const std::function<void()>& setFields) {
@@ -368,9 +384,16 @@ std::string assignSummary(const AssignCounters& t) {
 
 namespace {
 
-// helper: the thread for the later halves of large files, started with the first of them.
+// What the walks of a run's files keep from one to the next: the thread for the later halves
+// of large files (started with the first of them) and the room of held lines.
+struct FileWalks {
+    std::optional<HelperThread> helper;
+    HeldLines earlierRoom, laterRoom;
+};
+
 void walkFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory,
-              std::optional<HelperThread>& helper) {
+              FileWalks& walks) {
+    std::optional<HelperThread>& helper = walks.helper;
     const FileDescription& d = fileDescription(kind);
     const std::string tableName = districtTableName(kind);
     run.tblPDL.close();
@@ -430,6 +453,7 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
         }
     }
     FilePass pass(run, numbers, tableName);
+    pass.takeRoom(walks.earlierRoom);
     // What the later half's thread writes with every record lies on cache lines of its own:
     // lines shared with the run's thread would pass between the two cores at every record.
     struct alignas(64) LaterHalf {
@@ -438,7 +462,10 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
         std::atomic<bool> stop{false};
     };
     std::unique_ptr<LaterHalf> half;
-    if (later) half = std::make_unique<LaterHalf>(run, *laterDirectory, tableName);
+    if (later) {
+        half = std::make_unique<LaterHalf>(run, *laterDirectory, tableName);
+        half->pass.takeRoom(walks.laterRoom);
+    }
     // On every way out the later half is over before what it uses goes.
     struct Behind {
         Behind() = default;
@@ -475,6 +502,7 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
         throw;
     }
     counters = pass.counters();
+    pass.giveRoom(walks.earlierRoom);
     if (!half) return;
     FilePass& second = half->pass;
     if (!file.walkReachedSplit()) {  // the walk ended before the later half: not part of it
@@ -498,6 +526,7 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
     second.join();
     second.flush();
     counters += second.counters();
+    second.giveRoom(walks.laterRoom);
     if (counters.found >= 10) {
         run.host.setLabel(HostLabel::RecordCount, std::to_string(counters.found / 10 * 10));
         run.host.processEvents();
@@ -507,8 +536,8 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
 }  // namespace
 
 void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory) {
-    std::optional<HelperThread> helper;
-    walkFile(run, kind, written, directory, helper);
+    FileWalks walks;
+    walkFile(run, kind, written, directory, walks);
 }
 
 bool assignNumbers(AssignRun& run, std::string_view wayDirectory) {
@@ -521,9 +550,9 @@ bool assignNumbers(AssignRun& run, std::string_view wayDirectory) {
         run.total = {};
     };
     walk.skipMissing = true;
-    std::optional<HelperThread> helper;  // started with the first file walked in two halves
+    FileWalks walks;
     walk.step = [&](const std::string& written, const std::filesystem::path& directory) {
-        for (int kind = 0; kind < kFileKindCount; ++kind) walkFile(run, kind, written, directory, helper);
+        for (int kind = 0; kind < kFileKindCount; ++kind) walkFile(run, kind, written, directory, walks);
     };
     walk.summary = [&] { return assignSummary(run.total); };
     walk.finish = [&] { run.tblPDL.close(); };
