@@ -92,15 +92,15 @@ std::string_view DbfTable::slot(std::int64_t k) {
     if (k < bufFirst_ || k >= bufFirst_ + bufSlots_) {
         const std::int64_t want = std::min<std::int64_t>(slots_ - k, std::max<std::size_t>(1, kChunkBytes / len));
         if (want <= 0) return {};
-        buf_.resize(static_cast<std::size_t>(want) * len);
-        const std::size_t got = file_->readAt(slotOffset(k), buf_.data(), buf_.size());
+        char* room = buf_.resize(static_cast<std::size_t>(want) * len);
+        const std::size_t got = file_->readAt(slotOffset(k), room, buf_.size());
         bufFirst_ = k;
         bufSlots_ = static_cast<std::int64_t>(got / len);
         peekFrom_ = -1;
         if (bufSlots_ < want) slots_ = k + bufSlots_;  // the file is shorter now than at opening
         if (bufSlots_ == 0) return {};
     }
-    return std::string_view(buf_).substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
+    return buf_.view().substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
 }
 
 void DbfTable::advanceFrom(std::int64_t k) {
@@ -147,15 +147,15 @@ std::int64_t DbfTable::recordCount() {
     // Counting needs the first byte of every slot: read them in chunks apart from the walk's buffer.
     const std::size_t len = header_.recordLength;
     const std::int64_t per = static_cast<std::int64_t>(std::max<std::size_t>(1, kChunkBytes / len));
-    std::string chunk;
+    ReadRoom chunk;
     std::int64_t live = 0;
     std::int64_t end = walkTo_ ? fileSlots() : slots_;
     for (std::int64_t k = 0; k < end; k += per) {
         const std::int64_t n = std::min(per, end - k);
-        chunk.resize(static_cast<std::size_t>(n) * len);
-        const std::size_t got = file_->readAt(slotOffset(k), chunk.data(), chunk.size()) / len;
+        char* bytes = chunk.resize(static_cast<std::size_t>(n) * len);
+        const std::size_t got = file_->readAt(slotOffset(k), bytes, chunk.size()) / len;
         for (std::size_t i = 0; i < got; ++i) {
-            const auto flag = static_cast<unsigned char>(chunk[i * len]);
+            const auto flag = static_cast<unsigned char>(bytes[i * len]);
             if (flag == kDbfEndOfFile) {
                 end = k + static_cast<std::int64_t>(i);
                 break;
@@ -220,7 +220,7 @@ std::string_view DbfTable::peekRecord(std::size_t ahead) const {
     } else {
         for (std::size_t seen = 0; seen < ahead;) {
             if (++k >= bufFirst_ + bufSlots_ || k >= slots_) return {};
-            const auto flag = static_cast<unsigned char>(buf_[static_cast<std::size_t>(k - bufFirst_) * len]);
+            const auto flag = static_cast<unsigned char>(buf_.view()[static_cast<std::size_t>(k - bufFirst_) * len]);
             if (flag == kDbfEndOfFile) return {};
             if (flag == kDbfLive) ++seen;
         }
@@ -228,7 +228,7 @@ std::string_view DbfTable::peekRecord(std::size_t ahead) const {
         peekAhead_ = ahead;
         peekSlot_ = k;
     }
-    return std::string_view(buf_).substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
+    return buf_.view().substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
 }
 
 bool DbfTable::peekText(std::size_t ahead, FieldId f, std::string& out) const {
@@ -319,7 +319,7 @@ void DbfTable::edit() {
     if (static_cast<unsigned char>(fresh[0]) != kDbfLive)
         throwError(ErrorKind::Locked, recordText() + " удалена другой программой"_cp.data());
     peekFrom_ = -1;
-    buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * fresh.size(), fresh.size(), fresh);
+    buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * fresh.size(), fresh);
     original_ = fresh;
     edited_ = fresh;
     changed_.assign(header_.fields.size(), false);
@@ -417,7 +417,7 @@ void DbfTable::post() {
     }
     writeHeaderDate();
     peekFrom_ = -1;
-    buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * record.size(), record.size(), record);
+    buf_.replace(static_cast<std::size_t>(cur_ - bufFirst_) * record.size(), record);
     editing_ = false;
     lock_.release();
 }
@@ -456,7 +456,7 @@ void DbfTable::applyPending(const Pending& p, char* rec) const {
 void DbfTable::refreshBuffered(std::int64_t k, std::string_view rec) {
     peekFrom_ = -1;
     if (k < bufFirst_ || k >= bufFirst_ + bufSlots_ || rec.size() != header_.recordLength) return;
-    buf_.replace(static_cast<std::size_t>(k - bufFirst_) * rec.size(), rec.size(), rec);
+    buf_.replace(static_cast<std::size_t>(k - bufFirst_) * rec.size(), rec);
 }
 
 bool DbfTable::tryLock(std::uint64_t offset, std::uint64_t length, int waitMilliseconds) noexcept {

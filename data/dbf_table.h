@@ -34,6 +34,7 @@
 // lock; destroying it releases both.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -105,8 +106,8 @@ public:
     std::string_view recordBytes() const {
         if (editing_) return edited_;
         requireRecord();
-        return std::string_view(buf_).substr(static_cast<std::size_t>(cur_ - bufFirst_) * header_.recordLength,
-                                             header_.recordLength);
+        return buf_.view().substr(static_cast<std::size_t>(cur_ - bufFirst_) * header_.recordLength,
+                                  header_.recordLength);
     }
 
 private:
@@ -168,7 +169,30 @@ private:
     std::int64_t slots_ = 0;  // slots that may hold records
     std::optional<std::int64_t> count_;
 
-    std::string buf_;  // chunk of whole slots
+    // Room for bytes read from the file: it grows without being cleared first, as every
+    // byte of it that is looked at has been read.
+    class ReadRoom {
+    public:
+        char* resize(std::size_t n) {
+            if (n > capacity_) {
+                data_.reset(new char[n]);
+                capacity_ = n;
+            }
+            size_ = n;
+            return data_.get();
+        }
+        std::size_t size() const { return size_; }
+        std::string_view view() const { return {data_.get(), size_}; }
+        // A record's bytes at pos, where the room holds them.
+        void replace(std::size_t pos, std::string_view bytes) {
+            if (pos <= size_ && bytes.size() <= size_ - pos) std::copy(bytes.begin(), bytes.end(), data_.get() + pos);
+        }
+
+    private:
+        std::unique_ptr<char[]> data_;
+        std::size_t size_ = 0, capacity_ = 0;
+    };
+    ReadRoom buf_;  // chunk of whole slots
     std::int64_t bufFirst_ = 0;
     std::int64_t bufSlots_ = 0;
     std::int64_t cur_ = -1;
