@@ -295,32 +295,21 @@ public:
         }
     }
     // True when the record's canonical words are these.  Most stored values are already
-    // canonical (alpha padded with NULs): their bytes are compared as they stand.
+    // canonical (alpha padded with NULs): their bytes are compared as they stand, and the
+    // words are built only when they differ.
     bool recordEquals(const char* rec, const std::uint64_t* key) const {
-        std::uint64_t tmp[32];
         for (const Part& p : parts_) {
             const char* src = rec + p.offset;
             const std::uint64_t* k = key + p.word;
-            const std::size_t nw = (p.size + 7) / 8;
-            if (p.type == pxtype::Alpha) {
-                if constexpr (std::endian::native == std::endian::little)
-                    if (std::memcmp(src, k, p.size) == 0) continue;
-                if (nw > std::size(tmp)) {
-                    std::vector<std::uint64_t> big(nw);
-                    alpha(src, p.size, big.data());
-                    if (!std::equal(big.begin(), big.end(), k)) return false;
-                    continue;
-                }
-                alpha(src, p.size, tmp);
-                if (!std::equal(tmp, tmp + nw, k)) return false;
-            } else if (p.type == pxtype::Date) {
+            if (p.type == pxtype::Date) {
                 if ((validDate(src) ? load(src, 4) : 0) != k[0]) return false;
-            } else {
-                for (std::size_t i = 0; i < nw; ++i) {
-                    const std::size_t at = i * 8;
-                    if (load(src + at, std::min<std::size_t>(8, p.size - at)) != k[i]) return false;
-                }
+                continue;
             }
+            if constexpr (std::endian::native == std::endian::little)
+                if (p.type == pxtype::Alpha && std::memcmp(src, k, p.size) == 0) continue;
+            std::vector<std::uint64_t> all(words_);
+            ofRecord(rec, all.data());
+            return std::equal(all.begin(), all.end(), key);
         }
         return true;
     }
