@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <new>
 #include <string_view>
+#include <utility>
 
 namespace strnum {
 
@@ -29,6 +30,17 @@ struct LargeAllocator {
     LargeAllocator(const LargeAllocator<U>&) noexcept {}
     T* allocate(std::size_t n) { return static_cast<T*>(allocateLarge(n * sizeof(T))); }
     void deallocate(T* p, std::size_t) noexcept { freeLarge(p); }
+    // A vector's resize leaves new elements uninitialised: the code that fills a large
+    // block writes every element anyway, and its own threads touch the fresh pages first
+    // instead of one clearing pass ahead of them.
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
     friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
 };
 

@@ -46,10 +46,14 @@ std::uint64_t finish(std::uint64_t h) {
     return h;
 }
 
-// Runs fn(begin, end) over [0, n) on two threads when n is large.
+// From this many records on, an order is built on two threads.
+constexpr std::size_t kTwoThreadsFrom = 100000;
+
+// Runs fn(begin, end) over [0, n): from kTwoThreadsFrom on, as fn(0, n / 2) and fn(n / 2, n)
+// on two threads.
 template <class Fn>
 void onTwoThreads(std::size_t n, Fn fn) {
-    if (n < 100000) {
+    if (n < kTwoThreadsFrom) {
         fn(std::size_t{0}, n);
         return;
     }
@@ -79,7 +83,7 @@ public:
             unsorted[b == 0 ? 0 : 1] = down;
         });
         bool sorted = !unsorted[0] && !unsorted[1];
-        if (sorted && n >= 100000 && keys_[n / 2] < keys_[n / 2 - 1]) sorted = false;
+        if (sorted && n >= kTwoThreadsFrom && keys_[n / 2] < keys_[n / 2 - 1]) sorted = false;
         if (!sorted) {
             std::vector<std::uint64_t> tmp(n);
             for (std::size_t i = 0; i < n; ++i)
@@ -106,6 +110,7 @@ public:
 
     std::size_t size() const override { return keys_.size(); }
     std::size_t stored(std::size_t pos) const override { return perm_.empty() ? pos : perm_[pos]; }
+    bool inStoredOrder() const override { return perm_.empty(); }
 
     std::optional<std::size_t> find(std::span<const KeyValue> values) const override {
         if (values.size() != 1) badKey(table_, field_);
@@ -150,7 +155,7 @@ private:
 
     ParadoxField field_;
     std::string table_;
-    std::vector<std::int32_t> keys_;
+    std::vector<std::int32_t, LargeAllocator<std::int32_t>> keys_;  // every one written by the build
     std::vector<std::uint32_t> perm_;
     std::vector<std::uint32_t> starts_;
     std::int64_t min_ = 0;
@@ -499,7 +504,7 @@ public:
         mask_ = (std::uint64_t{1} << pbits_) - 1;
         keys_.resize(n);
         // Hash every record, counting the keys by their top bits on the way.
-        const int rbits = n >= 100000 ? kRadixBits : 0;
+        const int rbits = n >= kTwoThreadsFrom ? kRadixBits : 0;  // two threads, two sets of counts
         const std::size_t radix = std::size_t{1} << rbits;
         std::vector<std::uint32_t> count0(radix, 0), count1(radix, 0);
         onTwoThreads(n, [&](std::size_t b, std::size_t e) {
@@ -518,30 +523,25 @@ public:
             std::sort(keys_.begin(), keys_.end());
             separateCollisions(0, n);
         } else {
-            // In place by the top bits, then every part by itself, the parts shared out
-            // between two threads.
+            // By the top bits into a second block, each thread moving the keys it hashed (in
+            // every part the first half's before the second's), then every part by itself,
+            // the parts shared out between two threads.
             std::vector<std::size_t> start(radix + 1, 0);
             for (std::size_t b = 0; b < radix; ++b) start[b + 1] = start[b] + count0[b] + count1[b];
-            std::vector<std::size_t> head(start.begin(), start.end() - 1);
-            const auto permute = [&](std::size_t from, std::size_t to) {  // buckets [from, to)
-                for (std::size_t b = from; b < to; ++b) {
-                    while (head[b] < start[b + 1]) {
-                        std::uint64_t v = keys_[head[b]];
-                        std::size_t d = static_cast<std::size_t>(v >> (64 - rbits));
-                        while (d != b) {
-                            std::swap(v, keys_[head[d]++]);
-                            d = static_cast<std::size_t>(v >> (64 - rbits));
-                        }
-                        keys_[head[b]++] = v;
-                    }
-                }
-            };
-            // The top bit first, then each half by itself on a thread of its own.
-            (void)std::partition(keys_.begin(), keys_.end(), [](std::uint64_t k) { return (k >> 63) == 0; });
             {
-                std::thread t([&] { permute(radix / 2, radix); });
-                permute(0, radix / 2);
+                decltype(keys_) parts(n);
+                const auto scatter = [&](std::size_t from, std::size_t to, std::vector<std::size_t> head) {
+                    for (std::size_t p = from; p < to; ++p) {
+                        const std::uint64_t k = keys_[p];
+                        parts[head[static_cast<std::size_t>(k >> (64 - rbits))]++] = k;
+                    }
+                };
+                std::vector<std::size_t> head1(radix);
+                for (std::size_t b = 0; b < radix; ++b) head1[b] = start[b] + count0[b];
+                std::thread t([&] { scatter(n / 2, n, std::move(head1)); });
+                scatter(0, n / 2, std::vector<std::size_t>(start.begin(), start.end() - 1));
                 t.join();
+                keys_.swap(parts);
             }
             std::size_t split = 0;
             while (split < radix && start[split] < n / 2) ++split;
@@ -728,7 +728,8 @@ private:
         }
     }
     std::size_t storedOf(std::uint64_t p) const {
-        return primary_ ? primary_->stored(static_cast<std::size_t>(p)) : static_cast<std::size_t>(p);
+        return primary_ && !primaryInOrder_ ? primary_->stored(static_cast<std::size_t>(p))
+                                            : static_cast<std::size_t>(p);
     }
     // Different values with the same hash bits: order that run by the values themselves,
     // keeping primary order among equals, so that every group stays contiguous.  [from, to)
@@ -736,11 +737,15 @@ private:
     void separateCollisions(std::size_t from, std::size_t to) {
         const std::size_t nw = words_.words();
         WordBuffer first(nw), other(nw);
-        // Runs are mostly true twins, spread over the whole table: the records are asked
-        // for a few runs ahead, and equal bytes settle most comparisons.
+        // Runs are mostly true twins, spread over the whole table: their records are asked
+        // for a few keys ahead, and equal bytes settle most comparisons.  Keys alone in their
+        // hash, nearly all of them, need no record.
         constexpr std::size_t ahead = 16;
         const auto prefetch = [&](std::size_t k) {
-            if (k < to) words_.prefetch(records_.record(stored(k)));
+            if (k >= to) return;
+            const std::uint64_t h = keys_[k] & ~mask_;
+            if ((k > from && (keys_[k - 1] & ~mask_) == h) || (k + 1 < to && (keys_[k + 1] & ~mask_) == h))
+                words_.prefetch(records_.record(stored(k)));
         };
         for (std::size_t k = from; k < std::min(to, from + ahead); ++k) prefetch(k);
         for (std::size_t i = from; i < to;) {
@@ -780,6 +785,7 @@ private:
     const std::uint64_t id_ = nextOrderId();  // tells hints made by this order from others'
     const ParadoxRecords& records_;
     const ParadoxOrder* primary_;
+    const bool primaryInOrder_ = primary_ && primary_->inStoredOrder();  // then no call to it per record
     bool textsAndDates_ = true;
     std::array<bool, 256> distinct_{};  // cp866ReadsDistinctly of every byte
     bool wordTest_ = true;              // readDistinctly may pass words at once

@@ -46,6 +46,8 @@ public:
     virtual std::size_t size() const = 0;
     // Stored position (index into ParadoxRecords) of the record at this position.
     virtual std::size_t stored(std::size_t position) const = 0;
+    // True when every record's position is its stored one (stored(p) == p).
+    virtual bool inStoredOrder() const { return false; }
     // First position whose leading fields equal the values, or nullopt.  Throws
     // InvalidArgument when a value's type does not fit its field or there are more values
     // than fields.

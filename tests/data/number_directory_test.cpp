@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -134,10 +135,10 @@ TEST(NumberDirectory, GroupedOrderKeepsGroupsTogetherInPrimaryOrder) {
 }
 
 // A directory large enough for the grouped order's bucketed build and the reader's two
-// threads: numbers out of stored order, texts padded in the ways Paradox files hold them
+// threads: numbers in stored order or out of it, texts padded in the ways Paradox files hold them
 // (NULs, trailing blanks, bytes left after the NUL), empty and impossible dates.  Every
 // person must come out as one run in ascending NUM, and be found at the start of it.
-TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
+void checkLargeGroupedOrder(bool numbersInStoredOrder) {
     test::TempDir dir;
     const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},   {"FAM", pxtype::Alpha, 25},
                                          {"NAM", pxtype::Alpha, 20}, {"OTCH", pxtype::Alpha, 20},
@@ -185,10 +186,28 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
     }
     if (::testing::Test::HasFatalFailure()) return;
     createParadoxTable(dir / "NUMS.DB", f, {}, rows);
+    if (!numbersInStoredOrder) {
+        // The full blocks' records in reverse: the chain no longer runs in key order.
+        const ParadoxHeader h = readParadoxHeader(dir / "NUMS.DB", "NUMS", CodePage::Cp866);
+        const auto bs = static_cast<std::size_t>(h.blockSize), full = n / ((bs - 6) / rs);
+        std::fstream file(dir / "NUMS.DB", std::ios::in | std::ios::out | std::ios::binary);
+        std::string a((bs - 6) / rs * rs, '\0'), b(a);
+        for (std::size_t k = 0; k < full / 2; ++k) {
+            const auto at = [&](std::size_t block) {
+                return static_cast<std::streamoff>(static_cast<std::size_t>(h.headerSize) + block * bs + 6);
+            };
+            file.seekg(at(k)).read(a.data(), static_cast<std::streamsize>(a.size()));
+            file.seekg(at(full - 1 - k)).read(b.data(), static_cast<std::streamsize>(b.size()));
+            file.seekp(at(k)).write(b.data(), static_cast<std::streamsize>(b.size()));
+            file.seekp(at(full - 1 - k)).write(a.data(), static_cast<std::streamsize>(a.size()));
+        }
+        ASSERT_TRUE(file.flush());
+    }
 
     ParadoxTable t(dir / "NUMS.DB", EngineSettings{});
     ASSERT_EQ(t.records().count(), n);
     auto primary = buildParadoxOrder(t.header(), t.records(), {0}, nullptr, "NUMS");
+    ASSERT_EQ(primary->inStoredOrder(), numbersInStoredOrder);
     auto grouped = buildParadoxOrder(t.header(), t.records(), {1, 2, 3, 4}, primary.get(), "NUMS", 0);
     ASSERT_EQ(grouped->size(), n);
 
@@ -317,6 +336,9 @@ TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) {
     ASSERT_TRUE(t.findKey(k0));
     EXPECT_EQ(t.currentStored(), s0);
 }
+
+TEST(NumberDirectory, LargeGroupedOrderAgreesWithTheValues) { checkLargeGroupedOrder(false); }
+TEST(NumberDirectory, LargeGroupedOrderOverRecordsInPrimaryOrder) { checkLargeGroupedOrder(true); }
 
 // '?' and the characters 1251 lacks all read as '?': entries that differ only there read
 // as the same text, so the order never calls them different.
