@@ -214,20 +214,38 @@ void DbfTable::charText(std::string_view bytes, std::string& out) const {
 std::string_view DbfTable::peekRecord(std::size_t ahead) const {
     if (eof_ || editing_ || cur_ < bufFirst_) return {};
     const std::size_t len = header_.recordLength;
-    std::int64_t k = cur_;
-    if (peekFrom_ == cur_ && peekAhead_ == ahead) {
-        k = peekSlot_;  // the fields of one record are asked for one after another
-    } else {
-        for (std::size_t seen = 0; seen < ahead;) {
-            if (++k >= bufFirst_ + bufSlots_ || k >= slots_) return {};
-            const auto flag = static_cast<unsigned char>(buf_.view()[static_cast<std::size_t>(k - bufFirst_) * len]);
-            if (flag == kDbfEndOfFile) return {};
-            if (flag == kDbfLive) ++seen;
+    const auto flagOf = [&](std::int64_t slot) {
+        return static_cast<unsigned char>(buf_.view()[static_cast<std::size_t>(slot - bufFirst_) * len]);
+    };
+    // The slot `seen` live records on from k: false at the end of the buffer or the file.
+    const auto stepLive = [&](std::int64_t& k, std::size_t seen) {
+        while (seen > 0) {
+            if (++k >= bufFirst_ + bufSlots_ || k >= slots_) return false;
+            const unsigned char flag = flagOf(k);
+            if (flag == kDbfEndOfFile) return false;
+            if (flag == kDbfLive) --seen;
         }
-        peekFrom_ = cur_;
-        peekAhead_ = ahead;
-        peekSlot_ = k;
+        return true;
+    };
+    if (peekFrom_ == cur_ && peekAhead_ == ahead)  // the fields of one record, one after another
+        return buf_.view().substr(static_cast<std::size_t>(peekSlot_ - bufFirst_) * len, len);
+    std::int64_t k = cur_;
+    if (peekAhead_ == ahead && peekFrom_ >= bufFirst_ && peekFrom_ <= cur_ && cur_ < peekSlot_ &&
+        cur_ - peekFrom_ <= 16) {
+        // The walk moved on from where the last look-ahead was taken (most often to the next
+        // record): the slot wanted lies as many live records past the last one as the walk
+        // passed.
+        std::size_t passed = 0;
+        for (std::int64_t s = peekFrom_ + 1; s <= cur_; ++s)
+            if (flagOf(s) == kDbfLive) ++passed;
+        k = peekSlot_;
+        if (!stepLive(k, passed)) return {};
+    } else if (!stepLive(k, ahead)) {
+        return {};
     }
+    peekFrom_ = cur_;
+    peekAhead_ = ahead;
+    peekSlot_ = k;
     return buf_.view().substr(static_cast<std::size_t>(k - bufFirst_) * len, len);
 }
 

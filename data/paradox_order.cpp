@@ -419,8 +419,8 @@ private:
             std::memcpy(bytes, text.data(), text.size());
         }
         // Cut at the first NUL, trailing blanks cleared.
-        std::size_t len = 0;
-        while (len < text.size() && bytes[len] != '\0') ++len;
+        const void* nul = std::memchr(bytes, 0, text.size());
+        std::size_t len = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : text.size();
         while (len > 0 && bytes[len - 1] == ' ') --len;
         if (len < text.size()) std::memset(bytes + len, 0, text.size() - len);
         if constexpr (!little) copyBytes(local, size, dst);

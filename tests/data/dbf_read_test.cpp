@@ -189,6 +189,24 @@ TEST(DbfRead, PeekSeesTheRecordsTheWalkWillVisit) {
         std::size_t possible = 0;
         for (std::size_t k = 0; k < all.size(); ++k) possible += std::min<std::size_t>(8, all.size() - 1 - k);
         EXPECT_GE(seen * 10, possible * 9) << rel;
+
+        // As a walk asks: the same distance at every record (or every few records), twice
+        // for each, the answer carried on from the record before.
+        for (const std::size_t ahead : {1, 3, 8})
+            for (const std::size_t every : {1, 3}) {
+                std::size_t j = 0, found = 0, wanted = 0;
+                for (t.first(); !t.eof(); t.next(), ++j) {
+                    if (j % every != 0) continue;
+                    if (j + ahead < all.size()) wanted += 2;
+                    for (int twice = 0; twice < 2; ++twice) {
+                        if (!t.peekText(ahead, text, peeked)) continue;
+                        ++found;
+                        ASSERT_LT(j + ahead, all.size()) << rel << " record " << j;
+                        ASSERT_EQ(peeked, all[j + ahead]) << rel << " record " << j << " ahead " << ahead;
+                    }
+                }
+                EXPECT_GE(found * 10, wanted * 9) << rel << " ahead " << ahead;
+            }
     }
 }
 
