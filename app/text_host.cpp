@@ -7,7 +7,7 @@ namespace strnum {
 void TextHost::print(const Report& report, std::ostream& out, std::ostream& err) const {
     std::string buffer;
     for (std::size_t i = 0; i < report.lineCount(); ++i) {
-        buffer += cp1251ToUtf8(report.line(i));
+        appendCp1251AsUtf8(report.line(i), buffer);
         buffer += '\n';
         if (buffer.size() > (1 << 16)) {
             out << buffer;

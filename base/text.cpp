@@ -111,9 +111,38 @@ std::optional<std::string> fromCp1251(CodePage to, std::string_view in, std::siz
 
 std::string cp1251ToUtf8(std::string_view in) {
     std::string out;
-    out.reserve(in.size() * 2);
-    for (char c : in) appendUtf8(out, cp1251CodePoint(static_cast<unsigned char>(c)));
+    appendCp1251AsUtf8(in, out);
     return out;
+}
+
+void appendCp1251AsUtf8(std::string_view in, std::string& out) {
+    // Every byte's UTF-8 form (one to three bytes), written whole and stepped over by its
+    // length: no branch per byte, which matters for a report of tens of megabytes.
+    struct Utf8Of {
+        char bytes[3];
+        unsigned char length;
+    };
+    static const std::array<Utf8Of, 256> forms = [] {
+        std::array<Utf8Of, 256> f{};
+        for (int b = 0; b < 256; ++b) {
+            std::string s;
+            appendUtf8(s, cp1251CodePoint(static_cast<unsigned char>(b)));
+            for (std::size_t i = 0; i < s.size(); ++i) f[static_cast<std::size_t>(b)].bytes[i] = s[i];
+            f[static_cast<std::size_t>(b)].length = static_cast<unsigned char>(s.size());
+        }
+        return f;
+    }();
+    const std::size_t at = out.size();
+    out.resize(at + 3 * in.size());
+    char* o = out.data() + at;
+    for (const char c : in) {
+        const Utf8Of& u = forms[static_cast<unsigned char>(c)];
+        o[0] = u.bytes[0];
+        o[1] = u.bytes[1];
+        o[2] = u.bytes[2];
+        o += u.length;
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::u16string cp1251ToUtf16(std::string_view in) {

@@ -46,6 +46,8 @@ std::optional<std::string> fromCp1251(CodePage to, std::string_view in, std::siz
 
 // 1251 always has a Unicode form.
 std::string cp1251ToUtf8(std::string_view in);
+// The same, appended to out.
+void appendCp1251AsUtf8(std::string_view in, std::string& out);
 std::u16string cp1251ToUtf16(std::string_view in);
 
 // File-system paths are UTF-8 (Windows: UTF-16) on the machine and 1251 in the core.

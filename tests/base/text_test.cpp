@@ -24,6 +24,12 @@ TEST(Text, Cp1251RoundTripsThroughUtf8AndUtf16ForEveryByte) {
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(utf8To1251(cp1251ToUtf8(all)), all);
     EXPECT_EQ(utf16To1251(cp1251ToUtf16(all)), all);
+    // Appended after what is there, the NUL byte included.
+    std::string out("x");
+    appendCp1251AsUtf8(std::string_view("\0", 1), out);
+    appendCp1251AsUtf8(all, out);
+    EXPECT_EQ(out, std::string("x\0", 2) + cp1251ToUtf8(all));
+    EXPECT_EQ(cp1251ToUtf8(test::w("Ё№")), "Ё№");
 }
 
 TEST(Text, Cp866AndCp1251AgreeOnEveryRussianLetter) {
