@@ -70,6 +70,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 for (later->first(); !later->eof(); later->next()) two.push_back(later->recordNumber());
             if (one != two) __builtin_trap();
         }
+        // A look-ahead at one distance, as a walk asks it (carried on from record to record,
+        // some records skipped), names the record the walk reaches that many records on.
+        {
+            strnum::FieldId c = -1;
+            for (strnum::FieldId f = 0; f < n && c < 0; ++f)
+                if (t.fields()[static_cast<std::size_t>(f)].type == 'C') c = f;
+            std::vector<std::string> texts;
+            for (t.first(); c >= 0 && !t.eof(); t.next()) texts.push_back(t.text(c));
+            for (std::size_t ahead = 1; c >= 0 && ahead <= 3; ahead += 2) {
+                std::size_t i = 0;
+                for (t.first(); !t.eof(); t.next(), ++i) {
+                    if (i % 5 == 4 || i >= texts.size()) continue;
+                    if (!t.peekText(ahead, c, text)) continue;
+                    if (i + ahead >= texts.size() || text != texts[i + ahead]) __builtin_trap();
+                }
+            }
+        }
         // Writing behind over the same bytes: every other record's first character field.
         t.setWriteBehind(true);
         strnum::FieldId c = -1;
