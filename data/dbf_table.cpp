@@ -52,7 +52,7 @@ DbfTable::DbfTable(const DbfTable& from, Split)
       codePage_(from.codePage_),
       fields_(from.fields_) {}
 
-std::unique_ptr<Table> DbfTable::splitWalk(std::int64_t minimumSlots) {
+std::unique_ptr<Table> DbfTable::splitWalk(std::int64_t minimumSlots, double earlierShare) {
     if (editing_ || !pending_.empty() || walkTo_) return nullptr;
     const std::int64_t total = fileSlots();
     if (total < std::max<std::int64_t>(minimumSlots, 2)) return nullptr;
@@ -62,7 +62,10 @@ std::unique_ptr<Table> DbfTable::splitWalk(std::int64_t minimumSlots) {
     } catch (const Error&) {
         return nullptr;  // the file cannot be opened a second time: one walk
     }
-    const std::int64_t middle = total / 2;
+    // Each half keeps at least one slot; a share that is no number splits in the middle.
+    const double share = earlierShare > 0.0 && earlierShare < 1.0 ? earlierShare : 0.5;
+    const std::int64_t middle =
+        std::clamp(static_cast<std::int64_t>(static_cast<double>(total) * share), std::int64_t{1}, total - 1);
     later->walkFrom_ = middle;
     later->walkTo_ = total;
     walkTo_ = middle;

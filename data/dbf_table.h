@@ -87,7 +87,7 @@ public:
     std::vector<bool> flushWrites() override;
     void discardWrites() override { pending_.clear(); }
     // The later object opens the file anew and reads it with the header read here.
-    std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots) override;
+    std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots, double earlierShare = 0.5) override;
     // After this object's walk: true when it ended at the slot it was split at (or it was
     // never split); false when it ended before, at an end marker or because the file got
     // shorter, and the later object's records are then not part of the walk.

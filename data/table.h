@@ -161,14 +161,15 @@ public:
     virtual void discardWrites() {}
 
     // Walking on two threads.  splitWalk: a second table object over the same file whose
-    // walk visits the later records of this object's walk, from about the middle of its
-    // slots; this object's walks then end there.  The two together visit exactly the
+    // walk visits the later records of this object's walk, from about `earlierShare` of its
+    // slots on (the middle by default); this object's walks then end there.  The two together visit exactly the
     // records one walk would, as the file was when split.  Each object is used on a thread
     // of its own.  nullptr when the table cannot be split or holds fewer than minimumSlots
     // slots (the walk is then as before).  Call it before walking; writing behind and posts
     // work on either object as on any table of that file.
-    virtual std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots) {
+    virtual std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots, double earlierShare = 0.5) {
         (void)minimumSlots;
+        (void)earlierShare;
         return nullptr;
     }
     // After this object's walk has ended: whether the later object's records belong to it.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "data/dbf_create.h"
@@ -192,6 +193,23 @@ TEST(DbfSplitWalk, TheTwoHalvesVisitTheRecordsOfOneWalk) {
     both.insert(both.end(), rest.begin(), rest.end());
     EXPECT_EQ(both, one);
     EXPECT_EQ(earlier.recordCount(), 95) << "the count is the file's, not the half's";
+
+    // Split elsewhere than the middle, the halves still make one walk; each keeps a slot,
+    // and a share that is no share splits in the middle.
+    for (const double share : {0.3, 0.7, 0.001, 0.999, 0.0, 1.0, -1.0, std::nan("")}) {
+        DbfTable first(file, "PDL.DBF", {});
+        std::unique_ptr<Table> second = first.splitWalk(2, share);
+        ASSERT_NE(second, nullptr) << share;
+        std::vector<std::int32_t> joined = visit(first);
+        ASSERT_TRUE(first.walkReachedSplit()) << share;
+        const std::vector<std::int32_t> tail = visit(*second);
+        if (!(share > 0.0 && share < 1.0)) {
+            ASSERT_FALSE(tail.empty()) << share;
+            EXPECT_EQ(tail.front(), 51) << share;
+        }
+        joined.insert(joined.end(), tail.begin(), tail.end());
+        EXPECT_EQ(joined, one) << share;
+    }
 
     // Posts through the later object; forgotten ones leave no trace.
     const std::string before = readBytes(file);
