@@ -147,13 +147,26 @@ void DbfTable::next() {
 
 std::int64_t DbfTable::recordCount() {
     if (count_) return *count_;
+    count_ = countLive(0, walkTo_ ? fileSlots() : slots_).live;
+    return *count_;
+}
+
+std::optional<std::int64_t> DbfTable::recordCountOfHalf() {
+    if (!walkTo_) return std::nullopt;
+    // The later object's slots run to the file's end as it was when split.
+    if (walkFrom_ > 0 && fileSlots() != *walkTo_) return std::nullopt;
+    const LiveCount c = countLive(walkFrom_, *walkTo_);
+    if (c.cut) return std::nullopt;
+    return c.live;
+}
+
+DbfTable::LiveCount DbfTable::countLive(std::int64_t from, std::int64_t end) const {
     // Counting needs the first byte of every slot: read them in chunks apart from the walk's buffer.
     const std::size_t len = header_.recordLength;
     const std::int64_t per = static_cast<std::int64_t>(std::max<std::size_t>(1, kChunkBytes / len));
     ReadRoom chunk;
-    std::int64_t live = 0;
-    std::int64_t end = walkTo_ ? fileSlots() : slots_;
-    for (std::int64_t k = 0; k < end; k += per) {
+    LiveCount c;
+    for (std::int64_t k = from; k < end; k += per) {
         const std::int64_t n = std::min(per, end - k);
         char* bytes = chunk.resize(static_cast<std::size_t>(n) * len);
         const std::size_t got = file_->readAt(slotOffset(k), bytes, chunk.size()) / len;
@@ -161,14 +174,17 @@ std::int64_t DbfTable::recordCount() {
             const auto flag = static_cast<unsigned char>(bytes[i * len]);
             if (flag == kDbfEndOfFile) {
                 end = k + static_cast<std::int64_t>(i);
+                c.cut = true;
                 break;
             }
-            if (flag == kDbfLive) ++live;
+            if (flag == kDbfLive) ++c.live;
         }
-        if (static_cast<std::int64_t>(got) < n) end = std::min(end, k + static_cast<std::int64_t>(got));
+        if (static_cast<std::int64_t>(got) < n) {
+            end = std::min(end, k + static_cast<std::int64_t>(got));
+            c.cut = true;
+        }
     }
-    count_ = live;
-    return live;
+    return c;
 }
 
 void DbfTable::noSuchField(FieldId f) const {

@@ -59,6 +59,7 @@ public:
     const std::filesystem::path& file() const override { return path_; }
     const std::string& tableName() const override { return name_; }
     std::int64_t recordCount() override;
+    std::optional<std::int64_t> recordCountOfHalf() override;
 
     void first() override;
     void next() override;
@@ -128,6 +129,12 @@ private:
     void requireRecord() const {
         if (eof_ || cur_ < bufFirst_ || cur_ >= bufFirst_ + bufSlots_) noRecord();
     }
+    // The live slots among [from, end), stopping at an end marker or where the file ends.
+    struct LiveCount {
+        std::int64_t live = 0;
+        bool cut = false;  // an end marker, or the file ended before `end`
+    };
+    LiveCount countLive(std::int64_t from, std::int64_t end) const;
     [[noreturn]] void noSuchField(FieldId f) const;
     [[noreturn]] void noRecord() const;
     std::string_view fieldBytes(FieldId f) const {

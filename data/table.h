@@ -172,6 +172,12 @@ public:
         (void)earlierShare;
         return nullptr;
     }
+    // Of a table split in two (splitWalk), on either object: the visible records among the
+    // slots this object walks, counted as recordCount() counts them, so that the two objects
+    // can count on two threads at once.  nullopt where that sum would not be recordCount()
+    // (an end marker in the slots, the file shorter or longer than when split): recordCount()
+    // then counts.
+    virtual std::optional<std::int64_t> recordCountOfHalf() { return std::nullopt; }
     // After this object's walk has ended: whether the later object's records belong to it.
     // False when the walk ended before the split point (at an end marker, or because the
     // file got shorter): the later object's records are then not part of the walk.

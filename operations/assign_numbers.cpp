@@ -450,26 +450,41 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
                       std::nullopt,
                       std::nullopt,
                       std::nullopt};
-    {
-        std::string header = str("Участок "_cp) + written + str("  файл "_cp) + tableName + " - " +
-                             std::to_string(file.recordCount()) + str(" записей"_cp);
-        run.report.appendLine(header);
-    }
-    Table& numbers = run.numberDirectory();
     // A large file is walked in two halves at once, the later on the helper thread with a
     // cursor of its own in the directory; its lines and writes come out after the earlier
-    // half's, as one walk gives them.
+    // half's, as one walk gives them.  Its records are counted in two halves at once too.
     static const bool twoCores = std::thread::hardware_concurrency() >= 2;
     std::unique_ptr<Table> later, laterDirectory;
     if (run.splitFrom > 0 && twoCores) {
-        laterDirectory = numbers.readingCursor();
-        if (laterDirectory) later = file.splitWalk(run.splitFrom, walks.earlierShare);
+        later = file.splitWalk(run.splitFrom, walks.earlierShare);
         try {
             if (later && !helper) helper.emplace();
         } catch (const std::system_error&) {
             // No second thread to be had: the later half is walked after the earlier.
         }
     }
+    {
+        std::optional<std::int64_t> earlierCount, laterCount;
+        if (later && helper) {
+            helper->run([&] { laterCount = later->recordCountOfHalf(); });
+            try {
+                earlierCount = file.recordCountOfHalf();
+            } catch (...) {
+                try {
+                    helper->wait();
+                } catch (...) {
+                }
+                throw;
+            }
+            helper->wait();
+        }
+        const std::int64_t count = earlierCount && laterCount ? *earlierCount + *laterCount : file.recordCount();
+        std::string header = str("Участок "_cp) + written + str("  файл "_cp) + tableName + " - " +
+                             std::to_string(count) + str(" записей"_cp);
+        run.report.appendLine(header);
+    }
+    Table& numbers = run.numberDirectory();
+    if (later) laterDirectory = numbers.readingCursor();
     FilePass pass(run, numbers, tableName);
     pass.takeRoom(walks.earlierRoom);
     // What the later half's thread writes with every record lies on cache lines of its own:
@@ -481,7 +496,9 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
     };
     std::unique_ptr<LaterHalf> half;
     if (later) {
-        half = std::make_unique<LaterHalf>(run, *laterDirectory, tableName);
+        // Without a cursor of its own the later half is walked after the earlier, with the
+        // run's cursor.
+        half = std::make_unique<LaterHalf>(run, laterDirectory ? *laterDirectory : numbers, tableName);
         half->pass.takeRoom(walks.laterRoom);
     }
     // On every way out the later half is over before what it uses goes.
@@ -505,7 +522,7 @@ void walkFile(AssignRun& run, int kind, const std::string& written, const std::f
     double laterSeconds = 0.0;  // the later half's walk on the helper thread
     WalkClock::time_point earlierStart;
     try {
-        if (half && helper && (run.countOnly || later->setWriteBehind(true))) {
+        if (half && helper && laterDirectory && (run.countOnly || later->setWriteBehind(true))) {
             half->pass.runBehind(half->stop);
             behind.helper = &*helper;
             behind.half = half.get();

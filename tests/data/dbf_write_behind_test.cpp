@@ -247,6 +247,34 @@ TEST(DbfSplitWalk, AnEndMarkerBeforeTheMiddleEndsTheWalk) {
     for (earlier.first(); !earlier.eof(); earlier.next()) ++seen;
     EXPECT_EQ(seen, 4);
     EXPECT_FALSE(earlier.walkReachedSplit());
+    // Counted by halves, the earlier half cannot say how many: the whole count decides.
+    EXPECT_EQ(earlier.recordCountOfHalf(), std::nullopt);
+    EXPECT_EQ(later->recordCountOfHalf(), 10);
+    EXPECT_EQ(earlier.recordCount(), 4);
+}
+
+// Counted by halves, the two counts make the whole file's, deleted records left out; a file
+// that got shorter since the split is counted whole.
+TEST(DbfSplitWalk, TheHalvesCountTheRecordsOfTheFile) {
+    TempDir dir;
+    const fs::path file = makeTable(dir / "PDL.DBF", 20);
+    {
+        File raw(file, File::Mode::ReadWrite);
+        const DbfTable t(file, "PDL.DBF", {});
+        for (const int k : {3, 12, 19}) raw.writeAt(t.header().headerLength + k * t.header().recordLength, "*", 1);
+    }
+    DbfTable earlier(file, "PDL.DBF", {});
+    EXPECT_EQ(earlier.recordCountOfHalf(), std::nullopt) << "not split";
+    std::unique_ptr<Table> later = earlier.splitWalk(2, 0.3);
+    ASSERT_NE(later, nullptr);
+    const auto a = earlier.recordCountOfHalf(), b = later->recordCountOfHalf();
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(*a, 5);
+    EXPECT_EQ(*a + *b, 17);
+    EXPECT_EQ(earlier.recordCount(), 17);
+    fs::resize_file(file, earlier.header().headerLength + 15 * earlier.header().recordLength);
+    EXPECT_EQ(later->recordCountOfHalf(), std::nullopt) << "the file got shorter";
+    EXPECT_EQ(DbfTable(file, "PDL.DBF", {}).recordCount(), 13);
 }
 
 }  // namespace
