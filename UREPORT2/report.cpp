@@ -31,6 +31,16 @@ void Report::appendLine(std::string_view text) {
     appendRun(text, Colour());
 }
 
+void Report::appendLines(std::string_view text, std::span<const std::size_t> begins) {
+    if (begins.empty()) return;
+    const std::size_t base = text_.size();
+    lineStarts_.reserve(lineStarts_.size() + begins.size());
+    for (const std::size_t b : begins) lineStarts_.push_back(base + b);
+    if (text.empty()) return;
+    setColourFrom(base, Colour());
+    text_.append(text);
+}
+
 void Report::newLine() { lineStarts_.push_back(text_.size()); }
 
 void Report::appendRun(std::string_view text, Colour colour) {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,10 @@ public:
 
     // Appends a line of default-coloured text (empty lines are allowed).
     void appendLine(std::string_view text);
+    // Appends lines of default-coloured text at once, as appendLine would one by one: line k
+    // is text[begins[k], begins[k + 1]), the last one up to the end of text.  begins: ascending,
+    // the first 0.
+    void appendLines(std::string_view text, std::span<const std::size_t> begins);
     // Starts a new, empty line; the next runs go there.
     void newLine();
     // Appends text in the given colour at the end of the last line (of a new first line

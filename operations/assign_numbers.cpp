@@ -155,6 +155,7 @@ private:
     Table* file_ = nullptr;
     bool behind_ = false;
     HeldLines held_;
+    std::vector<std::size_t> runStarts_;  // flush(): the lines going out in one piece
     std::string failed_;
     bool behindThread_ = false;
     const std::atomic<bool>* stop_ = nullptr;
@@ -275,13 +276,31 @@ void FilePass::flush() {
     std::vector<bool> written;
     if (behind_) written = file_->flushWrites();
     const std::string_view text(held_.text);
+    // Lines of their own that follow one another in the text go to the report in one piece.
+    std::size_t runBegin = 0, runEnd = 0;
+    runStarts_.clear();
+    const auto putRun = [&] {
+        if (!runStarts_.empty()) run_.report.appendLines(text.substr(runBegin, runEnd - runBegin), runStarts_);
+        runStarts_.clear();
+    };
     for (const HeldLines::Line& h : held_.lines) {
+        if (h.post < 0) {
+            if (runStarts_.empty() || h.begin != runEnd) {
+                putRun();
+                runBegin = h.begin;
+            }
+            runStarts_.push_back(h.begin - runBegin);
+            runEnd = h.end;
+            continue;
+        }
+        putRun();
         const bool failed = h.post >= 0 && (static_cast<std::size_t>(h.post) >= written.size() ||
                                             !written[static_cast<std::size_t>(h.post)]);
         const std::string_view line =
             failed ? text.substr(h.failBegin, h.failEnd - h.failBegin) : text.substr(h.begin, h.end - h.begin);
-        if (failed || h.post < 0 || !line.empty()) run_.report.appendLine(line);
+        if (failed || !line.empty()) run_.report.appendLine(line);
     }
+    putRun();
     held_.clear();
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "UREPORT2/rtf_writer.h"
 #include "support/test_support.h"
 
@@ -45,6 +48,33 @@ TEST(Report, ColourCarriesAcrossLinesOnlyWhenWritten) {
     EXPECT_TRUE(r.runs(1)[0].colour.isDefault());
     ASSERT_EQ(r.runs(2).size(), 1u);
     EXPECT_EQ(r.runs(2)[0].text, "xy");
+}
+
+// Lines appended in one piece are the lines appended one by one, empty ones included, and
+// plain after a coloured run.
+TEST(Report, LinesInOnePieceAreLinesOneByOne) {
+    Report one, piece;
+    for (Report* r : {&one, &piece}) r->appendRun("red", kRed);
+    const std::string text =
+        "abc"
+        ""
+        "de"
+        ""
+        "f";
+    const std::vector<std::size_t> begins{0, 3, 3, 5, 5};
+    for (const char* line : {"abc", "", "de", "", "f"}) one.appendLine(line);
+    piece.appendLines(text, begins);
+    piece.appendLines("", std::vector<std::size_t>{0});
+    one.appendLine("");
+    piece.appendLines("ignored", {});
+    ASSERT_EQ(piece.lineCount(), one.lineCount());
+    for (std::size_t i = 0; i < one.lineCount(); ++i) {
+        EXPECT_EQ(piece.line(i), one.line(i)) << i;
+        const auto a = one.runs(i), b = piece.runs(i);
+        ASSERT_EQ(a.size(), b.size()) << i;
+        for (std::size_t k = 0; k < a.size(); ++k) EXPECT_EQ(a[k].colour, b[k].colour) << i;
+    }
+    EXPECT_TRUE(piece.runs(1)[0].colour.isDefault());
 }
 
 TEST(Report, HalfAMillionLinesStaySmall) {
