@@ -381,6 +381,14 @@ private:
         if constexpr (std::endian::native == std::endian::big) w = byteswap(w);
         return w;
     }
+    // n bytes (1-8) of a record's field as a word, read as eight bytes: a record of
+    // ParadoxRecords has eight readable bytes after any of its fields (kSlack).
+    static std::uint64_t loadInRecord(const char* p, std::size_t n) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::big) w = byteswap(w);
+        return n >= 8 ? w : w & ((std::uint64_t{1} << (8 * n)) - 1);
+    }
     static std::uint64_t byteswap(std::uint64_t w) {
         std::uint64_t r = 0;
         for (int i = 0; i < 8; ++i) r |= ((w >> (8 * i)) & 0xFF) << (8 * (7 - i));
@@ -433,7 +441,7 @@ private:
         std::size_t i = 0;
         for (; i < nw; ++i) {
             const std::size_t at = i * 8;
-            std::uint64_t w = load(src + at, std::min<std::size_t>(8, size - at));
+            std::uint64_t w = loadInRecord(src + at, std::min<std::size_t>(8, size - at));
             const std::uint64_t z = (w - ones) & ~w & highs;
             if (z != 0) {
                 const auto byte = static_cast<std::size_t>(std::countr_zero(z)) / 8;

@@ -68,7 +68,8 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
     };
     std::vector<Info> info(blocks + 1);
     const std::size_t slotBytes = perBlock * rs;
-    std::unique_ptr<char, ParadoxRecords::Free> arena(allocate(static_cast<std::size_t>(blocks) * slotBytes));
+    std::unique_ptr<char, ParadoxRecords::Free> arena(
+        allocate(static_cast<std::size_t>(blocks) * slotBytes + ParadoxRecords::kSlack));
     const auto readBlocks = [&](std::uint32_t from, std::uint32_t to) {  // [from, to)
         const std::size_t batch = std::max<std::size_t>(1, (256u << 10) / bs);
         std::vector<char> buf(batch * bs);
@@ -143,7 +144,7 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
         }
         out.data_ = std::move(arena);
     } else {
-        std::unique_ptr<char, ParadoxRecords::Free> packed(allocate(total * rs));
+        std::unique_ptr<char, ParadoxRecords::Free> packed(allocate(total * rs + ParadoxRecords::kSlack));
         std::size_t cursor = 0;
         for (auto b : chain) {
             const std::size_t c = static_cast<std::size_t>(info[b].count);

@@ -42,6 +42,9 @@ class ParadoxKeyedWriter;
 // The records of a table in table order, packed: record i at bytes() + i * recordSize.
 class ParadoxRecords {
 public:
+    // Bytes readable after the last record: a record's fields can be read as whole 8-byte
+    // words (the bytes past a field are masked off), the last field of the last one too.
+    static constexpr std::size_t kSlack = 8;
     ParadoxRecords() = default;
     const char* record(std::size_t i) const { return data_.get() + i * static_cast<std::size_t>(recordSize_); }
     std::size_t count() const { return count_; }
