@@ -511,6 +511,7 @@ public:
         pbits_ = std::max(1, static_cast<int>(std::bit_width(n)));
         mask_ = (std::uint64_t{1} << pbits_) - 1;
         keys_.resize(n);
+        bbits_ = std::clamp(static_cast<int>(std::bit_width(n)) - 3, 1, 24);
         // Hash every record, counting the keys by their top bits on the way.
         const int rbits = n >= kTwoThreadsFrom ? kRadixBits : 0;  // two threads, two sets of counts
         const std::size_t radix = std::size_t{1} << rbits;
@@ -553,25 +554,30 @@ public:
             }
             std::size_t split = 0;
             while (split < radix && start[split] < n / 2) ++split;
+            // Each part's keys fall in buckets of their own: a part's bucket starts are found
+            // with it, on its thread.
+            const bool startsByPart = bbits_ >= rbits;
+            if (startsByPart) starts_.resize((std::size_t{1} << bbits_) + 1);
             auto part = [&](std::size_t from, std::size_t to) {
                 std::vector<std::uint64_t> tmp;
                 for (std::size_t b = from; b < to; ++b) {
                     sortPart(keys_.data() + start[b], start[b + 1] - start[b], rbits, tmp);
                     separateCollisions(start[b], start[b + 1]);
+                    if (startsByPart)
+                        fillStarts(start[b], start[b + 1], b << (bbits_ - rbits), (b + 1) << (bbits_ - rbits));
                 }
             };
             std::thread t([&] { part(split, radix); });
             part(0, split);
             t.join();
+            if (startsByPart) {
+                starts_.back() = static_cast<std::uint32_t>(n);
+                return;
+            }
         }
-        bbits_ = std::clamp(static_cast<int>(std::bit_width(n)) - 3, 1, 24);
         starts_.resize((std::size_t{1} << bbits_) + 1);
-        std::size_t b = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t kb = static_cast<std::size_t>(keys_[i] >> (64 - bbits_));
-            while (b <= kb) starts_[b++] = static_cast<std::uint32_t>(i);
-        }
-        while (b < starts_.size()) starts_[b++] = static_cast<std::uint32_t>(n);
+        fillStarts(0, n, 0, std::size_t{1} << bbits_);
+        starts_.back() = static_cast<std::uint32_t>(n);
     }
 
     std::size_t size() const override { return keys_.size(); }
@@ -733,6 +739,15 @@ private:
                 std::sort(a, a + m);
                 return;
             }
+        }
+    }
+    // The bucket starts of buckets [fromBucket, toBucket), whose keys lie in [from, to): each
+    // the first key of its bucket or after it.
+    void fillStarts(std::size_t from, std::size_t to, std::size_t fromBucket, std::size_t toBucket) {
+        std::size_t i = from;
+        for (std::size_t kb = fromBucket; kb < toBucket; ++kb) {
+            while (i < to && static_cast<std::size_t>(keys_[i] >> (64 - bbits_)) < kb) ++i;
+            starts_[kb] = static_cast<std::uint32_t>(i);
         }
     }
     std::size_t storedOf(std::uint64_t p) const {
