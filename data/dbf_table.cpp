@@ -230,7 +230,7 @@ void DbfTable::charText(std::string_view bytes, std::string& out) const {
         out.assign(s);
 }
 
-std::string_view DbfTable::peekRecord(std::size_t ahead) const {
+std::string_view DbfTable::findPeekRecord(std::size_t ahead) const {
     if (eof_ || editing_ || cur_ < bufFirst_) return {};
     const std::size_t len = header_.recordLength;
     const auto flagOf = [&](std::int64_t slot) {
@@ -246,8 +246,6 @@ std::string_view DbfTable::peekRecord(std::size_t ahead) const {
         }
         return true;
     };
-    if (peekFrom_ == cur_ && peekAhead_ == ahead)  // the fields of one record, one after another
-        return buf_.view().substr(static_cast<std::size_t>(peekSlot_ - bufFirst_) * len, len);
     std::int64_t k = cur_;
     if (peekAhead_ == ahead && peekFrom_ >= bufFirst_ && peekFrom_ <= cur_ && cur_ < peekSlot_ &&
         cur_ - peekFrom_ <= 16) {

@@ -143,7 +143,15 @@ private:
     }
     bool isNull(FieldId f) const;
     void charText(std::string_view bytes, std::string& out) const;  // a C field's bytes as text
-    std::string_view peekRecord(std::size_t ahead) const;           // empty: not in the buffer
+    // Empty: not in the buffer.  The fields of one record are asked for one after another:
+    // the answer for the same record and distance is at hand without a call.
+    std::string_view peekRecord(std::size_t ahead) const {
+        if (peekFrom_ == cur_ && peekFrom_ >= 0 && peekAhead_ == ahead && !eof_ && !editing_)
+            return {buf_.view().data() + static_cast<std::size_t>(peekSlot_ - bufFirst_) * header_.recordLength,
+                    header_.recordLength};
+        return findPeekRecord(ahead);
+    }
+    std::string_view findPeekRecord(std::size_t ahead) const;
     // The last look-ahead found: from the record at peekFrom_, `peekAhead_` on, slot
     // peekSlot_.  Forgotten whenever the buffer's bytes change.
     mutable std::int64_t peekFrom_ = -1, peekSlot_ = -1;
