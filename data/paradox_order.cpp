@@ -530,7 +530,8 @@ public:
         });
         if (rbits == 0) {
             std::sort(keys_.begin(), keys_.end());
-            separateCollisions(0, n);
+            std::vector<std::pair<std::size_t, std::size_t>> runs;
+            separateCollisions(0, n, runs);
         } else {
             // By the top bits into a second block, each thread moving the keys it hashed (in
             // every part the first half's before the second's), then every part by itself,
@@ -560,9 +561,10 @@ public:
             if (startsByPart) starts_.resize((std::size_t{1} << bbits_) + 1);
             auto part = [&](std::size_t from, std::size_t to) {
                 std::vector<std::uint64_t> tmp;
+                std::vector<std::pair<std::size_t, std::size_t>> runs;
                 for (std::size_t b = from; b < to; ++b) {
                     sortPart(keys_.data() + start[b], start[b + 1] - start[b], rbits, tmp);
-                    separateCollisions(start[b], start[b + 1]);
+                    separateCollisions(start[b], start[b + 1], runs);
                     if (startsByPart)
                         fillStarts(start[b], start[b + 1], b << (bbits_ - rbits), (b + 1) << (bbits_ - rbits));
                 }
@@ -757,39 +759,46 @@ private:
     // Different values with the same hash bits: order that run by the values themselves,
     // keeping primary order among equals, so that every group stays contiguous.  [from, to)
     // is sorted and holds whole runs.
-    void separateCollisions(std::size_t from, std::size_t to) {
+    // runs: room for the runs found, kept by the caller from part to part.
+    void separateCollisions(std::size_t from, std::size_t to, std::vector<std::pair<std::size_t, std::size_t>>& runs) {
         const std::size_t nw = words_.words();
         WordBuffer first(nw), other(nw);
-        // Runs are mostly true twins, spread over the whole table: their records are asked
-        // for a few keys ahead, and equal bytes settle most comparisons.  Keys alone in their
-        // hash, nearly all of them, need no record.
-        constexpr std::size_t ahead = 16;
-        const auto prefetch = [&](std::size_t k) {
-            if (k >= to) return;
-            const std::uint64_t h = keys_[k] & ~mask_;
-            if ((k > from && (keys_[k - 1] & ~mask_) == h) || (k + 1 < to && (keys_[k + 1] & ~mask_) == h))
-                words_.prefetch(records_.record(stored(k)));
-        };
-        for (std::size_t k = from; k < std::min(to, from + ahead); ++k) prefetch(k);
-        for (std::size_t i = from; i < to;) {
-            std::size_t j = i + 1;
-            while (j < to && (keys_[j] & ~mask_) == (keys_[i] & ~mask_)) ++j;
-            for (std::size_t k = i; k < j; ++k) prefetch(k + ahead);
-            if (j - i > 1) {
-                const char* a = records_.record(stored(i));
-                bool haveFirst = false;
-                bool mixed = false;
-                for (std::size_t k = i + 1; k < j && !mixed; ++k) {
-                    const char* b = records_.record(stored(k));
-                    if (words_.sameBytes(a, b)) continue;
-                    if (!haveFirst) words_.ofRecord(a, first.data());
-                    haveFirst = true;
-                    words_.ofRecord(b, other.data());
-                    mixed = !std::equal(first.data(), first.data() + nw, other.data());
-                }
-                if (mixed) sortRun(i, j);
+        // Keys alone in their hash, nearly all of them, need no record: the runs are found
+        // first, in one pass over the keys alone.  They are mostly true twins, spread over
+        // the whole table: their records are asked for a few runs ahead, and equal bytes
+        // settle most comparisons.
+        runs.clear();
+        for (std::size_t i = from; i + 1 < to;) {
+            if (((keys_[i] ^ keys_[i + 1]) & ~mask_) != 0) {
+                ++i;
+                continue;
             }
+            std::size_t j = i + 2;
+            while (j < to && ((keys_[j] ^ keys_[i]) & ~mask_) == 0) ++j;
+            runs.emplace_back(i, j);
             i = j;
+        }
+        constexpr std::size_t ahead = 6;
+        const auto prefetch = [&](std::size_t r) {
+            if (r >= runs.size()) return;
+            for (std::size_t k = runs[r].first; k < runs[r].second; ++k) words_.prefetch(records_.record(stored(k)));
+        };
+        for (std::size_t r = 0; r < ahead; ++r) prefetch(r);
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            prefetch(r + ahead);
+            const auto [i, j] = runs[r];
+            const char* a = records_.record(stored(i));
+            bool haveFirst = false;
+            bool mixed = false;
+            for (std::size_t k = i + 1; k < j && !mixed; ++k) {
+                const char* b = records_.record(stored(k));
+                if (words_.sameBytes(a, b)) continue;
+                if (!haveFirst) words_.ofRecord(a, first.data());
+                haveFirst = true;
+                words_.ofRecord(b, other.data());
+                mixed = !std::equal(first.data(), first.data() + nw, other.data());
+            }
+            if (mixed) sortRun(i, j);
         }
     }
     void sortRun(std::size_t i, std::size_t j) {
