@@ -453,7 +453,8 @@ private:
             dst[i] = w;
         }
         for (; i < nw; ++i) dst[i] = 0;
-        // Trailing blanks are not part of the value.
+        // Trailing blanks are not part of the value (the stored bytes up to len are the words').
+        if (len == 0 || src[len - 1] != ' ') return;
         while (len > 0) {
             const std::size_t wi = (len - 1) / 8, sh = 8 * ((len - 1) % 8);
             if (((dst[wi] >> sh) & 0xFF) != 0x20) break;
