@@ -779,10 +779,11 @@ private:
             runs.emplace_back(i, j);
             i = j;
         }
-        constexpr std::size_t ahead = 6;
+        constexpr std::size_t ahead = 6, firstRecords = 16;  // of a long run, its first records
         const auto prefetch = [&](std::size_t r) {
             if (r >= runs.size()) return;
-            for (std::size_t k = runs[r].first; k < runs[r].second; ++k) words_.prefetch(records_.record(stored(k)));
+            const std::size_t end = std::min(runs[r].second, runs[r].first + firstRecords);
+            for (std::size_t k = runs[r].first; k < end; ++k) words_.prefetch(records_.record(stored(k)));
         };
         for (std::size_t r = 0; r < ahead; ++r) prefetch(r);
         for (std::size_t r = 0; r < runs.size(); ++r) {

@@ -162,11 +162,11 @@ public:
 
     // Walking on two threads.  splitWalk: a second table object over the same file whose
     // walk visits the later records of this object's walk, from about `earlierShare` of its
-    // slots on (the middle by default); this object's walks then end there.  The two together visit exactly the
-    // records one walk would, as the file was when split.  Each object is used on a thread
-    // of its own.  nullptr when the table cannot be split or holds fewer than minimumSlots
-    // slots (the walk is then as before).  Call it before walking; writing behind and posts
-    // work on either object as on any table of that file.
+    // slots on (the middle by default); this object's walks then end there.  The two
+    // together visit exactly the records one walk would, as the file was when split.  Each
+    // object is used on a thread of its own.  nullptr when the table cannot be split or
+    // holds fewer than minimumSlots slots (the walk is then as before).  Call it before
+    // walking; writing behind and posts work on either object as on any table of that file.
     virtual std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots, double earlierShare = 0.5) {
         (void)minimumSlots;
         (void)earlierShare;
@@ -175,8 +175,8 @@ public:
     // Of a table split in two (splitWalk), on either object: the visible records among the
     // slots this object walks, counted as recordCount() counts them, so that the two objects
     // can count on two threads at once.  nullopt where that sum would not be recordCount()
-    // (an end marker in the slots, the file shorter or longer than when split): recordCount()
-    // then counts.
+    // (an end marker in the slots, the file shorter than when split): recordCount() then
+    // counts.
     virtual std::optional<std::int64_t> recordCountOfHalf() { return std::nullopt; }
     // After this object's walk has ended: whether the later object's records belong to it.
     // False when the walk ended before the split point (at an end marker, or because the
