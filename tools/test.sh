@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 jobs=$(nproc)
 
+echo "== the tree stands alone"
+bash tools/check_tree.sh
+
 echo "== optimised build and tests"
 bash tools/build.sh
 ctest --preset release -j"$jobs"

@@ -18,7 +18,7 @@ using test::writeBytes;
 namespace fs = std::filesystem;
 
 const std::string& socrbase() {
-    static const std::string bytes = readBytes(test::corpusDir() / "dbf/kladr/SOCRBASE.DBF");
+    static const std::string bytes = test::readCorpus("dbf/kladr/SOCRBASE.DBF");
     return bytes;
 }
 

@@ -78,7 +78,7 @@ TEST(DbfIndexKeys, NdxNtxMdx) {
 }
 
 TEST(DbfIndexKeys, RealStructuralCdx) {
-    File f(test::corpusDir() / "dbf/infused-dbf/foxprodb/calls.CDX", File::Mode::ReadOnly);
+    File f(test::corpusPath("dbf/infused-dbf/foxprodb/calls.CDX"), File::Mode::ReadOnly);
     const auto keys = readCdxKeys(
         [&f](std::uint64_t off, std::size_t n) {
             std::string b(n, '\0');

@@ -1,4 +1,4 @@
-// Reading real dBASE / FoxPro tables made by other programs (the shared corpus), checked
+// Reading real dBASE / FoxPro tables made by other programs (tests/corpus), checked
 // against what is known of each file, and the typed reads of the table interface.
 #include <gtest/gtest.h>
 
@@ -9,11 +9,10 @@
 namespace strnum {
 namespace {
 
-using test::corpusDir;
 using test::u;
 using test::w;
 
-DbfTable open(const std::string& rel, EngineSettings s = {}) { return DbfTable(corpusDir() / "dbf" / rel, rel, s); }
+DbfTable open(const std::string& rel, EngineSettings s = {}) { return DbfTable(test::corpusPath("dbf/" + rel), rel, s); }
 
 std::vector<std::vector<std::string>> readAll(Table& t) {
     std::vector<std::vector<std::string>> rows;
@@ -212,7 +211,7 @@ TEST(DbfRead, PeekSeesTheRecordsTheWalkWillVisit) {
 
 TEST(DbfRead, MissingFileIsNotFound) {
     try {
-        open("kladr/NO_SUCH.DBF");
+        DbfTable(test::corpusDir() / "dbf/kladr/NO_SUCH.DBF", "NO_SUCH.DBF", {});
         FAIL();
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::NotFound);

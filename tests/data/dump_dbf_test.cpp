@@ -13,7 +13,7 @@ namespace {
 
 // Runs the command-line tool (the dump lives in the tool, not in the core).
 std::vector<nlohmann::json> dumpLines(const std::string& rel) {
-    const std::string cmd = std::string(STRNUM_CLI_PATH) + " dump '" + (test::corpusDir() / "dbf" / rel).string() + "'";
+    const std::string cmd = std::string(STRNUM_CLI_PATH) + " dump '" + test::corpusPath("dbf/" + rel).string() + "'";
     std::string out;
     if (FILE* p = ::popen(cmd.c_str(), "r")) {
         char buf[4096];

@@ -30,7 +30,7 @@ TEST(ParadoxDamage, TruncatedFilesGiveErrors) {
     test::TempDir dir;
     for (const char* rel : {"paradox/paradoxdriver/areas/AREACODE.DB", "paradox/database-samples/lekarstva.DB",
                             "paradox/paradoxdriver/db/AREACODES.DB"}) {
-        const std::string bytes = test::readBytes(test::corpusDir() / rel);
+        const std::string bytes = test::readCorpus(rel);
         for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{0x57}, std::size_t{0x100},
                                 bytes.size() / 2, bytes.size() - 1}) {
             const fs::path f = dir / "T.DB";
@@ -42,7 +42,7 @@ TEST(ParadoxDamage, TruncatedFilesGiveErrors) {
 
 TEST(ParadoxDamage, RandomHeaderBytesNeverCrash) {
     test::TempDir dir;
-    const std::string bytes = test::readBytes(test::corpusDir() / "paradox/paradoxdriver/fields/long.db");
+    const std::string bytes = test::readCorpus("paradox/paradoxdriver/fields/long.db");
     std::mt19937 rng(3);
     for (int i = 0; i < 400; ++i) {
         std::string b = bytes;
@@ -54,7 +54,7 @@ TEST(ParadoxDamage, RandomHeaderBytesNeverCrash) {
 
 TEST(ParadoxDamage, CyclicAndOutOfFileChainsAreCorrupt) {
     test::TempDir dir;
-    std::string b = test::readBytes(test::corpusDir() / "paradox/database-samples/lekarstva.DB");
+    std::string b = test::readCorpus("paradox/database-samples/lekarstva.DB");
     const std::size_t block3 = 0x800 + 2 * 2048;
     b[block3] = 2;  // block 3 -> block 2 again
     b[block3 + 1] = 0;
@@ -73,7 +73,7 @@ TEST(ParadoxDamage, CyclicAndOutOfFileChainsAreCorrupt) {
 
 TEST(ParadoxDamage, ForeignFilesAreRefused) {
     test::TempDir dir;
-    EXPECT_FALSE(openAndWalk(test::corpusDir() / "paradox/database-samples/lekarstva.PX"));
+    EXPECT_FALSE(openAndWalk(test::corpusPath("paradox/database-samples/lekarstva.PX")));
     test::writeBytes(dir / "Z.DB", std::string(5000, '\xFF'));
     EXPECT_FALSE(openAndWalk(dir / "Z.DB"));
     EXPECT_THROW(ParadoxTable(dir / "missing.DB", EngineSettings{}), Error);

@@ -15,7 +15,6 @@
 namespace strnum {
 namespace {
 
-using test::corpusDir;
 using test::u;
 using test::w;
 namespace fs = std::filesystem;
@@ -70,11 +69,11 @@ void expectSame(const nlohmann::json& o, const std::string& ours, char type, boo
 }
 
 void checkAgainstOracle(const std::string& relative) {
-    const fs::path oracleFile = corpusDir() / "oracle/paradox" / (relative.substr(0, relative.rfind('.')) + ".db.json");
+    const fs::path oracleFile = test::corpusPath("oracle/paradox/" + relative.substr(0, relative.rfind('.')) + ".db.json");
     std::ifstream in(oracleFile);
     ASSERT_TRUE(in) << oracleFile;
     const auto oracle = nlohmann::json::parse(in);
-    ParadoxTable t(corpusDir() / "paradox" / relative, EngineSettings{});
+    ParadoxTable t(test::corpusPath("paradox/" + relative), EngineSettings{});
 
     const auto& fields = oracle["fields"];
     ASSERT_EQ(t.fields().size(), fields.size()) << relative;
@@ -114,25 +113,25 @@ TEST(ParadoxRead, CorpusTablesMatchTheIndependentReader) {
 }
 
 TEST(ParadoxRead, Cp866TextBecomes1251AndTypedReadsWork) {
-    ParadoxTable t(corpusDir() / "paradox/database-samples/lekarstva.DB", EngineSettings{});
+    ParadoxTable t(test::corpusPath("paradox/database-samples/lekarstva.DB"), EngineSettings{});
     EXPECT_EQ(t.codePage(), CodePage::Cp866);
     EXPECT_EQ(t.text(0), w("Абана"));
-    ParadoxTable d(corpusDir() / "paradox/paradoxdriver/fields/date7.db", EngineSettings{});
+    ParadoxTable d(test::corpusPath("paradox/paradoxdriver/fields/date7.db"), EngineSettings{});
     EXPECT_EQ(d.date(0), Date::fromYmd(2018, 1, 1));
-    ParadoxTable l(corpusDir() / "paradox/paradoxdriver/fields/long.db", EngineSettings{});
+    ParadoxTable l(test::corpusPath("paradox/paradoxdriver/fields/long.db"), EngineSettings{});
     EXPECT_EQ(l.integer(1), 1);
 }
 
 TEST(ParadoxRead, WindowsCodePageHeadersAreTaken1251AndOthersTheDefault) {
     // CalculN says 1252 but holds 1251; NOTE1251 says 936 and is read by the default.
-    ParadoxTable c(corpusDir() / "paradox/database-samples/CalculN.db", EngineSettings{});
+    ParadoxTable c(test::corpusPath("paradox/database-samples/CalculN.db"), EngineSettings{});
     EXPECT_EQ(c.codePage(), CodePage::Cp1251);
     EXPECT_EQ(c.text(0), w("Дневник"));
-    ParadoxTable n(corpusDir() / "paradox/paradoxdriver/db/NOTE1251.DB", EngineSettings{});
+    ParadoxTable n(test::corpusPath("paradox/paradoxdriver/db/NOTE1251.DB"), EngineSettings{});
     EXPECT_EQ(n.codePage(), CodePage::Cp866);
     EngineSettings s;
     s.defaultCodePage = CodePage::Cp1251;
-    ParadoxTable n2(corpusDir() / "paradox/paradoxdriver/db/NOTE1251.DB", s);
+    ParadoxTable n2(test::corpusPath("paradox/paradoxdriver/db/NOTE1251.DB"), s);
     EXPECT_EQ(n2.codePage(), CodePage::Cp1251);
     EXPECT_EQ(paradoxTextCodePage(850, CodePage::Cp866), CodePage::Cp866);
     EXPECT_EQ(paradoxTextCodePage(1250, CodePage::Cp866), CodePage::Cp1251);
@@ -140,7 +139,7 @@ TEST(ParadoxRead, WindowsCodePageHeadersAreTaken1251AndOthersTheDefault) {
 
 TEST(ParadoxRead, EncryptedTableGivesAClearOpenError) {
     try {
-        ParadoxTable t(corpusDir() / "paradox/paradoxdriver/encrypt/encrypted.db", EngineSettings{});
+        ParadoxTable t(test::corpusPath("paradox/paradoxdriver/encrypt/encrypted.db"), EngineSettings{});
         FAIL() << "opened an encrypted table";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
@@ -161,7 +160,7 @@ TEST(ParadoxRead, KeyedTableWithoutItsIndexFileStillReads) {
 }
 
 TEST(ParadoxRead, OrderOverMissingFieldsNamesThem) {
-    ParadoxTable t(corpusDir() / "paradox/paradoxdriver/joins/C.DB", EngineSettings{});
+    ParadoxTable t(test::corpusPath("paradox/paradoxdriver/joins/C.DB"), EngineSettings{});
     try {
         t.setIndexFieldNames("A;FAM;otch");
         FAIL();
@@ -176,7 +175,7 @@ TEST(ParadoxRead, OrderOverMissingFieldsNamesThem) {
 }
 
 TEST(ParadoxRead, ReadingPastTheEndIsAnError) {
-    ParadoxTable t(corpusDir() / "paradox/paradoxdriver/fields/long.db", EngineSettings{});
+    ParadoxTable t(test::corpusPath("paradox/paradoxdriver/fields/long.db"), EngineSettings{});
     while (!t.eof()) t.next();
     EXPECT_THROW(t.text(0), Error);
     t.next();

@@ -16,6 +16,17 @@ namespace fs = std::filesystem;
 
 fs::path corpusDir() { return fs::path(STRNUM_CORPUS_DIR); }
 
+fs::path corpusPath(const fs::path& relative) {
+    const fs::path file = corpusDir() / relative;
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec))
+        throw MissingTestData("test data missing: " + file.string() +
+                              " (the real tables live in tests/corpus of the repository)");
+    return file;
+}
+
+std::string readCorpus(const fs::path& relative) { return readBytes(corpusPath(relative)); }
+
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
@@ -37,7 +48,7 @@ TempDir::~TempDir() {
 
 fs::path copyCorpus(const fs::path& relative, const TempDir& dir) {
     const fs::path target = dir.path() / relative.filename();
-    fs::copy_file(corpusDir() / relative, target, fs::copy_options::overwrite_existing);
+    fs::copy_file(corpusPath(relative), target, fs::copy_options::overwrite_existing);
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
     return target;
 }

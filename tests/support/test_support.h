@@ -3,14 +3,27 @@
 #pragma once
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace strnum::test {
 
-// The folder of real table files made by other programs.  Tests read them in place or
-// copy them with copyCorpus() before writing; they never change them.
+// The folder of real table files made by other programs (tests/corpus, with their
+// provenance in MANIFEST.md and SOURCES.json).  Tests read them in place or copy them with
+// copyCorpus() before writing; they never change them.
 std::filesystem::path corpusDir();
+
+// The corpus file `relative` (e.g. "dbf/kladr/SOCRBASE.DBF").  Throws MissingTestData,
+// naming the file, when it is not there: the test then fails with that message instead of
+// reading an empty file.
+std::filesystem::path corpusPath(const std::filesystem::path& relative);
+// The bytes of a corpus file (throws MissingTestData as corpusPath does).
+std::string readCorpus(const std::filesystem::path& relative);
+
+struct MissingTestData : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // A fresh, empty folder removed with its content when the object goes.
 class TempDir {
