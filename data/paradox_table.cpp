@@ -71,15 +71,16 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
     std::unique_ptr<char, ParadoxRecords::Free> arena(
         allocate(static_cast<std::size_t>(blocks) * slotBytes + ParadoxRecords::kSlack));
     const auto readBlocks = [&](std::uint32_t from, std::uint32_t to) {  // [from, to)
-        const std::size_t batch = std::max<std::size_t>(1, (256u << 10) / bs);
-        std::vector<char> buf(batch * bs);
+        // Reads of up to 256 KiB, the room for them no larger than this part of the file.
+        const std::size_t batch = std::clamp<std::size_t>((256u << 10) / bs, 1, to > from ? to - from : 1);
+        std::unique_ptr<char[]> room(new char[batch * bs]);
+        char* const buf = room.get();
         for (std::uint32_t b0 = from; b0 < to; b0 += static_cast<std::uint32_t>(batch)) {
             const std::size_t nb = std::min<std::size_t>(batch, to - b0);
-            const std::size_t got =
-                f.readSome(static_cast<std::uint64_t>(h.headerSize) + (b0 - 1) * bs, buf.data(), nb * bs);
+            const std::size_t got = f.readSome(static_cast<std::uint64_t>(h.headerSize) + (b0 - 1) * bs, buf, nb * bs);
             if (got < nb * bs) corruptBlock(name, "файл короче, чем указано в заголовке"_cp, b0);
             for (std::size_t k = 0; k < nb; ++k) {
-                const char* blk = buf.data() + k * bs;
+                const char* blk = buf + k * bs;
                 Info& in = info[b0 + k];
                 in.next = static_cast<std::uint16_t>(get16(blk));
                 const unsigned off = get16(blk + 4);

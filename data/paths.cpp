@@ -66,6 +66,12 @@ std::string utf8Of(const fs::path& p) {
 
 fs::path pathOfUtf8(std::string_view s) { return fs::path(std::u8string(s.begin(), s.end())); }
 
+#ifdef _WIN32
+constexpr std::string_view kNotInName("/\\:\0", 4);
+#else
+constexpr std::string_view kNotInName("/\0", 2);
+#endif
+
 }  // namespace
 
 bool fileNamesEqual(std::string_view a, std::string_view b) {
@@ -77,7 +83,9 @@ bool fileNamesEqual(std::string_view a, std::string_view b) {
 }
 
 std::optional<fs::path> findInDirectory(const fs::path& dir, std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return std::nullopt;
+    // One entry's name: a separator or a NUL would name another file than the one asked for.
+    if (name.empty() || name == "." || name == ".." || name.find_first_of(kNotInName) != std::string_view::npos)
+        return std::nullopt;
     std::error_code ec;
     const fs::path exact = dir / pathOfUtf8(name);
     if (fs::exists(exact, ec)) {
@@ -95,8 +103,9 @@ std::optional<fs::path> findInDirectory(const fs::path& dir, std::string_view na
 }
 
 fs::path resolveDirectory(std::string_view written, const EngineSettings& settings) {
-    std::string text(written);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+    // A stored text ends at its first NUL, as a field's text does.
+    std::string text(written.substr(0, written.find('\0')));
+    while (!text.empty() && text.back() == ' ') text.pop_back();
     while (!text.empty() && text.front() == ' ') text.erase(0, 1);
     if (text.empty()) return {};
     std::replace(text.begin(), text.end(), '\\', '/');

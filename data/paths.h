@@ -16,8 +16,9 @@
 namespace strnum {
 
 // The entry of `dir` named `name` (UTF-8): an exact match wins; otherwise the first
-// case-insensitive match in sorted (byte) order.  nullopt when there is none or `dir` is not
-// a readable directory.  Never throws.
+// case-insensitive match in sorted (byte) order.  nullopt when there is none, when `dir` is
+// not a readable directory, or when `name` is not one entry's name (empty, "." or "..", or
+// holding a separator or a NUL).  Never throws.
 std::optional<std::filesystem::path> findInDirectory(const std::filesystem::path& dir, std::string_view name);
 
 // Case-insensitive equality of two UTF-8 file names as Windows compares them (ASCII and the
@@ -28,7 +29,8 @@ bool fileNamesEqual(std::string_view a, std::string_view b);
 // this machine: the drive letter through settings.drives, backslashes as separators, every
 // component found without regard to letter case.  A component that is not there is kept as
 // written, so the result names a directory that does not exist; a drive missing from the
-// table or a network path gives an empty path (which exists nowhere).  Never throws.
+// table or a network path gives an empty path (which exists nowhere).  The text ends at its
+// first NUL.  Never throws.
 std::filesystem::path resolveDirectory(std::string_view written, const EngineSettings& settings);
 
 }  // namespace strnum

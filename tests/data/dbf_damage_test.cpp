@@ -85,6 +85,23 @@ TEST(DbfDamage, HeadersThatCannotBeRightFailToOpen) {
     EXPECT_EQ(openKind(dir / "EMPTY.DBF"), ErrorKind::Corrupt);
 }
 
+// What is held in memory is bounded by what the file holds, not by what its header claims.
+TEST(DbfDamage, AHeaderClaimingBillionsOfRecordsReadsWhatTheFileHolds) {
+    TempDir dir;
+    std::string b = socrbase();
+    b[4] = b[5] = b[6] = b[7] = '\xFF';  // 4294967295 records
+    writeBytes(dir / "HUGE.DBF", b);
+    const auto before = test::heapInUse();
+    DbfTable t(dir / "HUGE.DBF", "HUGE.DBF", {});
+    EXPECT_EQ(t.recordCount(), 148);
+    std::int64_t n = 0;
+    for (t.first(); !t.eof(); t.next()) ++n;
+    EXPECT_EQ(n, 148);
+    if (before) {
+        EXPECT_LT(*test::heapInUse() - *before, std::size_t{1} << 20) << "bytes held for a 7 KiB file";
+    }
+}
+
 TEST(DbfDamage, TruncatedAtEveryLengthReadsWhatIsThere) {
     TempDir dir;
     const std::string& full = socrbase();

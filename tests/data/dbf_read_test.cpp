@@ -12,7 +12,9 @@ namespace {
 using test::u;
 using test::w;
 
-DbfTable open(const std::string& rel, EngineSettings s = {}) { return DbfTable(test::corpusPath("dbf/" + rel), rel, s); }
+DbfTable open(const std::string& rel, EngineSettings s = {}) {
+    return DbfTable(test::corpusPath("dbf/" + rel), rel, s);
+}
 
 std::vector<std::vector<std::string>> readAll(Table& t) {
     std::vector<std::vector<std::string>> rows;

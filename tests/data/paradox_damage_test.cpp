@@ -71,6 +71,26 @@ TEST(ParadoxDamage, CyclicAndOutOfFileChainsAreCorrupt) {
     EXPECT_FALSE(openAndWalk(dir / "C.DB"));
 }
 
+// What is held in memory is bounded by what the file holds, not by what its header claims:
+// record count, block counts and the last block's number all say the largest they can.
+TEST(ParadoxDamage, AHeaderClaimingBillionsOfRecordsReadsWhatTheFileHolds) {
+    test::TempDir dir;
+    std::string b = test::readCorpus("paradox/database-samples/lekarstva.DB");
+    for (std::size_t at : {0x06, 0x07, 0x08, 0x0A, 0x0B, 0x0C, 0x0D, 0x10, 0x11}) b[at] = '\xFF';
+    b[0x09] = '\x7F';
+    test::writeBytes(dir / "HUGE.DB", b);
+    const auto before = test::heapInUse();
+    try {
+        ParadoxTable t(dir / "HUGE.DB", EngineSettings{});
+        EXPECT_EQ(t.recordCount(), 605);
+        if (before) {
+            EXPECT_LT(*test::heapInUse() - *before, std::size_t{16} << 20) << "bytes held for a 200 KiB file";
+        }
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Corrupt) << e.utf8();
+    }
+}
+
 TEST(ParadoxDamage, ForeignFilesAreRefused) {
     test::TempDir dir;
     EXPECT_FALSE(openAndWalk(test::corpusPath("paradox/database-samples/lekarstva.PX")));

@@ -69,7 +69,8 @@ void expectSame(const nlohmann::json& o, const std::string& ours, char type, boo
 }
 
 void checkAgainstOracle(const std::string& relative) {
-    const fs::path oracleFile = test::corpusPath("oracle/paradox/" + relative.substr(0, relative.rfind('.')) + ".db.json");
+    const fs::path oracleFile =
+        test::corpusPath("oracle/paradox/" + relative.substr(0, relative.rfind('.')) + ".db.json");
     std::ifstream in(oracleFile);
     ASSERT_TRUE(in) << oracleFile;
     const auto oracle = nlohmann::json::parse(in);
@@ -90,23 +91,23 @@ void checkAgainstOracle(const std::string& relative) {
     for (t.first(); !t.eof(); t.next(), ++r) {
         const auto& row = oracle["records"][r];
         for (std::size_t f = 0; f < fields.size(); ++f)
-            expectSame(row[f], u(t.text(static_cast<FieldId>(f))), static_cast<char>(t.header().fields[f].type),
-                       textComparable, relative + " record " + std::to_string(r + 1) + " field " +
-                                           fields[f]["name"].get<std::string>());
+            expectSame(
+                row[f], u(t.text(static_cast<FieldId>(f))), static_cast<char>(t.header().fields[f].type),
+                textComparable,
+                relative + " record " + std::to_string(r + 1) + " field " + fields[f]["name"].get<std::string>());
     }
     EXPECT_EQ(r, oracle["records"].size());
 }
 
 TEST(ParadoxRead, CorpusTablesMatchTheIndependentReader) {
-    for (const char* rel : {"database-samples/CalculN.db", "database-samples/country.db", "database-samples/events.db",
-                            "database-samples/lekarstva.DB", "paradoxdriver/areas/AREACODE.DB",
-                            "paradoxdriver/db/AREACODES.DB", "paradoxdriver/db/CUSTOMER.DB",
-                            "paradoxdriver/db/NOTE1251.DB", "paradoxdriver/fields/bcd.db",
-                            "paradoxdriver/fields/bytes.db", "paradoxdriver/fields/date35.db",
-                            "paradoxdriver/fields/date7.db", "paradoxdriver/fields/fmemo.db",
-                            "paradoxdriver/fields/graphic240.db", "paradoxdriver/fields/logical.db",
-                            "paradoxdriver/fields/long.db", "paradoxdriver/fields/ole.db",
-                            "paradoxdriver/fields/timestamp.db", "paradoxdriver/joins/C.DB"}) {
+    for (const char* rel :
+         {"database-samples/CalculN.db", "database-samples/country.db", "database-samples/events.db",
+          "database-samples/lekarstva.DB", "paradoxdriver/areas/AREACODE.DB", "paradoxdriver/db/AREACODES.DB",
+          "paradoxdriver/db/CUSTOMER.DB", "paradoxdriver/db/NOTE1251.DB", "paradoxdriver/fields/bcd.db",
+          "paradoxdriver/fields/bytes.db", "paradoxdriver/fields/date35.db", "paradoxdriver/fields/date7.db",
+          "paradoxdriver/fields/fmemo.db", "paradoxdriver/fields/graphic240.db", "paradoxdriver/fields/logical.db",
+          "paradoxdriver/fields/long.db", "paradoxdriver/fields/ole.db", "paradoxdriver/fields/timestamp.db",
+          "paradoxdriver/joins/C.DB"}) {
         SCOPED_TRACE(rel);
         checkAgainstOracle(rel);
     }

@@ -51,7 +51,8 @@ void expectIndexConsistent(const fs::path& db) {
     std::size_t entries = 0;
     const auto s16 = [&](std::size_t off) {  // big-endian, top bit inverted
         return ((static_cast<unsigned>(static_cast<unsigned char>(x[off])) << 8) |
-                static_cast<unsigned char>(x[off + 1])) ^ 0x8000u;
+                static_cast<unsigned char>(x[off + 1])) ^
+               0x8000u;
     };
     std::function<unsigned(unsigned, int)> walk = [&](unsigned block, int level) -> unsigned {
         const std::size_t off = 0x800 + (block - 1) * xbs;

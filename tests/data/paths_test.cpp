@@ -46,6 +46,22 @@ TEST(Paths, WindowsDirectoryThroughTheDriveTable) {
     EXPECT_EQ(resolveDirectory((root / "ORTAN" / "U01").string(), s), root / "Ortan" / "u01");
 }
 
+// A name that holds a NUL or a separator is no entry's name: answering for it with the
+// directory itself, or with another entry, would open another file than the one asked for.
+TEST(Paths, NamesWithNulOrSeparatorFindNothing) {
+    TempDir dir;
+    fs::create_directories(dir / "u01");
+    touch(dir / "u01" / "PDL.DBF");
+    EXPECT_FALSE(findInDirectory(dir.path(), std::string("\0/u01", 5)));
+    EXPECT_FALSE(findInDirectory(dir.path(), std::string("u01\0x", 5)));
+    EXPECT_FALSE(findInDirectory(dir.path(), "u01/PDL.DBF"));
+    EXPECT_FALSE(findInDirectory(dir.path(), ".."));
+    // A stored directory ends at its first NUL, as a field's text does.
+    EngineSettings s;
+    s.drives['C'] = dir.path();
+    EXPECT_EQ(resolveDirectory(std::string("C:\\U01\0\\garbage", 15), s), dir / "u01");
+}
+
 TEST(Paths, CyrillicComponentsAreFound) {
     TempDir root;
     fs::create_directories(root / "Район" / "Участок1");

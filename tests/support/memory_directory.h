@@ -51,12 +51,18 @@ public:
     std::string text(FieldId f) const override {
         const DirectoryEntry& e = at();
         switch (f) {
-            case 0: return std::to_string(e.num);
-            case 1: return e.fam;
-            case 2: return e.nam;
-            case 3: return e.otch;
-            case 4: return e.birth.text();
-            default: return e.cond;
+            case 0:
+                return std::to_string(e.num);
+            case 1:
+                return e.fam;
+            case 2:
+                return e.nam;
+            case 3:
+                return e.otch;
+            case 4:
+                return e.birth.text();
+            default:
+                return e.cond;
         }
     }
     std::int32_t integer(FieldId) const override { return at().num; }

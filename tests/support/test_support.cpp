@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <atomic>
 #include <fstream>
@@ -31,9 +34,8 @@ TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
     for (;;) {
-        auto candidate = fs::temp_directory_path() /
-                         ("strnum-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                          std::to_string(rd() % 100000));
+        auto candidate = fs::temp_directory_path() / ("strnum-test-" + std::to_string(::getpid()) + "-" +
+                                                      std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
         if (fs::create_directory(candidate)) {
             path_ = candidate;
             return;
@@ -72,6 +74,15 @@ std::string w(std::string_view utf8) {
         return {};
     }
     return *converted;
+}
+
+std::optional<std::size_t> heapInUse() {
+#if defined(__SANITIZE_ADDRESS__) || !defined(__GLIBC__)
+    return std::nullopt;
+#else
+    const struct mallinfo2 m = ::mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
 }
 
 std::string u(std::string_view cp1251) { return cp1251ToUtf8(cp1251); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ std::filesystem::path copyCorpus(const std::filesystem::path& relative, const Te
 
 std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, std::string_view bytes);
+
+// Bytes the process holds from malloc and operator new right now (glibc's count); nullopt
+// where that cannot be known (another allocator, as under AddressSanitizer).
+std::optional<std::size_t> heapInUse();
 
 // UTF-8 -> 1251 for test data written readably; fails the test on a foreign character.
 std::string w(std::string_view utf8);
