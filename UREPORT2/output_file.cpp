@@ -1,50 +1,53 @@
 #include "UREPORT2/output_file.h"
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <system_error>
 
-#include "base/error.h"
-#include "base/ru.h"
-#include "base/text.h"
+#include "data/platform_file.h"
+#include "data/replacing_file.h"
 
 namespace strnum {
 
-using namespace strnum::literals;
+namespace fs = std::filesystem;
 
-OutputFile::OutputFile(const std::filesystem::path& path) : path_(path) {
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) fail();
+bool OutputFile::isDevice(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (!ec && fs::exists(st) && !fs::is_regular_file(st)) return true;
+    if (path.parent_path() == "/dev" || path.parent_path().parent_path() == "/dev") return true;
+    // DOS device names, with or without an extension, anywhere.
+    std::string stem = path.stem().string();
+    std::transform(stem.begin(), stem.end(), stem.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.rfind("LPT", 0) == 0 || stem.rfind("COM", 0) == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
 }
 
-OutputFile::~OutputFile() {
-    if (file_) std::fclose(file_);
+OutputFile::OutputFile(const fs::path& path) {
+    if (isDevice(path))
+        device_ = std::make_unique<File>(path, File::Mode::WriteExisting);
+    else
+        file_ = std::make_unique<ReplacingFile>(path);
 }
 
-void OutputFile::fail() {
-    const int err = errno;
-    std::string message = std::string("Ошибка ввода-вывода: "_cp) + pathTo1251(path_);
-    if (err != 0) {
-        // strerror speaks the C locale's language; the code is what a technician needs.
-        message += " (";
-        message += std::strerror(err);
-        message += ")";
-    }
-    throw Error(ErrorKind::Io, message);
-}
+OutputFile::~OutputFile() = default;
 
 void OutputFile::write(std::string_view bytes) {
     if (bytes.empty()) return;
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail();
+    if (device_)
+        device_->append(bytes.data(), bytes.size());
+    else if (file_)
+        file_->write(bytes);
 }
 
 void OutputFile::close() {
-    if (!file_) return;
-    errno = 0;
-    const bool flushed = std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!flushed || !closed) fail();
+    if (file_) {
+        file_->commit();
+        file_.reset();
+    }
+    device_.reset();
 }
 
 }  // namespace strnum

@@ -1,33 +1,41 @@
-// A destination for report text: a file or a device such as a printer port, opened like
-// a file.  Writes go straight through in the order given, so when a write fails (disk
-// full, printer gone) what was written before stays, and the failure is an Error of kind
-// Io naming the destination.
+// A destination for report text: a file, or a device such as a printer port opened like a
+// file.
+//
+// A file is written anew beside the old one and takes its place when close() has written
+// all of it (data/replacing_file.h): a save that fails part-way (a full disk, a removed
+// folder) leaves the file that was there before as it was.  A device gets the bytes
+// straight through, in the order given, so that what was printed before a failure stays
+// printed.  Every failure is an Error of kind Io naming the destination in Russian.
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
-#include <string>
+#include <memory>
 #include <string_view>
 
 namespace strnum {
 
+class File;
+class ReplacingFile;
+
 class OutputFile {
 public:
-    // Creates the destination (an existing file is overwritten; a device is opened for
-    // writing).  path: the file-system path; Throws Error(Io) when it cannot be created.
+    // Opens the destination.  Throws Error(Io) when it cannot be written.
     explicit OutputFile(const std::filesystem::path& path);
-    ~OutputFile();  // closes quietly; call close() to learn of a failed final write
+    ~OutputFile();  // without close(): a file is left as it was before, a device as written
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(std::string_view bytes);
-    // Flushes and closes; throws Error(Io) when the system reports a failed write.
+    // Puts a file in place (a device: nothing more to do); throws Error(Io) on failure.
     void close();
 
+    // Whether the path names a device rather than a file: something that exists and is not
+    // a regular file, anything under /dev, or a DOS device name (LPT1, PRN, COM1 ...).
+    static bool isDevice(const std::filesystem::path& path);
+
 private:
-    [[noreturn]] void fail();
-    std::filesystem::path path_;
-    std::FILE* file_ = nullptr;
+    std::unique_ptr<File> device_;
+    std::unique_ptr<ReplacingFile> file_;
 };
 
 }  // namespace strnum

@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
+#include "data/replacing_file.h"
 #include "data/table.h"
 
 namespace strnum {
@@ -115,23 +116,13 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
 void IniFile::save(const std::filesystem::path& file) const {
     std::string text;
     for (const std::string& line : lines_) text.append(line).append("\r\n");
-    std::filesystem::path temporary = file;
-    temporary += ".new";
-    const auto fail = [&] {
-        std::error_code ec;
-        std::filesystem::remove(temporary, ec);
-        throwError(ErrorKind::Io, std::string("Не удается записать файл настроек "_cp) + pathTo1251(file));
-    };
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) fail();
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) fail();
+    try {
+        ReplacingFile out(file);
+        out.write(text);
+        out.commit();
+    } catch (const Error& e) {
+        throwError(ErrorKind::Io, std::string("Не удается записать файл настроек: "_cp) + std::string(e.text()));
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, file, ec);
-    if (ec) fail();
 }
 
 }  // namespace strnum

@@ -29,8 +29,9 @@ public:
     // section at the end of the file.
     void set(std::string_view section, std::string_view key, std::string_view value);
 
-    // Writes the whole file through a temporary file beside it, renamed over the old one,
-    // so that a failure leaves the old file as it was.  Throws Error(Io).
+    // Writes the whole file anew beside the old one and puts it in its place once it is on
+    // disk (data/replacing_file.h): after a failure the file is the old one, else the new
+    // one.  Throws Error(Io) naming the file.
     void save(const std::filesystem::path& file) const;
 
     const std::vector<std::string>& lines() const { return lines_; }

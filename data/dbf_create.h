@@ -19,7 +19,7 @@
 
 #include "data/dbf_header.h"
 #include "data/engine_settings.h"
-#include "data/platform_lock.h"
+#include "data/platform_file.h"
 
 namespace strnum {
 

@@ -433,6 +433,10 @@ void DbfTable::post() {
         throwError(ErrorKind::NotFound, recordText() + ": записи больше нет в файле"_cp.data());
     if (static_cast<unsigned char>(disk[0]) != kDbfLive)
         throwError(ErrorKind::Locked, recordText() + " удалена другой программой"_cp.data());
+    // Bytes written to a file that another program removed or replaced reach no one.
+    if (!file_->stillAtPath())
+        throwError(ErrorKind::Io,
+                   recordText() + ": файл удален или заменен другой программой, запись не изменена"_cp.data());
     std::string record = disk;
     for (std::size_t i = 0; i < changed_.size(); ++i) {
         if (!changed_[i]) continue;
@@ -442,13 +446,13 @@ void DbfTable::post() {
     }
     try {
         file_->writeAt(slotOffset(cur_), record.data(), record.size());
-    } catch (...) {
+    } catch (const Error& e) {
         // A write that failed part-way: put back what was there.
         try {
             file_->writeAt(slotOffset(cur_), disk.data(), disk.size());
-        } catch (...) {
+        } catch (const Error&) {
         }
-        throw;
+        throwError(e.kind(), recordText() + ": "_cp.data() + std::string(e.text()));
     }
     writeHeaderDate();
     peekFrom_ = -1;
@@ -464,11 +468,21 @@ void DbfTable::writeHeaderDate() {
                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
         return;
     // The date is a courtesy to other programs; the record itself is already written, so a
-    // failure here does not make the post fail.
+    // failure here does not make the post fail.  A date written in part is put back.
+    char old[3];
+    try {
+        if (file_->readAt(1, old, 3) != 3) return;
+    } catch (const Error&) {
+        return;
+    }
     try {
         file_->writeAt(1, date, 3);
         for (int i = 0; i < 3; ++i) header_.updated[i] = static_cast<std::uint8_t>(date[i]);
     } catch (const Error&) {
+        try {
+            file_->writeAt(1, old, 3);
+        } catch (const Error&) {
+        }
     }
 }
 
@@ -540,6 +554,8 @@ std::vector<bool> DbfTable::flushWrites() {
     const bool ordered = std::is_sorted(pending.begin(), pending.end(),
                                         [](const Pending& a, const Pending& b) { return a.slot < b.slot; });
     bool any = false;
+    // Bytes written to a file that another program removed or replaced reach no one.
+    if (!file_->stillAtPath()) return written;
     // All of them under one lock when nobody else holds one in the range.
     const std::uint64_t a = lockOffset(lo + 1), b = lockOffset(hi + 1);
     const std::uint64_t lockFrom = std::min(a, b), lockLength = std::max(a, b) - lockFrom + 1;

@@ -44,7 +44,7 @@
 #include "data/dbf_header.h"
 #include "data/dbf_index.h"
 #include "data/engine_settings.h"
-#include "data/platform_lock.h"
+#include "data/platform_file.h"
 #include "data/table.h"
 
 namespace strnum {

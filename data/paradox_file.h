@@ -1,5 +1,6 @@
-// A file descriptor for the Paradox engine: positioned reads and writes that never leave a
-// short transfer unnoticed, and an advisory lock.  Closed by the destructor.
+// A file of the Paradox engine: positioned reads that say when the file is shorter than its
+// header claims, writes through the core's file layer (data/platform_file.h), and a lock that
+// keeps other writers of ours away.  Closed by the destructor.
 #pragma once
 
 #include <cstdint>
@@ -7,29 +8,30 @@
 #include <string>
 #include <string_view>
 
+#include "data/platform_file.h"
+
 namespace strnum {
 
 class PxFile {
 public:
     enum class Mode { Read, ReadWrite, CreateNew, CreateOrTruncate };
-    // name: the file for messages (1251).  Throws NotFound / Io.
+    // name: the table for messages (1251).  Throws NotFound / Io.
     PxFile(const std::filesystem::path& path, Mode mode, std::string_view name);
-    ~PxFile();
-    PxFile(const PxFile&) = delete;
-    PxFile& operator=(const PxFile&) = delete;
 
-    std::uint64_t size() const;
+    std::uint64_t size() const { return file_.size(); }
     // Reads exactly n bytes at off; throws Corrupt when the file ends first.
     void readAt(std::uint64_t off, char* buf, std::size_t n) const;
     // Reads up to n bytes; returns how many (less only at the end of the file).
-    std::size_t readSome(std::uint64_t off, char* buf, std::size_t n) const;
-    void writeAt(std::uint64_t off, const char* buf, std::size_t n);
-    // Exclusive advisory lock without waiting; throws Locked when another process holds it.
+    std::size_t readSome(std::uint64_t off, char* buf, std::size_t n) const { return file_.readAt(off, buf, n); }
+    void writeAt(std::uint64_t off, const char* buf, std::size_t n) { file_.writeAt(off, buf, n); }
+    // Exclusive lock among our writers, without waiting; throws Locked when another holds it.
     void lockExclusive();
+    // False once the file was removed or replaced since it was opened.
+    bool stillAtPath() const { return file_.stillAtPath(); }
     const std::string& name() const { return name_; }
 
 private:
-    int fd_ = -1;
+    File file_;
     std::string name_;
 };
 

@@ -31,12 +31,21 @@ unsigned get16(const std::string& b, std::size_t off) {
 
 int fieldSize(const ParadoxFieldDef& f) {
     switch (f.type) {
-        case pxtype::Alpha: return f.size;
-        case pxtype::Short: return 2;
-        case pxtype::Long: case pxtype::AutoInc: case pxtype::Date: return 4;
-        case pxtype::Number: case pxtype::Money: return 8;
-        case pxtype::Logical: return 1;
-        default: return 0;
+        case pxtype::Alpha:
+            return f.size;
+        case pxtype::Short:
+            return 2;
+        case pxtype::Long:
+        case pxtype::AutoInc:
+        case pxtype::Date:
+            return 4;
+        case pxtype::Number:
+        case pxtype::Money:
+            return 8;
+        case pxtype::Logical:
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -165,8 +174,7 @@ void createParadoxTable(const std::filesystem::path& path, const std::vector<Par
         recordSize += s;
         if (static_cast<int>(i) < o.keyFields) keySize += s;
     }
-    if (records.size() % static_cast<std::size_t>(recordSize) != 0)
-        invalid("Неполная запись для таблицы "_cp, name);
+    if (records.size() % static_cast<std::size_t>(recordSize) != 0) invalid("Неполная запись для таблицы "_cp, name);
     const std::size_t n = records.size() / static_cast<std::size_t>(recordSize);
 
     int kib = o.blockSizeKiB;
@@ -226,38 +234,44 @@ void createParadoxTable(const std::filesystem::path& path, const std::vector<Par
                 std::memcpy(dst, blk.data(), 6);
                 for (std::size_t r = 0; r < count; ++r)
                     std::memcpy(dst + 6 + r * static_cast<std::size_t>(recordSize),
-                                records.data() + static_cast<std::size_t>(order[first + r]) *
-                                                     static_cast<std::size_t>(recordSize),
+                                records.data() +
+                                    static_cast<std::size_t>(order[first + r]) * static_cast<std::size_t>(recordSize),
                                 static_cast<std::size_t>(recordSize));
             }
             db.writeAt(kHeaderSize + b0 * bs, buf.data(), buf.size());
         }
-    }  // the exclusive lock ends here
+    }                                      // the exclusive lock ends here
     ParadoxKeyedWriter index(path, name);  // writes the .PX
     remover.armed = false;
 }
 
 // ---- the writer -----------------------------------------------------------------------
 
-ParadoxKeyedWriter::ParadoxKeyedWriter(const std::filesystem::path& dbPath, std::string_view name) : name_(name) {
+ParadoxKeyedWriter::ParadoxKeyedWriter(const std::filesystem::path& dbPath, std::string_view name)
+    : name_(name), pxPath_(paradoxIndexPath(dbPath)) {
     db_ = std::make_unique<PxFile>(dbPath, PxFile::Mode::ReadWrite, name);
     db_->lockExclusive();
+    load();
+}
+
+void ParadoxKeyedWriter::load() {
     const std::uint64_t size = db_->size();
     headBytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, 0xFFFF)));
     db_->readAt(0, headBytes_.data(), headBytes_.size());
-    header_ = parseParadoxHeader(headBytes_, size, name, CodePage::Cp866);
+    header_ = parseParadoxHeader(headBytes_, size, name_, CodePage::Cp866);
     headBytes_.resize(static_cast<std::size_t>(header_.headerSize));
     if (!header_.keyed() || header_.keyFields < 1) {
         std::string m("Таблица без первичного ключа не поддерживает вставку: "_cp);
-        m += name;
+        m += name_;
         throwError(ErrorKind::Unsupported, std::move(m));
     }
+    keySize_ = 0;
     for (int k = 0; k < header_.keyFields; ++k) keySize_ += header_.fields[static_cast<std::size_t>(k)].size;
     perBlock_ = (header_.blockSize - 6) / header_.recordSize;
     perIndexBlock_ = (header_.blockSize - 6) / (keySize_ + 6);
     if (perIndexBlock_ < 3) {
         std::string m("Слишком длинный ключ таблицы "_cp);
-        m += name;
+        m += name_;
         throwError(ErrorKind::Unsupported, std::move(m));
     }
     dataBlocks_ = std::min<std::uint32_t>(header_.fileBlocks, 65535);
@@ -266,10 +280,12 @@ ParadoxKeyedWriter::ParadoxKeyedWriter(const std::filesystem::path& dbPath, std:
     std::vector<Entry> leaves;
     std::vector<bool> seen(dataBlocks_ + 1, false);
     std::string bytes;
+    records_ = 0;
+    lastBlock_ = 0;
     for (std::uint32_t b = header_.firstBlock; b != 0;) {
         if (b > dataBlocks_ || seen[b]) {
             std::string m("Повреждена таблица Paradox "_cp);
-            m += name;
+            m += name_;
             m += ": "_cp;
             m += "нарушена цепочка блоков"_cp;
             throwError(ErrorKind::Corrupt, std::move(m));
@@ -277,14 +293,14 @@ ParadoxKeyedWriter::ParadoxKeyedWriter(const std::filesystem::path& dbPath, std:
         seen[b] = true;
         const BlockHead h = readBlock(static_cast<std::uint16_t>(b), bytes);
         if (h.count > 0) {  // empty blocks stay in the chain but get no index entry
-            leaves.push_back({bytes.substr(6, static_cast<std::size_t>(keySize_)), b, static_cast<std::uint32_t>(h.count)});
+            leaves.push_back(
+                {bytes.substr(6, static_cast<std::size_t>(keySize_)), b, static_cast<std::uint32_t>(h.count)});
             records_ += static_cast<std::uint32_t>(h.count);
         }
         lastBlock_ = static_cast<std::uint16_t>(b);
         b = h.next;
     }
-    pxPath_ = paradoxIndexPath(dbPath);
-    px_ = std::make_unique<PxFile>(pxPath_, PxFile::Mode::CreateOrTruncate, name);
+    px_ = std::make_unique<PxFile>(pxPath_, PxFile::Mode::CreateOrTruncate, name_);
     buildIndex(std::move(leaves));
     writeHeader();
 }
@@ -463,6 +479,28 @@ std::string ParadoxKeyedWriter::dupMessage(std::string_view) const {
 }
 
 void ParadoxKeyedWriter::insert(std::string_view record) {
+    // Bytes written to a table that another program removed or replaced reach no one.
+    if (!db_->stillAtPath()) {
+        std::string m("Таблица удалена или заменена другой программой: "_cp);
+        m += name_;
+        throwError(ErrorKind::Io, std::move(m));
+    }
+    // After a failed write what is in memory may not be what is in the file: read it again.
+    if (stale_) {
+        load();
+        stale_ = false;
+    }
+    try {
+        insertRecord(record);
+    } catch (const DuplicateKeyError&) {
+        throw;  // refused before anything was written
+    } catch (...) {
+        stale_ = true;
+        throw;
+    }
+}
+
+void ParadoxKeyedWriter::insertRecord(std::string_view record) {
     if (record.size() != static_cast<std::size_t>(header_.recordSize)) invalid("Неверная длина записи для "_cp, name_);
     const std::string_view key = record.substr(0, static_cast<std::size_t>(keySize_));
     const std::size_t rs = static_cast<std::size_t>(header_.recordSize);
@@ -509,8 +547,10 @@ void ParadoxKeyedWriter::insert(std::string_view record) {
     int lo = 0, hi = h.count;  // first record whose key is above the new one
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
-        if (std::string_view(&bytes[6 + static_cast<std::size_t>(mid) * rs], key.size()) <= key) lo = mid + 1;
-        else hi = mid;
+        if (std::string_view(&bytes[6 + static_cast<std::size_t>(mid) * rs], key.size()) <= key)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     const int j = lo;
     if (j > 0 && std::string_view(&bytes[6 + static_cast<std::size_t>(j - 1) * rs], key.size()) == key)
@@ -558,8 +598,10 @@ void ParadoxKeyedWriter::insert(std::string_view record) {
         std::memcpy(&upper[6], &bytes[6 + static_cast<std::size_t>(mid) * rs], static_cast<std::size_t>(upCount) * rs);
         std::memset(&bytes[6 + static_cast<std::size_t>(mid) * rs], 0, static_cast<std::size_t>(upCount) * rs);
         lowCount = mid;
-        if (j <= mid) placeInto(bytes, lowCount++, j);
-        else placeInto(upper, upCount++, j - mid);
+        if (j <= mid)
+            placeInto(bytes, lowCount++, j);
+        else
+            placeInto(upper, upCount++, j - mid);
     }
     const std::uint16_t oldNext = h.next;
     writeBlock(nb, {oldNext, block, upCount}, upper);

@@ -43,8 +43,8 @@ struct ParadoxFieldDef {
 };
 
 struct ParadoxCreateOptions {
-    int keyFields = 1;               // the first fields form the primary key
-    int blockSizeKiB = 0;            // 0: 2 KiB, or larger when the table needs more than 65535 blocks
+    int keyFields = 1;     // the first fields form the primary key
+    int blockSizeKiB = 0;  // 0: 2 KiB, or larger when the table needs more than 65535 blocks
     CodePage codePage = CodePage::Cp866;
 };
 
@@ -69,7 +69,9 @@ public:
     std::uint32_t records() const { return records_; }
 
     // record: header().recordSize bytes.  Throws DuplicateKeyError when the key exists,
-    // Io when the file refuses the write.
+    // Io when the file refuses the write.  A write that fails part-way leaves a table that
+    // opens and holds every record inserted before (the new one may be in it or not); the
+    // next insert reads the table again before it writes.
     void insert(std::string_view record);
 
 private:
@@ -88,6 +90,9 @@ private:
         int count = 0;
     };
 
+    // Reads the header and the block chain and writes the .PX anew from them.
+    void load();
+    void insertRecord(std::string_view record);
     BlockHead readBlock(std::uint16_t block, std::string& bytes) const;
     void writeBlock(std::uint16_t block, const BlockHead& head, std::string& bytes);
     std::uint16_t appendDataBlock();
@@ -116,6 +121,7 @@ private:
     std::size_t root_ = 0;
     int levels_ = 0;  // 0: empty table
     std::uint16_t indexBlocks_ = 0;
+    bool stale_ = false;  // a write failed: load() again before the next insert
 };
 
 }  // namespace strnum

@@ -5,7 +5,7 @@
 #include "base/text.h"
 #include "data/dbf_table.h"
 #include "data/paths.h"
-#include "data/platform_lock.h"
+#include "data/platform_file.h"
 
 namespace strnum {
 

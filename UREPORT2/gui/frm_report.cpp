@@ -77,7 +77,7 @@ QIcon drawnIcon(Picture picture) {
     switch (picture) {
         case Picture::Printer:
             p.setBrush(Qt::white);
-            p.drawRect(4, 1, 8, 6);   // paper going in
+            p.drawRect(4, 1, 8, 6);  // paper going in
             p.setBrush(QColor(170, 170, 170));
             p.drawRect(1, 6, 14, 6);  // body
             p.setBrush(Qt::white);
@@ -113,7 +113,8 @@ QIcon drawnIcon(Picture picture) {
 QFont controlFont() {
     QFont f;
     // Courier New Cyr where the machine has it; Liberation Mono has the metrics of Courier New.
-    f.setFamilies({QStringLiteral("Courier New Cyr"), QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
+    f.setFamilies(
+        {QStringLiteral("Courier New Cyr"), QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
     f.setStyleHint(QFont::Monospace);
     f.setPixelSize(12);
     return f;
@@ -123,7 +124,8 @@ QFont controlFont() {
 
 bool isRichTextName(const QString& fileName) {
     // The extension begins at the last dot that follows the last folder separator.
-    const qsizetype separator = std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype separator =
+        std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     if (dot < 0 || dot < separator) return false;
     return fileName.mid(dot).toUpper().left(4) == QLatin1String(".RTF");
@@ -261,8 +263,13 @@ void TfrmReport::writePagedTextTo(const QString& path) {
     options.lastPage = 9999;
     options.finalFormFeed = cbxFormFeed->isChecked();
     if (!chkAllPages->isChecked()) {
-        options.firstPage = editInteger(edtFirstPage);
-        options.lastPage = editInteger(edtLastPage);
+        try {
+            options.firstPage = editInteger(edtFirstPage);
+            options.lastPage = editInteger(edtLastPage);
+        } catch (const Error&) {
+            out.close();  // the destination was made before the page numbers were read: it stays, empty
+            throw;
+        }
     }
     BusyCursor busy;
     writePagedText(report_, out, options);
@@ -283,8 +290,10 @@ void TfrmReport::writeRtfTo(const QString& path) {
 }
 
 void TfrmReport::saveTo(const QString& path) {
-    if (isRichTextName(path)) writeRtfTo(path);
-    else writePagedTextTo(path);
+    if (isRichTextName(path))
+        writeRtfTo(path);
+    else
+        writePagedTextTo(path);
 }
 
 void TfrmReport::printRichText(QPrinter& printer) {

@@ -15,6 +15,7 @@
 #include "data/not_found_table.h"
 #include "data/paradox_table.h"
 #include "data/paradox_writer.h"
+#include "support/paradox_index_check.h"
 #include "support/test_support.h"
 
 namespace strnum {
@@ -22,71 +23,6 @@ namespace {
 
 using test::w;
 namespace fs = std::filesystem;
-
-unsigned le16(const std::string& b, std::size_t off) {
-    return static_cast<unsigned char>(b[off]) | (static_cast<unsigned>(static_cast<unsigned char>(b[off + 1])) << 8);
-}
-std::uint32_t le32(const std::string& b, std::size_t off) { return le16(b, off) | (le16(b, off + 2) << 16); }
-
-// Walks the .PX tree from its root and checks it against the data chain: one level-1
-// entry per data block in chain order, with that block's first key and record count.
-void expectIndexConsistent(const fs::path& db) {
-    const std::string d = test::readBytes(db), x = test::readBytes(paradoxIndexPath(db));
-    ASSERT_GE(x.size(), 0x800u);
-    const std::size_t dbs = static_cast<std::size_t>(d[5]) * 1024, xbs = static_cast<std::size_t>(x[5]) * 1024;
-    const std::size_t drs = le16(d, 0), es = le16(x, 0), ks = es - 6;
-    std::vector<std::pair<std::string, unsigned>> chain;  // first key, count
-    std::vector<unsigned> chainBlocks;
-    for (unsigned b = le16(d, 0x0E); b != 0;) {
-        const std::size_t off = 0x800 + (b - 1) * dbs;
-        const unsigned last = le16(d, off + 4);
-        const unsigned count = last == (65536 - drs) ? 0 : last / drs + 1;
-        if (count) {
-            chain.emplace_back(d.substr(off + 6, ks), count);
-            chainBlocks.push_back(b);
-        }
-        b = le16(d, off);
-    }
-    std::vector<std::tuple<std::string, unsigned, unsigned>> leaves;  // key, block, count
-    std::size_t entries = 0;
-    const auto s16 = [&](std::size_t off) {  // big-endian, top bit inverted
-        return ((static_cast<unsigned>(static_cast<unsigned char>(x[off])) << 8) |
-                static_cast<unsigned char>(x[off + 1])) ^
-               0x8000u;
-    };
-    std::function<unsigned(unsigned, int)> walk = [&](unsigned block, int level) -> unsigned {
-        const std::size_t off = 0x800 + (block - 1) * xbs;
-        const unsigned n = le16(x, off + 4) / static_cast<unsigned>(es) + 1;
-        unsigned total = 0;
-        for (unsigned i = 0; i < n; ++i) {
-            const std::size_t e = off + 6 + i * es;
-            ++entries;
-            const unsigned child = s16(e + ks), count = s16(e + ks + 2);
-            if (level == 1) {
-                leaves.emplace_back(x.substr(e, ks), child, count);
-            } else {
-                const std::size_t before = leaves.size();
-                EXPECT_EQ(walk(child, level - 1), count);
-                EXPECT_EQ(std::get<0>(leaves[before]), x.substr(e, ks)) << "entry key = first key below";
-            }
-            total += count;
-        }
-        return total;
-    };
-    const int levels = static_cast<unsigned char>(x[0x20]);
-    if (chain.empty()) {
-        EXPECT_EQ(levels, 0);
-        return;
-    }
-    EXPECT_EQ(walk(le16(x, 0x1E), levels), le32(d, 0x06));
-    EXPECT_EQ(entries, le32(x, 0x06));
-    ASSERT_EQ(leaves.size(), chain.size());
-    for (std::size_t i = 0; i < chain.size(); ++i) {
-        EXPECT_EQ(std::get<0>(leaves[i]), chain[i].first) << i;
-        EXPECT_EQ(std::get<1>(leaves[i]), chainBlocks[i]) << i;
-        EXPECT_EQ(std::get<2>(leaves[i]), chain[i].second) << i;
-    }
-}
 
 std::vector<std::int32_t> readNums(const fs::path& db, bool headerCount = true) {
     ParadoxTable t(db, EngineSettings{});
@@ -115,7 +51,7 @@ TEST(ParadoxWrite, RandomInsertsWithDuplicatesReadBackOnceInKeyOrder) {
     }
     const fs::path db = dir / "ANKT.DB";
     EXPECT_EQ(readNums(db), std::vector<std::int32_t>(expected.begin(), expected.end()));
-    expectIndexConsistent(db);
+    test::expectIndexConsistent(db);
 
     ParadoxTable t(db, EngineSettings{});
     EXPECT_EQ(t.text(t.fieldByName("FAM")), w("Иванов"));
@@ -134,7 +70,7 @@ TEST(ParadoxWrite, RisingKeysFillBlocksAndGrowTheIndexTree) {
     }
     const std::string x = test::readBytes(dir / "ANKT.PX");
     EXPECT_GE(static_cast<int>(x[0x20]), 2) << "more entries than one index block holds";
-    expectIndexConsistent(dir / "ANKT.DB");
+    test::expectIndexConsistent(dir / "ANKT.DB");
     EXPECT_EQ(readNums(dir / "ANKT.DB").size(), 30000u);
 }
 
@@ -151,7 +87,7 @@ TEST(ParadoxWrite, ExistingTableIsUsedAsItIsAndAMissingIndexIsRebuilt) {
         EXPECT_TRUE(t.add(3, "C", "", "", Date(), ""));
     }
     EXPECT_EQ(readNums(dir / "ANKT.DB"), (std::vector<std::int32_t>{3, 5}));
-    expectIndexConsistent(dir / "ANKT.DB");
+    test::expectIndexConsistent(dir / "ANKT.DB");
 }
 
 TEST(ParadoxWrite, LongNamesAreCutToTheLayout) {
@@ -197,7 +133,7 @@ TEST(ParadoxWrite, BulkCreationSortsRowsAndRefusesRepeatedKeys) {
     }
     createParadoxTable(dir / "T.DB", fields, {}, rows);
     EXPECT_EQ(readNums(dir / "T.DB"), (std::vector<std::int32_t>{1, 2, 7, 9}));
-    expectIndexConsistent(dir / "T.DB");
+    test::expectIndexConsistent(dir / "T.DB");
 
     EXPECT_THROW(createParadoxTable(dir / "T.DB", fields, {}, rows), Error) << "never over an existing table";
     EXPECT_EQ(readNums(dir / "T.DB").size(), 4u);
@@ -248,7 +184,7 @@ TEST(ParadoxWrite, KilledWriterLeavesEveryPostedRecord) {
     for (auto p : posted) EXPECT_TRUE(present.count(p)) << p;
     // Opening for inserts again repairs whatever index the kill left.
     { NotFoundTable t(dir.path()); }
-    expectIndexConsistent(dir / "ANKT.DB");
+    test::expectIndexConsistent(dir / "ANKT.DB");
     EXPECT_EQ(readNums(dir / "ANKT.DB").size(), nums.size());
 }
 

@@ -9,6 +9,7 @@
 #include "data/dbf_table.h"
 #include "identity/insurance_number.h"
 #include "support/memory_directory.h"
+#include "support/test_support.h"
 
 namespace strnum {
 namespace {
@@ -237,6 +238,28 @@ TEST(AssignNumbers, ARecordHeldByAnotherProgramFailsInItsPlaceAndTheOthersAreWri
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6), expected);
     EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{u(numberText(5)), "123", u(numberText(7))}));
+}
+
+// The same with the record held by another process past the lock wait: the edit fails
+// with the lock error, the run reports the failed write in its place and goes on.
+TEST(AssignNumbers, ARecordHeldByAnotherProcessFailsInItsPlaceAndTheRunGoesOn) {
+    Region region;
+    region.pdl({{"1", "А", "Б", "В", "01.02.1950", "", "", " 1", "03"},
+                {"2", "Г", "Д", "Е", "01.02.1950", "", "", " 1", "03"},
+                {"3", "Ж", "З", "И", "01.02.1950", "", "", " 1", "03"}});
+    AssignFixture r(
+        {person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950), person(7, "Ж", "З", "И", k1950)});
+    r.waitForLocksBriefly();
+    test::ChildProcess holder({STRNUM_EDIT_WORKER_PATH, "hold", (region.district / "PDL.DBF").string(), "2"});
+    ASSERT_EQ(holder.readLine(), "held");
+    ASSERT_TRUE(r.go(region));
+    holder.closeInput();
+    EXPECT_EQ(holder.wait(), 0);
+    const auto lines = r.lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "*** Ошибка записи у N 2 Г Д Е 01.02.1950");
+    EXPECT_EQ(lines[2], "     Найдено 3 , проставлено 3 , исправлено : 0");
+    EXPECT_EQ(region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{u(numberText(5)), "", u(numberText(7))}));
 }
 
 // Records are read ahead of the walk; deleted records and the ends of the file's read

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace strnum::test {
 
@@ -49,6 +50,26 @@ void writeBytes(const std::filesystem::path& file, std::string_view bytes);
 // Bytes the process holds from malloc and operator new right now (glibc's count); nullopt
 // where that cannot be known (another allocator, as under AddressSanitizer).
 std::optional<std::size_t> heapInUse();
+
+// Another program, started from the tests: its standard input and output are pipes.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess();  // ends its input and waits for it
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // One line of its output, without the line end; empty at its end.
+    std::string readLine();
+    // Ends its standard input.
+    void closeInput();
+    // Waits for it to end; its exit status, or -1 when it did not exit by itself.
+    int wait();
+
+private:
+    int pid_ = -1, in_ = -1, out_ = -1;
+    std::string buffered_;
+    int status_ = -2;
+};
 
 // UTF-8 -> 1251 for test data written readably; fails the test on a foreign character.
 std::string w(std::string_view utf8);
