@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-14-dev                  # libFuzzer and the sanitizer runtimes
     libgtest-dev                              # core tests
     qt6-base-dev libgl-dev                    # windows, dialogs, printing (Widgets, PrintSupport)
+    qt6-translations-l10n                     # Qt's own texts in Russian: "Да"/"Нет", file and print dialogs
     libsqlite3-dev                            # the SQL console
     libcli11-dev nlohmann-json3-dev           # command line and JSON, header-only
     fonts-liberation                          # Courier New and window-font metrics

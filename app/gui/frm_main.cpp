@@ -177,7 +177,10 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
     edtNAM = place<UpperCaseEdit>(page, "edtNAM", 240, 232, 89, 21);
     edtOtch = place<UpperCaseEdit>(page, "edtOtch", 336, 232, 81, 21);
 
-    lblDistrictBD = label(page, "lblDistrictBD", 8, 360, QStringLiteral(" --- "));
+    // Up to the counters beside it: a long directory is shown cut in the middle.
+    lblDistrictBD = place<ElidedLabel>(page, "lblDistrictBD", 8, 360, 196, 16);
+    lblDistrictBD->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDistrictBD->setFullText(QStringLiteral(" --- "));
     lblProcessed = place<QLabel>(page, "lblProcessed", 208, 360, 57, 16);
     lblProcessed->setText(QStringLiteral("0"));
     lblProcessed->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -293,8 +296,12 @@ void TfrmMain::setLabel(HostLabel which, std::string_view text) {
         case HostLabel::Processed: target = lblProcessed; break;
         case HostLabel::Found: target = lblFound; break;
     }
+    if (target == lblDistrictBD) {
+        lblDistrictBD->setFullText(toQt(text));
+        return;
+    }
     target->setText(toQt(text));
-    if (target == lblDistrictBD || target == lblRecCount || target == lblCount) target->adjustSize();
+    if (target == lblRecCount || target == lblCount) target->adjustSize();
 }
 
 void TfrmMain::setProgressRange(int minimum, int maximum) { ProgressBar1->setRange(minimum, maximum); }

@@ -99,7 +99,7 @@ public:
     UpperCaseEdit* edtFAM;
     UpperCaseEdit* edtNAM;
     UpperCaseEdit* edtOtch;
-    QLabel* lblDistrictBD;
+    ElidedLabel* lblDistrictBD;
     QLabel* lblProcessed;
     QLabel* lblFound;
     QWidget* Panel3;

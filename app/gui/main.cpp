@@ -8,6 +8,7 @@
 #include "app/gui/frm_main.h"
 #include "app/program_dir.h"
 #include "app/settings.h"
+#include "gui/translations.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -48,6 +49,7 @@ void closeOnTerminate(QWidget* window) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("strnum"));
+    strnum::installRussianTranslations(app);
 
     strnum::Report report;
     strnum::TfrmMain frmMain(report, strnum::programDirectory() / strnum::kSettingsFileName);

@@ -1,11 +1,13 @@
 #include "app/gui/widgets.h"
 
 #include <QFileDialog>
+#include <QPainter>
 #include <QStyle>
 
 namespace strnum {
 
-DirectoryEdit::DirectoryEdit(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(this)), browse_(new QToolButton(this)) {
+DirectoryEdit::DirectoryEdit(QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit(this)), browse_(new QToolButton(this)) {
     browse_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     browse_->setToolTip(QStringLiteral("Выбрать каталог"));
     browse_->setFocusPolicy(Qt::NoFocus);
@@ -33,6 +35,21 @@ UpperCaseEdit::UpperCaseEdit(QWidget* parent) : QLineEdit(parent) {
         setText(upper);
         setCursorPosition(cursor);
     });
+}
+
+void ElidedLabel::setFullText(const QString& text) {
+    setText(text);
+    setToolTip(shownText() == text ? QString() : text);
+}
+
+QString ElidedLabel::shownText() const {
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(contentsRect(), static_cast<int>(alignment()), shownText());
 }
 
 }  // namespace strnum

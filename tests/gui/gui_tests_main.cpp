@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QtTest>
 
+#include "gui/translations.h"
 #include "gui_test.h"
 
 namespace strnum::test {
@@ -15,6 +16,7 @@ std::vector<GuiTestFactory>& guiTests() {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (!strnum::installRussianTranslations(app)) std::printf("Qt's Russian translations not found\n");
     int failed = 0;
     int classes = 0;
     for (const auto& make : strnum::test::guiTests()) {
