@@ -53,7 +53,8 @@ Date dateOfYmdText(std::string_view raw) {
 
 std::optional<Date> dateTimeDate(std::string_view raw) {
     const auto julian = static_cast<std::int32_t>(le32(raw.substr(0, 4)));
-    if (julian == 0) return Date();
+    // Julian day 1721426 is 01.01.0001 (serial 1); a day before it is no date.
+    if (julian <= 1721425) return Date();
     return Date::fromSerial(julian - 1721425);
 }
 

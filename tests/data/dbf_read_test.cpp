@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "data/dbf_table.h"
+#include "data/dbf_values.h"
 #include "support/test_support.h"
 
 namespace strnum {
@@ -157,6 +158,23 @@ TEST(DbfRead, VisualFoxProDateTimeAndIntegers) {
     t.first();
     EXPECT_EQ(t.integer(t.fieldByName("CALL_ID")), 1);
     EXPECT_FALSE(t.date(t.fieldByName("CALL_DATE")).empty());
+}
+
+// A date-time whose day lies before 01.01.0001 (the lowest day numbers included) is no
+// date: read as the empty one.
+TEST(DbfRead, DateTimeBeforeTheFirstDayIsEmpty) {
+    DbfField f;
+    f.type = 'T';
+    f.length = 8;
+    for (const std::uint32_t julian : {0x80000000u, 0xFFFFFFFFu, 1721425u, 1u}) {
+        std::string raw(8, '\0');
+        for (int i = 0; i < 4; ++i) raw[static_cast<std::size_t>(i)] = static_cast<char>(julian >> (8 * i) & 0xFF);
+        raw[4] = 1;
+        EXPECT_EQ(dbfText(f, raw, CodePage::Cp866), "") << julian;
+        EXPECT_EQ(dbfDate(f, raw), Date()) << julian;
+    }
+    std::string first("\x52\x44\x1A\x00\x00\x00\x00\x00", 8);  // 1721426: 01.01.0001
+    EXPECT_EQ(dbfDate(f, first)->text(), "01.01.0001");
 }
 
 TEST(DbfRead, LargeTableWalksEveryRecord) {
