@@ -13,6 +13,12 @@ void Report::clear() {
     marks_.shrink_to_fit();
 }
 
+void Report::clearKeepingRoom() noexcept {
+    lineStarts_.clear();
+    marks_.clear();
+    text_.clear();
+}
+
 void Report::setColourFrom(std::size_t pos, Colour colour) {
     const Colour current = marks_.empty() ? Colour() : marks_.back().colour;
     if (current == colour) return;
@@ -48,6 +54,21 @@ void Report::appendRun(std::string_view text, Colour colour) {
     if (text.empty()) return;
     setColourFrom(text_.size(), colour);
     text_.append(text);
+}
+
+void Report::appendFrom(const Report& other, std::size_t from, std::size_t to) {
+    if (from >= to) return;
+    const std::size_t begin = other.lineStarts_[from], end = other.lineEnd(to - 1);
+    const std::size_t base = text_.size();
+    lineStarts_.reserve(lineStarts_.size() + (to - from));
+    for (std::size_t k = from; k < to; ++k) lineStarts_.push_back(base + other.lineStarts_[k] - begin);
+    if (begin == end) return;
+    // The colours: the one at the first byte, then the other's changes up to the end.
+    std::size_t next = 0;
+    setColourFrom(base, other.colourAt(begin, next));
+    for (; next < other.marks_.size() && other.marks_[next].pos < end; ++next)
+        setColourFrom(base + other.marks_[next].pos - begin, other.marks_[next].colour);
+    text_.append(other.text_.view().substr(begin, end - begin));
 }
 
 std::string_view Report::line(std::size_t index) const {

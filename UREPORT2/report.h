@@ -55,21 +55,41 @@ struct Run {
     Colour colour;
 };
 
-class Report {
+// Where report lines are written: the report itself, or a part of a district file walked
+// on another thread, whose lines are put into the report later in their place.
+class ReportSink {
+public:
+    // Appends a line of default-coloured text (empty lines are allowed).
+    virtual void appendLine(std::string_view text) = 0;
+    // Starts a new, empty line; the next runs go there.
+    virtual void newLine() = 0;
+    // Appends text in the given colour at the end of the last line (of a new first line
+    // when there is none).
+    virtual void appendRun(std::string_view text, Colour colour) = 0;
+
+protected:
+    ~ReportSink() = default;
+};
+
+class Report final : public ReportSink {
 public:
     void clear();
+    // Empty, keeping the memory for the lines that come next.
+    void clearKeepingRoom() noexcept;
 
     // Appends a line of default-coloured text (empty lines are allowed).
-    void appendLine(std::string_view text);
+    void appendLine(std::string_view text) override;
     // Appends lines of default-coloured text at once, as appendLine would one by one: line k
     // is text[begins[k], begins[k + 1]), the last one up to the end of text.  begins: ascending,
     // the first 0.
     void appendLines(std::string_view text, std::span<const std::size_t> begins);
     // Starts a new, empty line; the next runs go there.
-    void newLine();
+    void newLine() override;
     // Appends text in the given colour at the end of the last line (of a new first line
     // when the report is empty).
-    void appendRun(std::string_view text, Colour colour);
+    void appendRun(std::string_view text, Colour colour) override;
+    // Appends lines [from, to) of another report, with their colours, as new lines.
+    void appendFrom(const Report& other, std::size_t from, std::size_t to);
 
     std::size_t lineCount() const { return lineStarts_.size(); }
     bool empty() const { return lineStarts_.empty(); }

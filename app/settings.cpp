@@ -60,6 +60,11 @@ Settings loadSettings(const std::filesystem::path& file, std::vector<std::string
         if (!ms || *ms < 0) badValue("Tables", "LockWait", *wait);
         else s.engine.lockWaitMilliseconds = *ms;
     }
+    if (auto threads = ini.get("Tables", "Threads")) {
+        const auto n = toInt32(*threads);
+        if (!n || *n < 0 || *n > 256) badValue("Tables", "Threads", *threads);
+        else s.engine.threads = *n;
+    }
     for (char drive = 'A'; drive <= 'Z'; ++drive) {
         if (auto target = ini.get("Drives", std::string(1, drive))) {
             if (target->empty()) badValue("Drives", std::string(1, drive), *target);

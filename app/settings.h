@@ -6,6 +6,7 @@
 // [Tables]   DefaultCodePage=866|1251   code page of dBASE tables whose header names none
 //            LockScheme=dBASE|Clipper|ClipperExtended|FoxPro   record locks of shared files
 //            LockWait=2000              milliseconds an edit waits for a locked record
+//            Threads=0                  threads a district file is walked on (0: all cores)
 // [Drives]   C=/srv/ortan               Windows drive letters of district directories
 // [Printer]  LPT1=/dev/lp0              the device that stands for the printer port
 // [Batch]    RegNum=000-000-000000      registration number of the exchange batches

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "UREPORT2/report.h"
-#include "app/host.h"
+#include "walk/host.h"
 
 namespace strnum {
 

@@ -63,6 +63,8 @@ public:
     std::string_view view() const { return {data_, size_}; }
     // Empty, and the memory given back.
     void release() noexcept;
+    // Empty, the memory kept for what is appended next.
+    void clear() noexcept { size_ = 0; }
 
 private:
     void grow(std::size_t more);

@@ -7,7 +7,7 @@
 
 #include "UREPORT2/paged_text.h"
 #include "UREPORT2/rtf_writer.h"
-#include "app/district_walk.h"
+#include "walk/district_walk.h"
 #include "app/settings.h"
 #include "base/error.h"
 #include "base/ru.h"

@@ -52,23 +52,25 @@ DbfTable::DbfTable(const DbfTable& from, Split)
       codePage_(from.codePage_),
       fields_(from.fields_) {}
 
-std::unique_ptr<Table> DbfTable::splitWalk(std::int64_t minimumSlots, double earlierShare) {
-    if (editing_ || !pending_.empty() || walkTo_) return nullptr;
-    const std::int64_t total = fileSlots();
-    if (total < std::max<std::int64_t>(minimumSlots, 2)) return nullptr;
+std::optional<std::pair<std::int64_t, std::int64_t>> DbfTable::walkSlots() const {
+    if (editing_ || !pending_.empty()) return std::nullopt;
+    return std::make_pair(walkFrom_, walkTo_ ? *walkTo_ : fileSlots());
+}
+
+std::unique_ptr<Table> DbfTable::splitWalkAt(std::int64_t at) {
+    const auto range = walkSlots();
+    if (!range || at <= range->first || at >= range->second) return nullptr;
     std::unique_ptr<DbfTable> later;
     try {
         later.reset(new DbfTable(*this, Split{}));
     } catch (const Error&) {
         return nullptr;  // the file cannot be opened a second time: one walk
     }
-    // Each half keeps at least one slot; a share that is no number splits in the middle.
-    const double share = earlierShare > 0.0 && earlierShare < 1.0 ? earlierShare : 0.5;
-    const std::int64_t middle =
-        std::clamp(static_cast<std::int64_t>(static_cast<double>(total) * share), std::int64_t{1}, total - 1);
-    later->walkFrom_ = middle;
-    later->walkTo_ = total;
-    walkTo_ = middle;
+    if (!walkTo_) splitSlots_ = range->second;
+    later->walkFrom_ = at;
+    later->walkTo_ = range->second;
+    later->splitSlots_ = splitSlots_;
+    walkTo_ = at;
     first();
     later->first();
     return later;
@@ -151,10 +153,10 @@ std::int64_t DbfTable::recordCount() {
     return *count_;
 }
 
-std::optional<std::int64_t> DbfTable::recordCountOfHalf() {
+std::optional<std::int64_t> DbfTable::recordCountOfPart() {
     if (!walkTo_) return std::nullopt;
-    // The later object's slots run to the file's end as it was when split.
-    if (walkFrom_ > 0 && fileSlots() != *walkTo_) return std::nullopt;
+    // The parts' slots run to the file's end as it was when split.
+    if (fileSlots() != splitSlots_) return std::nullopt;
     const LiveCount c = countLive(walkFrom_, *walkTo_);
     if (c.cut) return std::nullopt;
     return c.live;

@@ -26,8 +26,8 @@
 // record is written by itself, waiting for its lock as edit() does.  Kept records are
 // written at first(), at turning it off and when the table is closed.
 //
-// A walk can be split in two (splitWalk): the later object opens the file anew and walks
-// from the middle slot on, this one up to it; each is used on a thread of its own, and
+// A walk can be split in parts (splitWalkAt): the later object opens the file anew and
+// walks from the slot given on, this one up to it; each is used on a thread of its own, and
 // their locks exclude each other as two programs' do.
 //
 // Not thread-safe; one table object per thread.  The object owns its file descriptor and
@@ -59,7 +59,7 @@ public:
     const std::filesystem::path& file() const override { return path_; }
     const std::string& tableName() const override { return name_; }
     std::int64_t recordCount() override;
-    std::optional<std::int64_t> recordCountOfHalf() override;
+    std::optional<std::int64_t> recordCountOfPart() override;
 
     void first() override;
     void next() override;
@@ -87,11 +87,12 @@ public:
     std::size_t pendingWrites() const override { return pending_.size(); }
     std::vector<bool> flushWrites() override;
     void discardWrites() override { pending_.clear(); }
+    std::optional<std::pair<std::int64_t, std::int64_t>> walkSlots() const override;
     // The later object opens the file anew and reads it with the header read here.
-    std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots, double earlierShare = 0.5) override;
-    // After this object's walk: true when it ended at the slot it was split at (or it was
-    // never split); false when it ended before, at an end marker or because the file got
-    // shorter, and the later object's records are then not part of the walk.
+    std::unique_ptr<Table> splitWalkAt(std::int64_t slot) override;
+    // After this object's walk: true when it ended at the end of its slots (or it was never
+    // split); false when it ended before, at an end marker or because the file got
+    // shorter, and the parts after it are then not part of the walk.
     bool walkReachedSplit() const override;
 
     void setIndexFieldNames(std::string_view names) override;
@@ -212,9 +213,11 @@ private:
     std::int64_t bufSlots_ = 0;
     std::int64_t cur_ = -1;
     bool eof_ = true;
-    // The slots a walk visits when split (splitWalk): [walkFrom_, walkTo_).
+    // The slots a walk visits when split (splitWalkAt): [walkFrom_, walkTo_); the file's
+    // slots when it was first split.
     std::int64_t walkFrom_ = 0;
     std::optional<std::int64_t> walkTo_;
+    std::int64_t splitSlots_ = 0;
 
     bool editing_ = false;
     RangeLock lock_;

@@ -25,6 +25,10 @@ struct EngineSettings {
     LockScheme lockScheme = LockScheme::Dbase;
     // How long an edit waits for a record that another program holds.
     int lockWaitMilliseconds = 2000;
+    // How many threads a district file is walked on and the number directory's orders are
+    // built on ([Tables] Threads): 0 for as many as the machine has cores, 1 for the run's
+    // thread alone.  Nothing that comes out depends on it.
+    int threads = 0;
     // Windows drive letter (upper case) -> the folder that stands for the drive's root here,
     // e.g. 'C' -> /srv/ortan.  Used to map district directories written as Windows paths.
     std::map<char, std::filesystem::path> drives;

@@ -10,6 +10,7 @@
 #include "base/convert.h"
 #include "base/error.h"
 #include "base/large_memory.h"
+#include "base/parallel.h"
 #include "base/ru.h"
 #include "data/paradox_table.h"
 
@@ -47,30 +48,31 @@ std::uint64_t finish(std::uint64_t h) {
 }
 
 // From this many records on, an order is built on two threads.
-constexpr std::size_t kTwoThreadsFrom = 100000;
-
-// Runs fn(begin, end) over [0, n): from kTwoThreadsFrom on, as fn(0, n / 2) and fn(n / 2, n)
-// on two threads.
-template <class Fn>
-void onTwoThreads(std::size_t n, Fn fn) {
-    if (n < kTwoThreadsFrom) {
-        fn(std::size_t{0}, n);
-        return;
-    }
-    std::thread t([&] { fn(n / 2, n); });
-    fn(std::size_t{0}, n / 2);
-    t.join();
+// Whether a text can be what a stored alpha value reads as: values are compared exactly, and
+// a stored value reads without trailing blanks and ends at its first NUL, so a text with a
+// trailing blank or a NUL in it equals none (a name cut to 25 characters in the middle of
+// its blanks, for one).
+bool storableText(std::string_view text) {
+    return (text.empty() || text.back() != ' ') && text.find('\0') == std::string_view::npos;
 }
+
+// Orders over fewer records are built on one thread: starting threads would cost more.
+constexpr std::size_t kThreadsFrom = 100000;
+
+// The parts an order over n records is built in.
+unsigned partsFor(std::size_t n, unsigned threads) { return n < kThreadsFrom ? 1u : std::max(1u, threads); }
 
 class IntOrder : public ParadoxOrder {
 public:
-    IntOrder(const ParadoxHeader& h, const ParadoxRecords& r, std::vector<int> fields, std::string_view table)
+    IntOrder(const ParadoxHeader& h, const ParadoxRecords& r, std::vector<int> fields, std::string_view table,
+             unsigned threads)
         : field_(h.fields[static_cast<std::size_t>(fields[0])]), table_(table) {
         fields_ = std::move(fields);
         const std::size_t n = r.count();
         keys_.resize(n);
-        bool unsorted[2] = {false, false};
-        onTwoThreads(n, [&](std::size_t b, std::size_t e) {
+        const unsigned parts = partsFor(n, threads);
+        std::vector<char> unsorted(parts, 0);
+        inParts(n, parts, [&](unsigned part, std::size_t b, std::size_t e) {
             const std::size_t off = static_cast<std::size_t>(field_.offset);
             std::int32_t prev = INT32_MIN;
             bool down = false;
@@ -80,10 +82,13 @@ public:
                 down |= k < prev;
                 prev = k;
             }
-            unsorted[b == 0 ? 0 : 1] = down;
+            unsorted[part] = down;
         });
-        bool sorted = !unsorted[0] && !unsorted[1];
-        if (sorted && n >= kTwoThreadsFrom && keys_[n / 2] < keys_[n / 2 - 1]) sorted = false;
+        bool sorted = std::none_of(unsorted.begin(), unsorted.end(), [](char u) { return u != 0; });
+        for (unsigned part = 1; sorted && part < parts; ++part) {  // where one part meets the next
+            const std::size_t at = partBegin(n, parts, part);
+            if (at > 0 && at < n && keys_[at] < keys_[at - 1]) sorted = false;
+        }
         if (!sorted) {
             std::vector<std::uint64_t> tmp(n);
             for (std::size_t i = 0; i < n; ++i)
@@ -412,6 +417,7 @@ private:
     // false when a character has no byte in the table's code page.  size: the field's, at
     // least the text's and at most 256.
     static bool textWords(std::string_view text, CodePage cp, std::size_t size, std::uint64_t* dst) {
+        if (!storableText(text)) return false;
         constexpr bool little = std::endian::native == std::endian::little;
         char local[256];
         char* bytes = local;
@@ -490,7 +496,7 @@ private:
 class GroupedOrder : public ParadoxOrder {
 public:
     GroupedOrder(const ParadoxHeader& h, const ParadoxRecords& r, std::vector<int> fields, const ParadoxOrder* primary,
-                 std::string_view table)
+                 std::string_view table, unsigned threads)
         : set_(h, r, fields, table), words_(fieldsOf(h, fields)), records_(r), primary_(primary) {
         fields_ = std::move(fields);
         for (const ParadoxField& f : set_.fields())
@@ -513,12 +519,14 @@ public:
         mask_ = (std::uint64_t{1} << pbits_) - 1;
         keys_.resize(n);
         bbits_ = std::clamp(static_cast<int>(std::bit_width(n)) - 3, 1, 24);
-        // Hash every record, counting the keys by their top bits on the way.
-        const int rbits = n >= kTwoThreadsFrom ? kRadixBits : 0;  // two threads, two sets of counts
+        // Hash every record, counting the keys by their top bits on the way: each part of
+        // the records on a thread of its own, with counts of its own.
+        const unsigned parts = partsFor(n, threads);
+        const int rbits = parts > 1 ? kRadixBits : 0;
         const std::size_t radix = std::size_t{1} << rbits;
-        std::vector<std::uint32_t> count0(radix, 0), count1(radix, 0);
-        onTwoThreads(n, [&](std::size_t b, std::size_t e) {
-            auto& count = b == 0 ? count0 : count1;
+        std::vector<std::vector<std::uint32_t>> counts(parts, std::vector<std::uint32_t>(radix, 0));
+        inParts(n, parts, [&](unsigned part, std::size_t b, std::size_t e) {
+            auto& count = counts[part];
             WordBuffer buf(words_.words());
             std::uint64_t* w = buf.data();
             const std::size_t nw = words_.words();
@@ -535,44 +543,49 @@ public:
             separateCollisions(0, n, runs);
         } else {
             // By the top bits into a second block, each thread moving the keys it hashed (in
-            // every part the first half's before the second's), then every part by itself,
-            // the parts shared out between two threads.
+            // every bucket the first part's before the second's, and so on), then every
+            // bucket by itself, the buckets shared out between the threads by their keys.
             std::vector<std::size_t> start(radix + 1, 0);
-            for (std::size_t b = 0; b < radix; ++b) start[b + 1] = start[b] + count0[b] + count1[b];
+            for (std::size_t b = 0; b < radix; ++b) {
+                start[b + 1] = start[b];
+                for (unsigned part = 0; part < parts; ++part) start[b + 1] += counts[part][b];
+            }
             {
-                decltype(keys_) parts(n);
-                const auto scatter = [&](std::size_t from, std::size_t to, std::vector<std::size_t> head) {
+                decltype(keys_) moved(n);
+                inParts(n, parts, [&](unsigned part, std::size_t from, std::size_t to) {
+                    std::vector<std::size_t> head(radix);
+                    for (std::size_t b = 0; b < radix; ++b) {
+                        head[b] = start[b];
+                        for (unsigned earlier = 0; earlier < part; ++earlier) head[b] += counts[earlier][b];
+                    }
                     for (std::size_t p = from; p < to; ++p) {
                         const std::uint64_t k = keys_[p];
-                        parts[head[static_cast<std::size_t>(k >> (64 - rbits))]++] = k;
+                        moved[head[static_cast<std::size_t>(k >> (64 - rbits))]++] = k;
                     }
-                };
-                std::vector<std::size_t> head1(radix);
-                for (std::size_t b = 0; b < radix; ++b) head1[b] = start[b] + count0[b];
-                std::thread t([&] { scatter(n / 2, n, std::move(head1)); });
-                scatter(0, n / 2, std::vector<std::size_t>(start.begin(), start.end() - 1));
-                t.join();
-                keys_.swap(parts);
+                });
+                keys_.swap(moved);
             }
-            std::size_t split = 0;
-            while (split < radix && start[split] < n / 2) ++split;
-            // Each part's keys fall in buckets of their own: a part's bucket starts are found
-            // with it, on its thread.
+            // The buckets of thread t: from the first whose keys start at or after t's equal
+            // share of all keys.
+            std::vector<std::size_t> firstBucket(parts + 1, radix);
+            for (unsigned part = 0, b = 0; part < parts; ++part) {
+                while (b < radix && start[b] < partBegin(n, parts, part)) ++b;
+                firstBucket[part] = part == 0 ? 0 : b;
+            }
+            // Each bucket's keys fall in lookup buckets of their own: a bucket's lookup
+            // starts are found with it, on its thread.
             const bool startsByPart = bbits_ >= rbits;
             if (startsByPart) starts_.resize((std::size_t{1} << bbits_) + 1);
-            auto part = [&](std::size_t from, std::size_t to) {
+            inParts(parts, parts, [&](unsigned part, std::size_t, std::size_t) {
                 std::vector<std::uint64_t> tmp;
                 std::vector<std::pair<std::size_t, std::size_t>> runs;
-                for (std::size_t b = from; b < to; ++b) {
+                for (std::size_t b = firstBucket[part]; b < firstBucket[part + 1]; ++b) {
                     sortPart(keys_.data() + start[b], start[b + 1] - start[b], rbits, tmp);
                     separateCollisions(start[b], start[b + 1], runs);
                     if (startsByPart)
                         fillStarts(start[b], start[b + 1], b << (bbits_ - rbits), (b + 1) << (bbits_ - rbits));
                 }
-            };
-            std::thread t([&] { part(split, radix); });
-            part(0, split);
-            t.join();
+            });
             if (startsByPart) {
                 starts_.back() = static_cast<std::uint32_t>(n);
                 return;
@@ -860,9 +873,10 @@ bool pxCanonicalKey(const ParadoxField& f, const KeyValue& v, CodePage cp, std::
     if (f.type == pxtype::Alpha) {
         std::string number;
         std::string_view text;
-        if (const auto* s = std::get_if<std::string>(&v))
+        if (const auto* s = std::get_if<std::string>(&v)) {
             text = *s;
-        else if (const auto* i = std::get_if<std::int32_t>(&v))
+            if (!storableText(text)) return false;
+        } else if (const auto* i = std::get_if<std::int32_t>(&v))
             text = number = std::to_string(*i);
         else
             badKey(table, f);
@@ -904,12 +918,12 @@ bool pxCanonicalKey(const ParadoxField& f, const KeyValue& v, CodePage cp, std::
 
 std::unique_ptr<ParadoxOrder> buildParadoxOrder(const ParadoxHeader& h, const ParadoxRecords& r,
                                                 std::vector<int> fields, const ParadoxOrder* primary,
-                                                std::string_view table, std::size_t groupedFrom) {
+                                                std::string_view table, std::size_t groupedFrom, unsigned threads) {
     const auto& first = h.fields[static_cast<std::size_t>(fields[0])];
     if (fields.size() == 1 && intLike(first.type) && (primary == nullptr || r.count() == 0))
-        return std::make_unique<IntOrder>(h, r, std::move(fields), table);
+        return std::make_unique<IntOrder>(h, r, std::move(fields), table, threads);
     if (fields.size() > 1 && r.count() >= groupedFrom)
-        return std::make_unique<GroupedOrder>(h, r, std::move(fields), primary, table);
+        return std::make_unique<GroupedOrder>(h, r, std::move(fields), primary, table, threads);
     return std::make_unique<SortedOrder>(h, r, std::move(fields), primary, table);
 }
 

@@ -15,10 +15,11 @@
 //   directory): records of equal values are contiguous, in primary order, but the groups
 //   follow each other in the order of a 64-bit hash of the values, not alphabetically.
 //   One sorted uint64 per record (hash bits above the primary position) and a bucket
-//   table give a lookup in a few cache misses.  It is built on two threads: hashing the
-//   canonical values as whole words, an in-place radix split by the top hash bits, a
-//   byte-wise radix sort of every part, and a check of each run of equal hash bits
-//   (mostly true twins, settled by comparing the fields' bytes).
+//   table give a lookup in a few cache misses.  It is built on as many threads as the
+//   settings give ([Tables] Threads): hashing the canonical values as whole words, a
+//   radix split by the top hash bits into a second block, a byte-wise radix sort of every
+//   part, and a check of each run of equal hash bits (mostly true twins, settled by
+//   comparing the fields' bytes).
 // A find with values for fewer than all of a grouped order's fields scans the records.
 //
 // Memory of the orders for n records: integer 4n (+4n when unsorted), grouped 8n + at
@@ -100,9 +101,11 @@ protected:
 // fields: field indexes of the order; primary: the order that decides ties (nullptr:
 // stored order decides, as for the primary order itself).  tableName: for messages.
 // groupedFrom: the record count from which orders over several fields are grouped.
+// threads: how many threads build a large order (base/parallel.h); the order is the same.
 std::unique_ptr<ParadoxOrder> buildParadoxOrder(const ParadoxHeader& header, const ParadoxRecords& records,
                                                 std::vector<int> fields, const ParadoxOrder* primary,
-                                                std::string_view tableName, std::size_t groupedFrom = 200000);
+                                                std::string_view tableName, std::size_t groupedFrom = 200000,
+                                                unsigned threads = 1);
 
 // The canonical comparison bytes of a stored value, and of a key value for that field
 // (false when the key cannot equal any stored value, e.g. a text the code page lacks).

@@ -8,6 +8,7 @@
 #include "base/convert.h"
 #include "base/error.h"
 #include "base/large_memory.h"
+#include "base/parallel.h"
 #include "base/ru.h"
 #include "data/paradox_file.h"
 #include "data/paradox_order.h"
@@ -50,7 +51,8 @@ ParadoxHeader readParadoxHeader(const std::filesystem::path& file, std::string_v
     return parseParadoxHeader(head, size, name, defaultCp);
 }
 
-ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const ParadoxHeader& h, std::string_view name) {
+ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const ParadoxHeader& h, std::string_view name,
+                                  unsigned threads) {
     PxFile f(file, PxFile::Mode::Read, name);
     const auto rs = static_cast<std::size_t>(h.recordSize);
     const auto bs = static_cast<std::size_t>(h.blockSize);
@@ -58,7 +60,7 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
     // Block numbers are 16 bits: blocks past 65535 can never be in the chain.
     const std::uint32_t blocks = std::min<std::uint32_t>(h.fileBlocks, 65535);
 
-    // One pass over the file in physical order, its two halves on two threads: block k's
+    // One pass over the file in physical order, in parts on several threads: block k's
     // records go to the arena at slot (k - 1) * perBlock, and its links are kept; the chain
     // is followed afterwards on these.  When the chain runs through full blocks in file
     // order (as written), the records are then already in place.
@@ -94,27 +96,11 @@ ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const Parad
             }
         }
     };
-    if (blocks >= 256) {
-        const std::uint32_t mid = 1 + blocks / 2;
-        std::exception_ptr failed;
-        std::thread t([&] {
-            try {
-                readBlocks(mid, blocks + 1);
-            } catch (...) {
-                failed = std::current_exception();
-            }
-        });
-        try {
-            readBlocks(1, mid);
-        } catch (...) {
-            t.join();
-            throw;
-        }
-        t.join();
-        if (failed) std::rethrow_exception(failed);
-    } else {
-        readBlocks(1, blocks + 1);
-    }
+    // The file's blocks in parts read at once, on as many threads as the settings give.
+    const unsigned parts = blocks >= 256 ? threads : 1;
+    inParts(blocks, parts, [&](unsigned, std::size_t from, std::size_t to) {
+        readBlocks(static_cast<std::uint32_t>(from) + 1, static_cast<std::uint32_t>(to) + 1);
+    });
 
     // The chain, from the first block through "next"; a cycle or a link out of the file
     // is damage, not the end of the table.
@@ -164,7 +150,7 @@ std::shared_ptr<ParadoxTable::Loaded> ParadoxTable::load(const std::filesystem::
                                                          const EngineSettings& settings) {
     auto d = std::make_shared<Loaded>();
     d->header = readParadoxHeader(file, name, settings.defaultCodePage);
-    d->records = loadParadoxRecords(file, d->header, name);
+    d->records = loadParadoxRecords(file, d->header, name, threadCount(settings.threads));
     for (const auto& f : d->header.fields) {
         FieldInfo fi;
         fi.name = f.name;
@@ -435,7 +421,8 @@ ParadoxOrder& ParadoxTable::orderLocked(const std::string& names) {
         ids = resolveFields(names);
         primary = &orderLocked(std::string());
     }
-    auto order = buildParadoxOrder(data_->header, data_->records, std::move(ids), primary, name_);
+    auto order = buildParadoxOrder(data_->header, data_->records, std::move(ids), primary, name_, 200000,
+                                   threadCount(settings_.threads));
     auto& ref = *order;
     data_->orders.emplace(names, std::move(order));
     return ref;

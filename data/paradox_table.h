@@ -51,7 +51,8 @@ public:
     int recordSize() const { return recordSize_; }
 
 private:
-    friend ParadoxRecords loadParadoxRecords(const std::filesystem::path&, const ParadoxHeader&, std::string_view);
+    friend ParadoxRecords loadParadoxRecords(const std::filesystem::path&, const ParadoxHeader&, std::string_view,
+                                             unsigned);
     struct Free {
         void operator()(char* p) const noexcept;
     };
@@ -60,10 +61,11 @@ private:
     int recordSize_ = 1;
 };
 
-// Reads header + records of a .DB file.  name: the file for messages (1251).
+// Reads header + records of a .DB file.  name: the file for messages (1251).  threads: how
+// many threads read a large file's blocks at once.
 ParadoxHeader readParadoxHeader(const std::filesystem::path& file, std::string_view name, CodePage defaultCp);
 ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const ParadoxHeader& header,
-                                  std::string_view name);
+                                  std::string_view name, unsigned threads = 1);
 
 class ParadoxTable : public Table {
 public:

@@ -56,6 +56,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -160,27 +161,28 @@ public:
     // Forgets the kept posts: nothing of them is written.
     virtual void discardWrites() {}
 
-    // Walking on two threads.  splitWalk: a second table object over the same file whose
-    // walk visits the later records of this object's walk, from about `earlierShare` of its
-    // slots on (the middle by default); this object's walks then end there.  The two
-    // together visit exactly the records one walk would, as the file was when split.  Each
-    // object is used on a thread of its own.  nullptr when the table cannot be split or
-    // holds fewer than minimumSlots slots (the walk is then as before).  Call it before
-    // walking; writing behind and posts work on either object as on any table of that file.
-    virtual std::unique_ptr<Table> splitWalk(std::int64_t minimumSlots, double earlierShare = 0.5) {
-        (void)minimumSlots;
-        (void)earlierShare;
+    // Walking in parts on several threads.  walkSlots: the slots [from, to) this object's
+    // walk covers, for a table that can be walked in parts (nullopt: it cannot).
+    // splitWalkAt(slot): a second table object over the same file whose walk covers this
+    // object's slots from `slot` on; this object's walk then ends before `slot` (from < slot
+    // < to).  The parts made this way together visit exactly the records one walk would, as
+    // the file was when first split.  Each object is used on a thread of its own.  nullptr
+    // when the table cannot be split there.  Split before walking; writing behind and posts
+    // work on every part as on any table of that file.
+    virtual std::optional<std::pair<std::int64_t, std::int64_t>> walkSlots() const { return std::nullopt; }
+    virtual std::unique_ptr<Table> splitWalkAt(std::int64_t slot) {
+        (void)slot;
         return nullptr;
     }
-    // Of a table split in two (splitWalk), on either object: the visible records among the
-    // slots this object walks, counted as recordCount() counts them, so that the two objects
-    // can count on two threads at once.  nullopt where that sum would not be recordCount()
-    // (an end marker in the slots, the file shorter than when split): recordCount() then
-    // counts.
-    virtual std::optional<std::int64_t> recordCountOfHalf() { return std::nullopt; }
-    // After this object's walk has ended: whether the later object's records belong to it.
-    // False when the walk ended before the split point (at an end marker, or because the
-    // file got shorter): the later object's records are then not part of the walk.
+    // Of a table split in parts, on any part: the visible records among the slots this
+    // object walks, counted as recordCount() counts them, so that the parts can count on
+    // their threads at once.  nullopt where the sum over the parts would not be
+    // recordCount() (an end marker in the slots, the file shorter than when split):
+    // recordCount() then counts.
+    virtual std::optional<std::int64_t> recordCountOfPart() { return std::nullopt; }
+    // After this object's walk has ended: whether it reached the end of its slots.  False
+    // when it ended before (at an end marker, or because the file got shorter): the parts
+    // after it are then not part of the walk.
     virtual bool walkReachedSplit() const { return true; }
     // A cursor of its own over the same records, read-only, for searches on another thread
     // while this object is used on its own: same fields, same current order.  It stays

@@ -58,16 +58,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     }
             }
         }
-        // A walk split in two visits what one walk visits, unless the earlier half ends
-        // early (then the later half is no part of it).
+        // A walk split in parts visits what one walk visits; a part that ends early ends
+        // the walk (the parts after it are no part of it).
         {
             std::vector<std::int64_t> one, two;
             for (t.first(); !t.eof(); t.next()) one.push_back(t.recordNumber());
+            // In three parts, split where the input's last bytes say.
             strnum::DbfTable earlier(file, "F.DBF", settings);
-            const std::unique_ptr<strnum::Table> later = earlier.splitWalk(2);
-            for (earlier.first(); !earlier.eof(); earlier.next()) two.push_back(earlier.recordNumber());
-            if (later && earlier.walkReachedSplit())
-                for (later->first(); !later->eof(); later->next()) two.push_back(later->recordNumber());
+            const auto slots = earlier.walkSlots();
+            const std::int64_t total = slots ? slots->second : 0;
+            const std::int64_t a = total > 0 ? 1 + (size > 0 ? data[size - 1] : 0) % total : 0;
+            const std::int64_t b = total > 0 ? a + 1 + (size > 1 ? data[size - 2] : 0) % total : 0;
+            const std::unique_ptr<strnum::Table> middle = earlier.splitWalkAt(a);
+            const std::unique_ptr<strnum::Table> later = middle ? middle->splitWalkAt(b) : nullptr;
+            bool on = true;
+            for (strnum::Table* part : {static_cast<strnum::Table*>(&earlier), middle.get(), later.get()}) {
+                if (!part || !on) continue;
+                for (part->first(); !part->eof(); part->next()) two.push_back(part->recordNumber());
+                on = part->walkReachedSplit();
+            }
             if (one != two) __builtin_trap();
         }
         // A look-ahead at one distance, as a walk asks it (carried on from record to record,

@@ -14,7 +14,7 @@ namespace strnum {
 
 class ColouredWriter {
 public:
-    ColouredWriter(Report& report, const Colour& highlight) : report_(report), highlight_(highlight) {}
+    ColouredWriter(ReportSink& report, const Colour& highlight) : report_(report), highlight_(highlight) {}
 
     // Begins a new report line (no empty line in between) and writes the text in the
     // default colour.
@@ -30,7 +30,7 @@ public:
     static constexpr std::size_t kAfterSpanMax = 99;
 
 private:
-    Report& report_;
+    ReportSink& report_;
     const Colour& highlight_;
 };
 

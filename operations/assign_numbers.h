@@ -7,22 +7,11 @@
 // and failed writes are reported; found, differing and written are counted.  In
 // count-only mode the same report and counts are made and no record changes.
 //
-// The run is a district walk (app/district_walk.h): errors that end it are shown by the
-// host after its closing step and summary question.
-//
-// Speed over a region of a million records: each record is read once, eight records ahead
-// of the walk, and its directory search announced from there (the directory brings the
-// search's data into the cache meanwhile); writes are kept by the district file and made
-// 256 at a time under one lock of their records' range (data/dbf_table.h), the report lines
-// waiting with them so that each comes out in its place, a failed write's line included.
-// Before the run ends on an error, the kept writes are made and their lines reported.
-//
-// A district file of splitFrom slots or more is walked in two halves at once: the later
-// half on a second thread, over a second object of the file and a reading cursor of the
-// directory, holding its lines and keeping its writes; when the earlier half is done, the
-// later half's writes are made and its lines reported after the earlier half's, exactly as
-// one walk would have them.  When the earlier half ends the run with an error, or ends
-// before the middle of the file, nothing of the later half is written or reported.
+// The run is a district walk (walk/district_walk.h): errors that end it are shown by the
+// host after its closing step and summary question.  Each file is walked by the
+// district-file pass (walk/file_walk.h), which brings the speed: records read ahead with
+// their directory searches announced, writes made many at a time, a large file walked in
+// parts on all cores with the report, the writes and the counters of one walk.
 #pragma once
 
 #include <cstdint>
@@ -31,10 +20,10 @@
 #include <string_view>
 
 #include "UREPORT2/report.h"
-#include "app/host.h"
 #include "data/engine_settings.h"
 #include "data/table.h"
 #include "data/table_object.h"
+#include "walk/host.h"
 
 namespace strnum {
 
@@ -60,8 +49,8 @@ struct AssignRun {
     const EngineSettings& settings;
     bool countOnly = false;  // fixed when the run starts
     AssignCounters total;
-    // District files of at least this many slots are walked in two halves on two threads
-    // (when the machine has two cores and the directory gives a second cursor); 0: never.
+    // District files of at least this many slots are walked in parts on the threads the
+    // settings give (when the directory gives cursors of its own); 0: never.
     std::int64_t splitFrom = 1024;
 };
 

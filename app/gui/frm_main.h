@@ -29,9 +29,9 @@
 #include <string>
 
 #include "UREPORT2/report.h"
-#include "app/district_walk.h"
+#include "walk/district_walk.h"
 #include "app/gui/widgets.h"
-#include "app/host.h"
+#include "walk/host.h"
 #include "app/settings.h"
 #include "data/table_object.h"
 

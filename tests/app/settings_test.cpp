@@ -59,12 +59,15 @@ TEST(Settings, DefaultsAndOwnSections) {
 
     test::writeBytes(file,
                      "[Init]\r\nDBPath=/n\r\nWayPath=/w\r\n[Tables]\r\nDefaultCodePage=1251\r\nLockScheme=foxpro\r\n"
+                     "Threads=3\r\n"
                      "[Drives]\r\nc=/srv/ortan\r\n[Printer]\r\nLPT1=/dev/usb/lp0\r\n[Batch]\r\nRegNum=012-345-678901\r\n");
     Settings s = loadSettings(file);
     EXPECT_EQ(s.dbPath, "/n");
     EXPECT_EQ(s.wayPath, "/w");
     EXPECT_EQ(s.engine.defaultCodePage, CodePage::Cp1251);
     EXPECT_EQ(s.engine.lockScheme, LockScheme::FoxPro);
+    EXPECT_EQ(s.engine.threads, 3);
+    EXPECT_EQ(none.engine.threads, 0) << "all cores";
     EXPECT_EQ(s.engine.drives.at('C'), "/srv/ortan");
     EXPECT_EQ(s.printerDevice, "/dev/usb/lp0");
     EXPECT_EQ(s.batchRegNum, "012-345-678901");
@@ -74,7 +77,8 @@ TEST(Settings, UnusableValuesAreErrorsNamingTheKey) {
     TempDir dir;
     const auto file = dir / "SOBES.INI";
     for (const char* bad : {"[Tables]\r\nDefaultCodePage=437\r\n",
-                            "[Tables]\r\nLockScheme=Paradox\r\n", "[Tables]\r\nLockWait=-1\r\n"}) {
+                            "[Tables]\r\nLockScheme=Paradox\r\n", "[Tables]\r\nLockWait=-1\r\n",
+                            "[Tables]\r\nThreads=-2\r\n", "[Tables]\r\nThreads=all\r\n"}) {
         test::writeBytes(file, bad);
         try {
             loadSettings(file);

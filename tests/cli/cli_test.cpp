@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 
 #include "identity/insurance_number.h"
@@ -54,13 +56,60 @@ TEST(CliNumber, AgreesWithTheLibraryOnRandomBodies) {
     }
 }
 
+// Number assignment over a demonstration region walked on one, two and three threads: the
+// report line for line and the district files byte for byte are the same.
+TEST(CliAssign, TheSameWhateverTheThreads) {
+    test::TempDir dir;
+    const auto region = dir / "region";
+    ASSERT_EQ(run("demo " + region.string() + " --districts 3 --people 2500 --directory 20000 --seed 7").status, 0);
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(region / "ORTAN"))
+        if (e.is_regular_file()) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> pristine;
+    for (const auto& f : files) pristine.push_back(test::readBytes(f));
+    const std::string settings = test::readBytes(region / "SOBES.INI");
+    std::string first, firstBytes;
+    for (const char* threads : {"1", "2", "3"}) {
+        for (std::size_t i = 0; i < files.size(); ++i) test::writeBytes(files[i], pristine[i]);
+        test::writeBytes(region / "SOBES.INI", settings + "\r\n[Tables]\r\nThreads=" + threads + "\r\n");
+        // SOBES.INI is read from the current directory.
+        const Result inRegion = [&] {
+            const std::string command = "cd '" + region.string() + "' && " + STRNUM_CLI_PATH + " assign 2>/dev/null";
+            Result out{-1, {}};
+            FILE* pipe = ::popen(command.c_str(), "r");
+            std::array<char, 4096> buf;
+            for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0;) out.out.append(buf.data(), n);
+            const int raw = ::pclose(pipe);
+            out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            return out;
+        }();
+        ASSERT_EQ(inRegion.status, 0) << threads;
+        std::string bytes;
+        for (const auto& f : files) bytes += test::readBytes(f).erase(1, 3);
+        if (first.empty()) {
+            first = inRegion.out;
+            firstBytes = bytes;
+            EXPECT_GT(std::count(first.begin(), first.end(), '\n'), 1000) << "a report worth comparing";
+            EXPECT_NE(bytes, [&] {
+                std::string b;
+                for (const auto& p : pristine) b += std::string(p).erase(1, 3);
+                return b;
+            }()) << "numbers written";
+            continue;
+        }
+        EXPECT_EQ(inRegion.out, first) << threads << " threads";
+        EXPECT_EQ(bytes, firstBytes) << threads << " threads";
+    }
+}
+
 TEST(CliPage, ReadsLinesAsTheReportWindowWouldWriteThem) {
     test::TempDir dir;
     test::writeBytes(dir / "in.txt", "one\r\nдва\n\n\fskip\nlast\n");
     ASSERT_EQ(run("page --lines 3 " + (dir / "in.txt").string() + " " + (dir / "out.txt").string()).status, 0);
     // "два" in upper-case DOS is \x84\x82\x80.
-    EXPECT_EQ(test::readBytes(dir / "out.txt"), "one\r\n\x84\x82\x80\r\n\r\n\f" + std::string(30, ' ') +
-                                                    "2\r\n\r\n\f" + std::string(30, ' ') + "3\r\n\r\nlast\r\n\f");
+    EXPECT_EQ(test::readBytes(dir / "out.txt"), "one\r\n\x84\x82\x80\r\n\r\n\f" + std::string(30, ' ') + "2\r\n\r\n\f" +
+                                                    std::string(30, ' ') + "3\r\n\r\nlast\r\n\f");
     ASSERT_EQ(run("page --first 2 --last 2 --no-form-feed --lines 3 " + (dir / "in.txt").string() + " " +
                   (dir / "out2.txt").string())
                   .status,

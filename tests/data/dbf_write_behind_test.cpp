@@ -179,12 +179,15 @@ TEST(DbfSplitWalk, TheTwoHalvesVisitTheRecordsOfOneWalk) {
     DbfTable whole(file, "PDL.DBF", {});
     const std::vector<std::int32_t> one = visit(whole);
     ASSERT_EQ(one.size(), 95u);
-    EXPECT_EQ(whole.splitWalk(102), nullptr) << "fewer slots than asked for";
+    const std::int64_t slots = whole.walkSlots()->second;
+    EXPECT_EQ(whole.walkSlots()->first, 0);
+    EXPECT_EQ(whole.splitWalkAt(0), nullptr) << "no slot before the split";
+    EXPECT_EQ(whole.splitWalkAt(slots), nullptr) << "no slot after the split";
 
     DbfTable earlier(file, "PDL.DBF", {});
-    std::unique_ptr<Table> later = earlier.splitWalk(100);
+    std::unique_ptr<Table> later = earlier.splitWalkAt(slots / 2);
     ASSERT_NE(later, nullptr);
-    EXPECT_EQ(earlier.splitWalk(2), nullptr) << "split once";
+    EXPECT_EQ(later->walkSlots(), std::make_pair(slots / 2, slots));
     std::vector<std::int32_t> both = visit(earlier);
     EXPECT_TRUE(earlier.walkReachedSplit());
     EXPECT_EQ(both.back(), 47);
@@ -192,24 +195,38 @@ TEST(DbfSplitWalk, TheTwoHalvesVisitTheRecordsOfOneWalk) {
     EXPECT_EQ(rest.front(), 51);
     both.insert(both.end(), rest.begin(), rest.end());
     EXPECT_EQ(both, one);
-    EXPECT_EQ(earlier.recordCount(), 95) << "the count is the file's, not the half's";
+    EXPECT_EQ(earlier.recordCount(), 95) << "the count is the file's, not the part's";
 
-    // Split elsewhere than the middle, the halves still make one walk; each keeps a slot,
-    // and a share that is no share splits in the middle.
-    for (const double share : {0.3, 0.7, 0.001, 0.999, 0.0, 1.0, -1.0, std::nan("")}) {
+    // Split at every slot, and in three parts at every pair of slots, the parts still make
+    // one walk.
+    for (std::int64_t at = 1; at < slots; ++at) {
         DbfTable first(file, "PDL.DBF", {});
-        std::unique_ptr<Table> second = first.splitWalk(2, share);
-        ASSERT_NE(second, nullptr) << share;
+        std::unique_ptr<Table> second = first.splitWalkAt(at);
+        ASSERT_NE(second, nullptr) << at;
         std::vector<std::int32_t> joined = visit(first);
-        ASSERT_TRUE(first.walkReachedSplit()) << share;
+        ASSERT_TRUE(first.walkReachedSplit()) << at;
         const std::vector<std::int32_t> tail = visit(*second);
-        if (!(share > 0.0 && share < 1.0)) {
-            ASSERT_FALSE(tail.empty()) << share;
-            EXPECT_EQ(tail.front(), 51) << share;
-        }
         joined.insert(joined.end(), tail.begin(), tail.end());
-        EXPECT_EQ(joined, one) << share;
+        ASSERT_EQ(joined, one) << at;
     }
+    for (std::int64_t a = 1; a < slots; a += 7)
+        for (std::int64_t b = a + 1; b < slots; b += 5) {
+            DbfTable first(file, "PDL.DBF", {});
+            std::unique_ptr<Table> second = first.splitWalkAt(a);
+            ASSERT_NE(second, nullptr);
+            EXPECT_EQ(second->splitWalkAt(a), nullptr) << "outside the part";
+            std::unique_ptr<Table> third = second->splitWalkAt(b);
+            ASSERT_NE(third, nullptr) << a << " " << b;
+            std::vector<std::int32_t> joined = visit(first);
+            for (Table* t : {second.get(), third.get()}) {
+                const std::vector<std::int32_t> part = visit(*t);
+                joined.insert(joined.end(), part.begin(), part.end());
+            }
+            ASSERT_EQ(joined, one) << a << " " << b;
+            const auto c1 = first.recordCountOfPart(), c2 = second->recordCountOfPart(), c3 = third->recordCountOfPart();
+            ASSERT_TRUE(c1 && c2 && c3);
+            EXPECT_EQ(*c1 + *c2 + *c3, 95);
+        }
 
     // Posts through the later object; forgotten ones leave no trace.
     const std::string before = readBytes(file);
@@ -218,7 +235,7 @@ TEST(DbfSplitWalk, TheTwoHalvesVisitTheRecordsOfOneWalk) {
     later->discardWrites();
     later.reset();
     EXPECT_EQ(readBytes(file), before);
-    later = DbfTable(file, "PDL.DBF", {}).splitWalk(2);
+    later = DbfTable(file, "PDL.DBF", {}).splitWalkAt(50);
     ASSERT_TRUE(later->setWriteBehind(true));
     changeRecords(*later, {60, 70}, false);
     EXPECT_EQ(later->flushWrites(), (std::vector<bool>{true, true}));
@@ -241,15 +258,15 @@ TEST(DbfSplitWalk, AnEndMarkerBeforeTheMiddleEndsTheWalk) {
         raw.writeAt(t.header().headerLength + 4 * t.header().recordLength, "\x1a", 1);
     }
     DbfTable earlier(file, "PDL.DBF", {});
-    std::unique_ptr<Table> later = earlier.splitWalk(2);
+    std::unique_ptr<Table> later = earlier.splitWalkAt(10);
     ASSERT_NE(later, nullptr);
     int seen = 0;
     for (earlier.first(); !earlier.eof(); earlier.next()) ++seen;
     EXPECT_EQ(seen, 4);
     EXPECT_FALSE(earlier.walkReachedSplit());
     // Counted by halves, the earlier half cannot say how many: the whole count decides.
-    EXPECT_EQ(earlier.recordCountOfHalf(), std::nullopt);
-    EXPECT_EQ(later->recordCountOfHalf(), 10);
+    EXPECT_EQ(earlier.recordCountOfPart(), std::nullopt);
+    EXPECT_EQ(later->recordCountOfPart(), 10);
     EXPECT_EQ(earlier.recordCount(), 4);
 }
 
@@ -264,16 +281,16 @@ TEST(DbfSplitWalk, TheHalvesCountTheRecordsOfTheFile) {
         for (const int k : {3, 12, 19}) raw.writeAt(t.header().headerLength + k * t.header().recordLength, "*", 1);
     }
     DbfTable earlier(file, "PDL.DBF", {});
-    EXPECT_EQ(earlier.recordCountOfHalf(), std::nullopt) << "not split";
-    std::unique_ptr<Table> later = earlier.splitWalk(2, 0.3);
+    EXPECT_EQ(earlier.recordCountOfPart(), std::nullopt) << "not split";
+    std::unique_ptr<Table> later = earlier.splitWalkAt(6);
     ASSERT_NE(later, nullptr);
-    const auto a = earlier.recordCountOfHalf(), b = later->recordCountOfHalf();
+    const auto a = earlier.recordCountOfPart(), b = later->recordCountOfPart();
     ASSERT_TRUE(a && b);
     EXPECT_EQ(*a, 5);
     EXPECT_EQ(*a + *b, 17);
     EXPECT_EQ(earlier.recordCount(), 17);
     fs::resize_file(file, earlier.header().headerLength + 15 * earlier.header().recordLength);
-    EXPECT_EQ(later->recordCountOfHalf(), std::nullopt) << "the file got shorter";
+    EXPECT_EQ(later->recordCountOfPart(), std::nullopt) << "the file got shorter";
     EXPECT_EQ(DbfTable(file, "PDL.DBF", {}).recordCount(), 13);
 }
 

@@ -78,6 +78,34 @@ TEST(NumberDirectory, FindsByNumberAndByPersonWithTwinsInNumberOrder) {
     EXPECT_EQ(t.text(t.fieldByName("COND")), "A");
 }
 
+// Texts are compared as they are searched for: a name cut to 25 characters in the middle of
+// its blanks ends in blanks, which no stored name does (they read without them), so it
+// finds no one, in the small table's sorted order and in the large tables' grouped order,
+// searched plainly or after a hint; so does a text with a NUL in it.
+TEST(NumberDirectory, ATextEndingInBlanksOrHoldingANulFindsNoOne) {
+    test::TempDir dir;
+    ParadoxTable t(writeNums(dir), EngineSettings{});
+    t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+    const Date born = Date::fromYmd(1960, 3, 1);
+    const std::array<KeyValue, 4> found{w("Петров"), w("Пётр"), std::string(), born};
+    const std::array<KeyValue, 4> cut{w("Петров") + std::string(19, ' '), w("Пётр"), std::string(), born};
+    const std::array<KeyValue, 4> blank{w("Петров "), w("Пётр"), std::string(), born};
+    const std::array<KeyValue, 4> nul{w("Петров") + std::string(1, '\0') + "X", w("Пётр"), std::string(), born};
+    EXPECT_TRUE(t.findKey(found));
+    for (const auto* key : {&cut, &blank, &nul}) {
+        EXPECT_FALSE(t.findKey(*key));
+        EXPECT_FALSE(t.findHinted(*key, t.prefetchKey(*key)));
+    }
+    const auto primary = buildParadoxOrder(t.header(), t.records(), {0}, nullptr, "NUMS");
+    const auto grouped = buildParadoxOrder(t.header(), t.records(), {1, 2, 3, 4}, primary.get(), "NUMS", 0);
+    ParadoxOrder::Hints hints;
+    EXPECT_TRUE(grouped->find(found));
+    for (const auto* key : {&cut, &blank, &nul}) {
+        EXPECT_FALSE(grouped->find(*key));
+        EXPECT_FALSE(grouped->findHinted(*key, hints, grouped->prefetch(*key, hints)));
+    }
+}
+
 // A reading cursor searches and walks on its own, refuses to write, and keeps the records
 // it was made over when the table reads its file again.
 TEST(NumberDirectory, AReadingCursorSearchesOnItsOwnAndOutlivesARead) {
@@ -210,6 +238,18 @@ void checkLargeGroupedOrder(bool numbersInStoredOrder) {
     ASSERT_EQ(primary->inStoredOrder(), numbersInStoredOrder);
     auto grouped = buildParadoxOrder(t.header(), t.records(), {1, 2, 3, 4}, primary.get(), "NUMS", 0);
     ASSERT_EQ(grouped->size(), n);
+    // Built on one, two or three threads, the orders are the same.
+    for (unsigned threads : {1u, 2u, 3u}) {
+        ParadoxRecords records = loadParadoxRecords(dir / "NUMS.DB", t.header(), "NUMS", threads);
+        ASSERT_EQ(records.count(), n);
+        ASSERT_EQ(std::memcmp(records.record(0), t.records().record(0), n * rs), 0) << threads << " threads";
+        const auto p = buildParadoxOrder(t.header(), records, {0}, nullptr, "NUMS", 200000, threads);
+        const auto g = buildParadoxOrder(t.header(), records, {1, 2, 3, 4}, p.get(), "NUMS", 0, threads);
+        for (std::size_t pos = 0; pos < n; ++pos) {
+            ASSERT_EQ(p->stored(pos), primary->stored(pos)) << threads << " threads, " << pos;
+            ASSERT_EQ(g->stored(pos), grouped->stored(pos)) << threads << " threads, " << pos;
+        }
+    }
 
     const auto& hf = t.header().fields;
     const auto valueOf = [&](std::size_t stored) {
@@ -259,10 +299,13 @@ void checkLargeGroupedOrder(bool numbersInStoredOrder) {
         t.setIndexFieldNames("");
         const KeyValue num = numOf(grouped->stored(pos));
         ASSERT_TRUE(t.findKey(std::span(&num, 1)));
-        const std::array<KeyValue, 4> key{t.text(1), t.text(2) + " ", t.text(3), t.date(4)};
+        const std::array<KeyValue, 4> key{t.text(1), t.text(2), t.text(3), t.date(4)};
         const auto found = grouped->find(key);
         ASSERT_TRUE(found);
         EXPECT_EQ(*found, pos);
+        // Values are compared as they are: a trailing blank is no part of any stored name.
+        const std::array<KeyValue, 4> blank{t.text(1), t.text(2) + " ", t.text(3), t.date(4)};
+        EXPECT_FALSE(grouped->find(blank));
     }
     const std::array<KeyValue, 4> absent{std::string("FAM1"), std::string("N1"), std::string("O9"), Date()};
     EXPECT_FALSE(grouped->find(absent));

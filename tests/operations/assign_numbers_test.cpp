@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/recording_host.h"
+#include "walk/recording_host.h"
 #include "data/dbf_create.h"
 #include "data/dbf_table.h"
 #include "identity/insurance_number.h"

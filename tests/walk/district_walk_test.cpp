@@ -1,10 +1,10 @@
-#include "app/district_walk.h"
+#include "walk/district_walk.h"
 
 #include <gtest/gtest.h>
 
-#include "app/recording_host.h"
 #include "base/error.h"
 #include "data/dbf_create.h"
+#include "walk/recording_host.h"
 
 namespace strnum {
 namespace {
@@ -39,8 +39,8 @@ TEST(DistrictWalk, VisitsEveryDistrictAndSkipsMissingDirectories) {
     walk.summary = [] { return std::string("done"); };
     EXPECT_TRUE(runDistrictWalk(host, report, dir.path().string(), {}, walk));
     // U03 is found as u03, without regard to letter case.
-    EXPECT_EQ(visited, (std::vector<std::string>{(dir / "U01").string() + " -> U01",
-                                                 (dir / "U03").string() + " -> u03"}));
+    EXPECT_EQ(visited,
+              (std::vector<std::string>{(dir / "U01").string() + " -> U01", (dir / "U03").string() + " -> u03"}));
     ASSERT_EQ(report.lineCount(), 1u);
     EXPECT_EQ(test::u(report.line(0)), "Не найден каталог " + (dir / "U02").string());
     EXPECT_EQ(host.calls.front(), "range 0..3");

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "walk/host.h"
 #include "support/test_support.h"
 
 namespace strnum::test {

@@ -1,4 +1,4 @@
-#include "app/district_walk.h"
+#include "walk/district_walk.h"
 
 #include <optional>
 #include <system_error>

@@ -18,8 +18,8 @@
 #include <string>
 
 #include "UREPORT2/report.h"
-#include "app/host.h"
 #include "data/engine_settings.h"
+#include "walk/host.h"
 
 namespace strnum {
 
