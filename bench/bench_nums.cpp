@@ -125,8 +125,10 @@ int main(int argc, char** argv) {
         NotFoundTable ankt(dir);
         for (int k = 0; k < 100000; ++k)
             (void)ankt.add(static_cast<std::int32_t>(rng() % 900000000), "FAMILIYA", "IMYA", "OTCHESTVO", Date(), "M");
+        ankt.flush();
         b = Clock::now();
-        std::printf("100,000 inserts into the not-found table: %.0f ms (%u records)\n", ms(a, b), ankt.records());
+        std::printf("100,000 inserts into the not-found table, written: %.0f ms (%zu records)\n", ms(a, b),
+                    ankt.records());
     }
     if (argc <= 2) fs::remove_all(dir);
     return 0;

@@ -46,6 +46,7 @@ bool runDistrictWalk(Host& host, Report& report, std::string_view wayDirectory, 
     std::unique_ptr<Table> way;
     std::int64_t count = 0;
     try {
+        if (walk.title) walk.title();
         way = openTable(resolveDirectory(wayDirectory, settings), "WAY.DBF", TableType::Dbase, settings);
         if (walk.prepare) walk.prepare();
         count = way->recordCount();
@@ -71,6 +72,7 @@ bool runDistrictWalk(Host& host, Report& report, std::string_view wayDirectory, 
                 if (!w) w = way->fieldByName("W");
                 const std::string written = way->text(*w);
                 host.setLabel(HostLabel::District, written);
+                if (walk.atDistrict) walk.atDistrict();
                 host.processEvents();
                 const std::filesystem::path directory = resolveDirectory(written, settings);
                 std::error_code ec;

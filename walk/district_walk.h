@@ -1,7 +1,8 @@
 // The district walk: the frame in which every district operation visits the districts of
 // the district list WAY.DBF.
 //
-//  1. clear the report;  2. open WAY.DBF in the way directory;  3. the operation prepares
+//  1. clear the report (the operation's title lines follow);  2. open WAY.DBF in the way
+//  directory;  3. the operation prepares
 //  its tables;  4. progress bar 0..record count, shown;  5. hourglass;  6. for every
 //  district record: progress = ordinal, lblDistrictBD = field W, let the window breathe,
 //  then either "Не найден каталог " + W (when the operation skips missing directories and
@@ -24,9 +25,15 @@
 namespace strnum {
 
 struct DistrictWalk {
-    // Before the walk, after the report is cleared: open the operation's tables, reset
-    // counters, write title lines.  May throw.
+    // Right after the report is cleared, before the district list is opened: the
+    // operation's title lines.  May throw (the error is shown, no question asked).
+    std::function<void()> title;
+    // After the district list is opened: open the operation's tables, reset counters.
+    // May throw.
     std::function<void()> prepare;
+    // At each district, once lblDistrictBD shows it and before the window breathes: labels
+    // of the operation's own.
+    std::function<void()> atDistrict;
     // One district: W as written (1251) and the directory it names on this machine.
     // An exception ends the run (after the closing step).
     std::function<void(const std::string& written, const std::filesystem::path& directory)> step;

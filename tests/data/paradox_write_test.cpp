@@ -143,7 +143,9 @@ TEST(ParadoxWrite, BulkCreationSortsRowsAndRefusesRepeatedKeys) {
     EXPECT_FALSE(fs::exists(dir / "U.PX"));
 }
 
-TEST(ParadoxWrite, KilledWriterLeavesEveryPostedRecord) {
+// Runs one after another, each adding numbers and writing them at its end, killed at some
+// moment: the table opens with every record of the runs before, in key order, once each.
+TEST(ParadoxWrite, AKilledRunLeavesEveryRecordOfTheRunsBefore) {
     test::TempDir dir;
     createNotFoundTable(dir.path());
     int fds[2];
@@ -153,39 +155,61 @@ TEST(ParadoxWrite, KilledWriterLeavesEveryPostedRecord) {
     if (child == 0) {
         ::close(fds[0]);
         try {
-            NotFoundTable t(dir.path());
             std::mt19937 rng(11);
             for (;;) {
-                const auto num = static_cast<std::int32_t>(rng() % 1000000);
-                if (t.add(num, "K", "", "", Date(), "")) {
-                    if (::write(fds[1], &num, sizeof num) != sizeof num) ::_exit(1);
+                NotFoundTable t(dir.path());
+                std::vector<std::int32_t> added;
+                for (int k = 0; k < 300; ++k) {
+                    const auto num = static_cast<std::int32_t>(rng() % 1000000);
+                    if (t.add(num, "K", "", "", Date(), "")) added.push_back(num);
                 }
+                t.flush();
+                for (const std::int32_t num : added)
+                    if (::write(fds[1], &num, sizeof num) != sizeof num) ::_exit(1);
             }
         } catch (...) {
         }
         ::_exit(2);
     }
     ::close(fds[1]);
-    std::set<std::int32_t> posted;
+    std::set<std::int32_t> written;
     std::int32_t num;
-    while (posted.size() < 3000 && ::read(fds[0], &num, sizeof num) == sizeof num) posted.insert(num);
+    while (written.size() < 6000 && ::read(fds[0], &num, sizeof num) == sizeof num) written.insert(num);
     ::kill(child, SIGKILL);
-    while (::read(fds[0], &num, sizeof num) == sizeof num) posted.insert(num);  // written before the kill
+    while (::read(fds[0], &num, sizeof num) == sizeof num) written.insert(num);  // written before the kill
     ::close(fds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_GE(posted.size(), 3000u);
+    ASSERT_GE(written.size(), 6000u);
 
-    // The header may lag by the one insert the kill interrupted; the blocks hold it all.
     const auto nums = readNums(dir / "ANKT.DB", false);
     EXPECT_TRUE(std::is_sorted(nums.begin(), nums.end()));
     const std::set<std::int32_t> present(nums.begin(), nums.end());
     EXPECT_EQ(present.size(), nums.size());
-    for (auto p : posted) EXPECT_TRUE(present.count(p)) << p;
-    // Opening for inserts again repairs whatever index the kill left.
+    for (auto p : written) EXPECT_TRUE(present.count(p)) << p;
+    // Nothing of a run's writing is left beside the table, once it is opened again; and
+    // whatever index the kill left is made anew.
     { NotFoundTable t(dir.path()); }
     test::expectIndexConsistent(dir / "ANKT.DB");
     EXPECT_EQ(readNums(dir / "ANKT.DB").size(), nums.size());
+}
+
+// After every run's writing the table's index fits its blocks.
+TEST(ParadoxWrite, EveryWritingLeavesAnIndexThatFitsTheBlocks) {
+    test::TempDir dir;
+    std::mt19937 rng(5);
+    std::set<std::int32_t> all;
+    for (int run = 0; run < 5; ++run) {
+        NotFoundTable t(dir.path());
+        for (int k = 0; k < 700; ++k) {
+            const auto n = static_cast<std::int32_t>(rng() % 50000);
+            EXPECT_EQ(t.add(n, "F", "", "", Date(), ""), all.insert(n).second);
+        }
+        t.flush();
+        test::expectIndexConsistent(dir / "ANKT.DB");
+        EXPECT_EQ(readNums(dir / "ANKT.DB"), std::vector<std::int32_t>(all.begin(), all.end()));
+        EXPECT_FALSE(fs::exists(dir / "ANKT.~new"));
+    }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "data/file_faults.h"
 #include "data/not_found_table.h"
 #include "data/paradox_table.h"
+#include "data/paradox_writer.h"
 #include "support/paradox_index_check.h"
 #include "support/test_support.h"
 
@@ -262,6 +263,7 @@ TEST(WriteFaults, ParadoxCreationLeavesATableOrNoneAndCanBeRepeated) {
             // Nothing left in the way of the next attempt.
             NotFoundTable t(dir.path());
             EXPECT_TRUE(t.add(5, w("ПЕТРОВ"), "", "", Date(), "M"));
+            t.flush();
             EXPECT_EQ(numsIn(dir / "ANKT.DB"), std::set<std::int32_t>{5});
         }
 }
@@ -272,34 +274,45 @@ void fillNotFound(const fs::path& dir) {
     for (std::int32_t n = 10; n <= 600; n += 10) ASSERT_TRUE(t.add(n, w("ИВАНОВ"), w("ИВАН"), "", Date(), "M"));
 }
 
+std::set<std::int32_t> tens() {
+    std::set<std::int32_t> s;
+    for (std::int32_t n = 10; n <= 600; n += 10) s.insert(n);
+    return s;
+}
+
+void copyTable(const fs::path& from, const fs::path& to) {
+    for (const char* f : {"ANKT.DB", "ANKT.PX"}) fs::copy_file(from / f, to / f);
+}
+
+// The keyed writer, inserting one record at a time into the table in place.
 TEST(WriteFaults, ParadoxInsertKeepsEveryRecordPostedBefore) {
     TempDir pristine;
     fillNotFound(pristine.path());
-    std::set<std::int32_t> before;
-    for (std::int32_t n = 10; n <= 600; n += 10) before.insert(n);
+    const std::set<std::int32_t> before = tens();
     ASSERT_EQ(numsIn(pristine / "ANKT.DB"), before);
+    const auto record = [](std::int32_t num) {
+        std::string r(79, '\0');
+        pxEncodeInt(r.data(), 4, num);
+        return r;
+    };
     // 15 goes into a full block (it splits), 601 after the last record, 5 before the first.
     for (std::int32_t num : {15, 601, 5}) {
-        const auto copy = [&](const TempDir& to) {
-            for (const char* f : {"ANKT.DB", "ANKT.PX"}) fs::copy_file(pristine / f, to / f);
-        };
         const std::size_t calls = writeCallsOf([&] {
             TempDir dir;
-            copy(dir);
-            NotFoundTable t(dir.path());
-            t.add(num, w("СИДОРОВ"), "", "", Date(), "M");
+            copyTable(pristine.path(), dir.path());
+            ParadoxKeyedWriter(dir / "ANKT.DB", "ANKT.DB").insert(record(num));
         });
         for (const FaultKind& kind : kFaultKinds)
             for (std::size_t at = 0; at < calls; ++at) {
                 SCOPED_TRACE(std::to_string(num) + ", " + kind.what + ", call " + std::to_string(at));
                 TempDir dir;
-                copy(dir);
-                std::unique_ptr<NotFoundTable> t;
+                copyTable(pristine.path(), dir.path());
+                std::unique_ptr<ParadoxKeyedWriter> t;
                 {
                     faults::ScopedInjector fail(failingAt(at, kind));
                     try {
-                        t = std::make_unique<NotFoundTable>(dir.path());  // opening rewrites the .PX
-                        t->add(num, w("СИДОРОВ"), "", "", Date(), "M");
+                        t = std::make_unique<ParadoxKeyedWriter>(dir / "ANKT.DB", "ANKT.DB");  // writes the .PX
+                        t->insert(record(num));
                         ADD_FAILURE() << "the insert did not fail";
                     } catch (const Error& e) {
                         expectNamesFile(e, "ANKT");
@@ -311,17 +324,75 @@ TEST(WriteFaults, ParadoxInsertKeepsEveryRecordPostedBefore) {
                 // The same writer goes on once the disk is back, next to the failed insert,
                 // and leaves an index that fits the blocks; so does a new one.
                 if (t) {
-                    t->add(num + 1, w("НОВЫЙ"), "", "", Date(), "F");
+                    t->insert(record(num + 1));
                     t.reset();
                     test::expectIndexConsistent(dir / "ANKT.DB");
                 }
-                NotFoundTable again(dir.path());
-                EXPECT_TRUE(again.add(800, w("ЕЩЕ"), "", "", Date(), "F"));
+                ParadoxKeyedWriter(dir / "ANKT.DB", "ANKT.DB").insert(record(800));
                 now = numsIn(dir / "ANKT.DB");
                 for (std::int32_t n : before) EXPECT_TRUE(now.count(n)) << n;
                 EXPECT_TRUE(now.count(800));
+                test::expectIndexConsistent(dir / "ANKT.DB");
             }
     }
+}
+
+// The not-found table's gathered records are written together: after a failure at any
+// call the table is the old one (every record as before, an index that fits), nothing of
+// the attempt is left beside it, and the records stay gathered for the next writing.
+TEST(WriteFaults, NotFoundRecordsAreWrittenAllOrKeptGathered) {
+    TempDir pristine;
+    fillNotFound(pristine.path());
+    const std::set<std::int32_t> before = tens();
+    const std::vector<std::int32_t> added = {15, 601, 5};
+    const auto addAll = [&](NotFoundTable& t) {
+        for (const std::int32_t n : added) ASSERT_TRUE(t.add(n, w("СИДОРОВ"), "", "", Date(), "M"));
+    };
+    const std::size_t calls = writeCallsOf([&] {
+        TempDir dir;
+        copyTable(pristine.path(), dir.path());
+        NotFoundTable t(dir.path());
+        addAll(t);
+        t.flush();
+    });
+    std::set<std::int32_t> after = before;
+    after.insert(added.begin(), added.end());
+    for (const FaultKind& kind : kFaultKinds)
+        for (bool persistent : {false, true})
+            for (std::size_t at = 0; at < calls; ++at) {
+                SCOPED_TRACE(std::string(kind.what) + (persistent ? ", and every call after" : "") + ", call " +
+                             std::to_string(at));
+                TempDir dir;
+                copyTable(pristine.path(), dir.path());
+                std::unique_ptr<NotFoundTable> t;
+                bool failed = false;
+                {
+                    faults::ScopedInjector fail(failingAt(at, kind, persistent));
+                    try {
+                        t = std::make_unique<NotFoundTable>(dir.path());
+                        addAll(*t);
+                        t->flush();  // a failure of the last steps is mended on the way
+                    } catch (const Error& e) {
+                        failed = true;
+                        expectNamesFile(e, "ANKT");
+                    }
+                }
+                const std::set<std::int32_t> now = numsIn(dir / "ANKT.DB");
+                if (failed) {
+                    EXPECT_TRUE(now == before || now == after);
+                } else {
+                    EXPECT_EQ(now, after);
+                    test::expectIndexConsistent(dir / "ANKT.DB");
+                }
+                EXPECT_FALSE(fs::exists(dir / "ANKT.~new"));
+                if (t) {
+                    t->flush();
+                    t.reset();
+                    EXPECT_EQ(numsIn(dir / "ANKT.DB"), after);
+                }
+                { NotFoundTable again(dir.path()); }
+                test::expectIndexConsistent(dir / "ANKT.DB");
+            }
 }
 
 TEST(WriteFaults, ParadoxTableRemovedAfterOpeningIsNotWrittenInTheDark) {
@@ -329,9 +400,10 @@ TEST(WriteFaults, ParadoxTableRemovedAfterOpeningIsNotWrittenInTheDark) {
     fillNotFound(dir.path());
     NotFoundTable t(dir.path());
     fs::remove(dir / "ANKT.DB");
+    EXPECT_TRUE(t.add(15, w("СИДОРОВ"), "", "", Date(), "M"));
     try {
-        t.add(15, w("СИДОРОВ"), "", "", Date(), "M");
-        ADD_FAILURE() << "an insert into a removed table reported success";
+        t.flush();
+        ADD_FAILURE() << "records written to a removed table reported success";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::Io);
         expectNamesFile(e, "ANKT.DB");
