@@ -7,15 +7,16 @@
 
 #include "UREPORT2/paged_text.h"
 #include "UREPORT2/rtf_writer.h"
-#include "walk/district_walk.h"
 #include "app/settings.h"
+#include "app/text_host.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "app/text_host.h"
 #include "cli/commands.h"
+#include "cli/district_run.h"
 #include "data/paths.h"
 #include "operations/assign_numbers.h"
+#include "walk/district_walk.h"
 
 namespace strnum::cli {
 
@@ -27,12 +28,6 @@ struct AssignArgs {
     std::string way, nums, paged, rtf;
     bool countOnly = false;
 };
-
-std::string to1251(const std::string& utf8, const char* what) {
-    auto t = utf8To1251(utf8);
-    if (!t) throwError(ErrorKind::InvalidArgument, std::string(what) + std::string(": знак вне кодовой страницы 1251"_cp));
-    return *t;
-}
 
 }  // namespace
 
@@ -58,29 +53,11 @@ void addAssignCommand(CLI::App& app) {
     cmd->add_option("--paged", args->paged, "also save the report as paged text");
     cmd->add_option("--rtf", args->rtf, "also save the report as rich text");
     cmd->callback([args] {
-        std::vector<std::string> problems;
-        Settings settings = loadSettings(std::filesystem::current_path() / kSettingsFileName, &problems);
-        for (const auto& p : problems) std::cerr << cp1251ToUtf8(p) << "\n";
-        if (!args->way.empty()) settings.wayPath = to1251(args->way, "--way");
-        if (!args->nums.empty()) settings.dbPath = to1251(args->nums, "--nums");
-
-        TextHost host;
-        Report report;
-        TableObject tblPDL(settings.engine);
-        TableObject tblNUM(settings.engine);
-        tblNUM.setDirectory(resolveDirectory(settings.dbPath, settings.engine));
-        tblNUM.setTableName("NUMS");
-        tblNUM.setTableType(TableType::Default);
-        AssignRun run{host, report, tblPDL,
-                      [&]() -> Table& {
-                          if (!tblNUM.isOpen()) tblNUM.open();
-                          return tblNUM.table();
-                      },
-                      settings.engine, args->countOnly, {}};
-        const bool ok = assignNumbers(run, settings.wayPath);
-        host.print(report, std::cout, std::cerr);
-        saveReportFiles(report, args->paged, args->rtf);
-        exitStatus() = ok ? 0 : 1;
+        DistrictRun r(args->way, args->nums);
+        AssignRun run{
+            r.host,          r.report, r.tblPDL, [&]() -> Table& { return r.numberDirectory(); }, r.settings.engine,
+            args->countOnly, {}};
+        r.finish(assignNumbers(run, r.settings.wayPath), args->paged, args->rtf);
     });
 }
 

@@ -28,8 +28,7 @@ void addDemoCommand(CLI::App& app) {
     cmd->add_option("--seed", args->options.seed, "random seed (1)");
     cmd->callback([args] {
         const DemoSummary s = writeDemoRegion(args->dir, args->options);
-        std::cout << "district records: " << s.districtRecords << ", directory entries: " << s.directoryEntries
-                  << "\n";
+        std::cout << "district records: " << s.districtRecords << ", directory entries: " << s.directoryEntries << "\n";
     });
 }
 

@@ -7,11 +7,11 @@
 #include <memory>
 #include <sstream>
 
+#include "UREPORT2/paged_text.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
 #include "cli/commands.h"
-#include "UREPORT2/paged_text.h"
 
 namespace strnum::cli {
 
@@ -33,8 +33,7 @@ struct PageArgs {
 // Lines end with LF; a CR before it is dropped; a final LF is not followed by an empty line.
 Report readReport(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throwError(ErrorKind::NotFound, std::string("Не удается открыть файл "_cp) + pathTo1251(path));
+    if (!in) throwError(ErrorKind::NotFound, std::string("Не удается открыть файл "_cp) + pathTo1251(path));
     std::ostringstream all;
     all << in.rdbuf();
     const std::string text = all.str();

@@ -15,8 +15,9 @@ void dumpDbfTable(const std::filesystem::path& file, std::ostream& out) {
 
     char version[8];
     std::snprintf(version, sizeof version, "0x%02X", h.version);
-    writeTableDump(table, version, codePageNumber(table.codePage()),
-                   [](const FieldInfo& f) { return cp1251ToUtf8(std::string(1, f.type)); }, out);
+    writeTableDump(
+        table, version, codePageNumber(table.codePage()),
+        [](const FieldInfo& f) { return cp1251ToUtf8(std::string(1, f.type)); }, out);
 }
 
 }  // namespace strnum::cli

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     strnum::cli::addPageCommand(app);
     strnum::cli::addDumpCommand(app);
     strnum::cli::addAssignCommand(app);
+    strnum::cli::addCheckCommand(app);
     strnum::cli::addDemoCommand(app);
     try {
         app.parse(argc, argv);

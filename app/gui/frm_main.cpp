@@ -10,10 +10,11 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
+#include "data/paths.h"
 #include "gui/message_box.h"
 #include "gui/qt_text.h"
-#include "data/paths.h"
 #include "operations/assign_numbers.h"
+#include "operations/check_numbers.h"
 
 namespace strnum {
 
@@ -145,9 +146,9 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
 
     btnCheckFIO = button(page, "btnCheckFIO", 424, 64, 190, 33, QStringLiteral("Сверка ФИО и д/р"),
                          QStringLiteral("Сверка ФИО и д/р с БД ПерсУчета"), QStyle::SP_DialogApplyButton);
-    btnAssignNumInPDL = button(page, "btnAssignNumInPDL", 424, 144, 190, 25, QStringLiteral("Простановка номеров"),
-                               QStringLiteral("Простановка стр.номеров по участкам БД ОРТАН"),
-                               QStyle::SP_DialogSaveButton);
+    btnAssignNumInPDL =
+        button(page, "btnAssignNumInPDL", 424, 144, 190, 25, QStringLiteral("Простановка номеров"),
+               QStringLiteral("Простановка стр.номеров по участкам БД ОРТАН"), QStyle::SP_DialogSaveButton);
     btnReportShow = button(page, "btnReportShow", 423, 180, 190, 25, QStringLiteral("Отчет"),
                            QStringLiteral("Показать последний отчет"), QStyle::SP_FileDialogDetailedView);
     btnFindNumFIO = button(page, "btnFindNumFIO", 424, 232, 190, 25, QStringLiteral("Поиск по стр.№/ФИО"),
@@ -161,8 +162,8 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
                           QStringLiteral("Создать список номеров, ненайденных в БД СПУ"), false);
     chkNoStatErrors = checkBox(page, "chkNoStatErrors", 216, 144, QStringLiteral("Без ошибок статуса"),
                                QStringLiteral("Не выводить сообщения об ошибках"), true);
-    chkNoBirthErrors = checkBox(page, "chkNoBirthErrors", 216, 160, QStringLiteral("Без ошибок д/рождения"), QString(),
-                                false);
+    chkNoBirthErrors =
+        checkBox(page, "chkNoBirthErrors", 216, 160, QStringLiteral("Без ошибок д/рождения"), QString(), false);
     chkSeverErrors = checkBox(page, "chkSeverErrors", 216, 176, QStringLiteral("Только грубые ошибки"),
                               QStringLiteral("Не выводить сообщения о незначительных отличиях в ФИО"), false);
     chkEmptyList = checkBox(page, "chkEmptyList", 216, 192, QStringLiteral("Без стр. номеров"),
@@ -188,9 +189,23 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
     lblFound->setText(QStringLiteral("0"));
     lblFound->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-    QWidget* order[] = {btnAssignNumInPDL, dedtWayPath->lineEdit(), dedtNUMS->lineEdit(), btnCheckFIO, chkReadOnly,
-                        chkNoStatErrors, chkNoBirthErrors, chkCreateOBMN, btnFindNumFIO, edtNum, edtFAM, edtNAM,
-                        edtOtch, chkEmptyList, chkSeverErrors, chkAnkList, btnReportShow};
+    QWidget* order[] = {btnAssignNumInPDL,
+                        dedtWayPath->lineEdit(),
+                        dedtNUMS->lineEdit(),
+                        btnCheckFIO,
+                        chkReadOnly,
+                        chkNoStatErrors,
+                        chkNoBirthErrors,
+                        chkCreateOBMN,
+                        btnFindNumFIO,
+                        edtNum,
+                        edtFAM,
+                        edtNAM,
+                        edtOtch,
+                        chkEmptyList,
+                        chkSeverErrors,
+                        chkAnkList,
+                        btnReportShow};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
@@ -248,9 +263,7 @@ void TfrmMain::FormCreate() {
     for (const std::string& problem : problems) showErrorDialog(this, toQt(problem));
 }
 
-void TfrmMain::writeSettings() {
-    saveDirectories(settingsFile_, numsDirectory_, fromQtLossy(dedtWayPath->text()));
-}
+void TfrmMain::writeSettings() { saveDirectories(settingsFile_, numsDirectory_, fromQtLossy(dedtWayPath->text())); }
 
 void TfrmMain::FormClose() {
     try {
@@ -290,11 +303,21 @@ void TfrmMain::setLabel(HostLabel which, std::string_view text) {
     }
     QLabel* target = nullptr;
     switch (which) {
-        case HostLabel::RecordCount: target = lblRecCount; break;
-        case HostLabel::Count: target = lblCount; break;
-        case HostLabel::District: target = lblDistrictBD; break;
-        case HostLabel::Processed: target = lblProcessed; break;
-        case HostLabel::Found: target = lblFound; break;
+        case HostLabel::RecordCount:
+            target = lblRecCount;
+            break;
+        case HostLabel::Count:
+            target = lblCount;
+            break;
+        case HostLabel::District:
+            target = lblDistrictBD;
+            break;
+        case HostLabel::Processed:
+            target = lblProcessed;
+            break;
+        case HostLabel::Found:
+            target = lblFound;
+            break;
     }
     if (target == lblDistrictBD) {
         lblDistrictBD->setFullText(toQt(text));
@@ -341,8 +364,10 @@ bool TfrmMain::confirm(std::string_view text) { return askYesNo(this, QStringLit
 void TfrmMain::showReport(bool modal) {
     if (!frmReport_) return;
     frmReport_->reportChanged();
-    if (modal) frmReport_->showModal();
-    else frmReport_->showNonModal();
+    if (modal)
+        frmReport_->showModal();
+    else
+        frmReport_->showNonModal();
 }
 
 void TfrmMain::showError(std::string_view message) { showErrorDialog(this, toQt(message)); }
@@ -376,11 +401,7 @@ bool TfrmMain::runOperation(const std::function<void()>& operation) {
 }
 
 bool TfrmMain::walkDistricts(const DistrictWalk& walk) {
-    const auto way = fromQt(dedtWayPath->text());
-    if (!way)
-        throwError(ErrorKind::InvalidArgument,
-                   std::string("Каталог списка участков содержит знаки вне кодовой страницы 1251"_cp));
-    return runDistrictWalk(*this, report_, *way, settings_.engine, walk);
+    return runDistrictWalk(*this, report_, wayDirectory(), settings_.engine, walk);
 }
 
 void TfrmMain::dedtNUMSChange() {
@@ -419,18 +440,47 @@ Table& TfrmMain::numberDirectory() {
     return tblNUM_.table();
 }
 
+std::string TfrmMain::wayDirectory() const {
+    const auto way = fromQt(dedtWayPath->text());
+    if (!way)
+        throwError(ErrorKind::InvalidArgument,
+                   std::string("Каталог списка участков содержит знаки вне кодовой страницы 1251"_cp));
+    return *way;
+}
+
 void TfrmMain::btnAssignNumInPDLClick() {
     runOperation([this] {
-        AssignRun run{*this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, settings_.engine,
-                      chkReadOnly->isChecked(), {}};
-        const auto way = fromQt(dedtWayPath->text());
-        if (!way)
-            throwError(ErrorKind::InvalidArgument,
-                       std::string("Каталог списка участков содержит знаки вне кодовой страницы 1251"_cp));
-        assignNumbers(run, *way);
+        AssignRun run{*this,
+                      report_,
+                      tblPDL_,
+                      [this]() -> Table& { return numberDirectory(); },
+                      settings_.engine,
+                      chkReadOnly->isChecked(),
+                      {}};
+        assignNumbers(run, wayDirectory());
     });
 }
-void TfrmMain::btnCheckFIOClick() { notAvailable(btnCheckFIO->text()); }
+
+void TfrmMain::btnCheckFIOClick() {
+    runOperation([this] {
+        // The four option flags, taken from their check boxes as the run starts.
+        options_ = CheckOptions{chkNoStatErrors->isChecked(), chkNoBirthErrors->isChecked(), chkCreateOBMN->isChecked(),
+                                chkAnkList->isChecked()};
+        CheckRun run{*this,
+                     report_,
+                     tblPDL_,
+                     [this]() -> Table& { return numberDirectory(); },
+                     settings_.engine,
+                     options_,
+                     [this] { return chkSeverErrors->isChecked(); },
+                     [this] { return chkEmptyList->isChecked(); },
+                     settingsFile_.parent_path(),
+                     settings_.batchRegNum,
+                     highlight_};
+        checkNumbers(run, wayDirectory());
+        options_ = run.options;  // the not-found list's flag cleared when its table could not be opened
+    });
+}
 void TfrmMain::btnFindNumFIOClick() { notAvailable(btnFindNumFIO->text()); }
 void TfrmMain::btnShowWayClick() { notAvailable(btnShowWay->text()); }
 void TfrmMain::btnRunSQLClick() { notAvailable(btnRunSQL->text()); }

@@ -29,11 +29,12 @@
 #include <string>
 
 #include "UREPORT2/report.h"
-#include "walk/district_walk.h"
 #include "app/gui/widgets.h"
-#include "walk/host.h"
 #include "app/settings.h"
 #include "data/table_object.h"
+#include "operations/check_numbers.h"
+#include "walk/district_walk.h"
+#include "walk/host.h"
 
 namespace strnum {
 
@@ -139,6 +140,8 @@ private:
     void FormDestroy();
     void writeSettings();
     void notAvailable(const QString& what);
+    // The text of dedtWayPath as 1251; throws when it holds other characters.
+    std::string wayDirectory() const;
     // The number directory, opened from its directory when it is closed.
     Table& numberDirectory();
 
@@ -150,6 +153,7 @@ private:
     TableObject tblPDL_;
     std::string numsDirectory_;  // the directory set for tblNUM, written as DBPath (1251)
     Colour highlight_ = kRed;
+    CheckOptions options_;  // the option flags, as the district check last took them
     bool running_ = false;
     // Pending messages are processed at most every kEventsEveryMs during a run (processEvents).
     static constexpr int kEventsEveryMs = 40;

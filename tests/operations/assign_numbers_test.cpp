@@ -9,6 +9,7 @@
 #include "data/dbf_table.h"
 #include "identity/insurance_number.h"
 #include "support/memory_directory.h"
+#include "support/region.h"
 #include "support/test_support.h"
 
 namespace strnum {
@@ -30,32 +31,12 @@ const std::vector<DbfFieldSpec> kNzkormNumericFields = {{"NPD", 'C', 8, 0},    {
                                                         {"IM", 'C', 20, 0},    {"OT", 'C', 20, 0},
                                                         {"DATROG", 'D', 8, 0}, {"NPSU", 'N', 11, 0}};
 
-struct Region {
-    TempDir dir;
-    std::filesystem::path district;
-    explicit Region(const std::string& name = "U01") : district(dir / name) {
-        std::filesystem::create_directory(district);
-        DbfWriter way(dir / "WAY.DBF", {{"W", 'C', 80, 0}}, 0x65);
-        way.append({district.string()});
-        way.finish();
-    }
-    // Records as UTF-8 values in the order of kPdlFields.
-    void pdl(const std::vector<std::vector<std::string>>& records, const std::string& file = "PDL.DBF",
+// PDL.DBF and the others, records in the order of kPdlFields.
+struct Region : test::Region {
+    using test::Region::Region;
+    void pdl(const std::vector<std::vector<std::string>>& records, const std::string& name = "PDL.DBF",
              std::vector<DbfFieldSpec> fields = kPdlFields) {
-        DbfWriter t(district / file, std::move(fields), 0x65);
-        for (const auto& r : records) {
-            std::vector<std::string> values;
-            for (const auto& v : r) values.push_back(w(v));
-            t.append(values);
-        }
-        t.finish();
-    }
-    std::vector<std::string> column(const std::string& file, const std::string& field) const {
-        auto t = openTable(district, file, TableType::Dbase, {});
-        std::vector<std::string> out;
-        const FieldId f = t->fieldByName(field);
-        for (t->first(); !t->eof(); t->next()) out.push_back(u(t->text(f)));
-        return out;
+        file(name, std::move(fields), records);
     }
 };
 

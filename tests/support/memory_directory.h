@@ -30,6 +30,8 @@ public:
     }
     int seeks = 0;
     bool givesCursors = false;  // readingCursor() gives a copy over the same entries
+    // A directory without the last field (COND): looking it up fails.
+    void hideCond() { fields_.pop_back(); }
 
     std::unique_ptr<Table> readingCursor() const override {
         if (!givesCursors) return nullptr;

@@ -1,0 +1,36 @@
+// What a district operation of strnum-cli runs with: the settings of SOBES.INI in the
+// current directory (the directories given on the command line taking the place of its
+// own), a host that prints, the report, and the two table objects of the main window.
+#pragma once
+
+#include <string>
+
+#include "UREPORT2/report.h"
+#include "app/settings.h"
+#include "app/text_host.h"
+#include "data/table_object.h"
+
+namespace strnum::cli {
+
+class DistrictRun {
+public:
+    // way, nums: UTF-8 directories from the command line, or empty.  Problems of the
+    // settings file are printed on standard error.  Throws Error.
+    DistrictRun(const std::string& way, const std::string& nums);
+
+    // The number directory, opened when it is closed.
+    Table& numberDirectory();
+    // Prints the report and the summary question, saves the report files asked for, and
+    // sets the exit status: 0 when the run ended without an error.
+    void finish(bool ok, const std::string& paged, const std::string& rtf);
+
+    Settings settings;
+    TextHost host;
+    Report report;
+    TableObject tblPDL, tblNUM;
+};
+
+// UTF-8 text from the command line as 1251; what names the option in the error.
+std::string to1251(const std::string& utf8, const char* what);
+
+}  // namespace strnum::cli
