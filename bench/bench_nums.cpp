@@ -42,7 +42,7 @@ void person(std::size_t i, std::string& fam, std::string& nam, std::string& otch
 std::int32_t numberOf(std::size_t i) { return static_cast<std::int32_t>(100000000 + i * 3); }
 
 void generate(const fs::path& file, std::size_t n) {
-    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},  {"FAM", pxtype::Alpha, 25},
+    const std::vector<ParadoxFieldDef> f{{"NUM", pxtype::Long, 0},   {"FAM", pxtype::Alpha, 25},
                                          {"NAM", pxtype::Alpha, 20}, {"OTCH", pxtype::Alpha, 20},
                                          {"BIRTH", pxtype::Date, 0}, {"COND", pxtype::Alpha, 1}};
     const std::size_t rs = 74;
@@ -68,12 +68,14 @@ double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::durati
 
 int main(int argc, char** argv) {
     if (argc > 1 && (argv[1][0] < '0' || argv[1][0] > '9')) {
-        std::printf("usage: bench_nums [entries=3000000] [dir]\n"
-                    "  dir: where NUMS.DB is written (kept, and reused when it exists)\n");
+        std::printf(
+            "usage: bench_nums [entries=3000000] [dir]\n"
+            "  dir: where NUMS.DB is written (kept, and reused when it exists)\n");
         return argc > 1 && std::string(argv[1]) != "--help" && std::string(argv[1]) != "-h" ? 2 : 0;
     }
     const std::size_t n = argc > 1 ? std::stoul(argv[1]) : 3000000;
-    const fs::path dir = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / ("bench_nums_" + std::to_string(::getpid()));
+    const fs::path dir =
+        argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / ("bench_nums_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path file = dir / "NUMS.DB";
     if (!fs::exists(file)) {

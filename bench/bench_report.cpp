@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     const std::string prefix = std::string("Участок 12  файл PDL.DBF запись "_cp);
     for (int i = 0; i < lines; ++i) {
         if (i % 10 == 0) {
-            report.appendLine(prefix + std::to_string(i) + std::string(" в СПУ со стр.N 123-456-789 64 указано ФИО"_cp));
+            report.appendLine(prefix + std::to_string(i) +
+                              std::string(" в СПУ со стр.N 123-456-789 64 указано ФИО"_cp));
             writer.writeWithSpanOnNewLine(8, 14, std::string("ИВАНОВ ИВАНОВА ИВАНОВНА"_cp));
         } else {
             report.appendLine(prefix + std::to_string(i) + std::string(" ошибка в  стр.N 1234567890"_cp));

@@ -59,6 +59,23 @@ bool storableText(std::string_view text) {
 // Orders over fewer records are built on one thread: starting threads would cost more.
 constexpr std::size_t kThreadsFrom = 100000;
 
+// Searches announced ahead (ParadoxOrder::prefetch): each hint takes the first step of its
+// own search and later steps of the hints before it, kKeysStep and kRecordStep hints back.
+constexpr std::size_t kAhead = std::tuple_size_v<decltype(ParadoxOrder::Hints::ahead)>, kKeysStep = 3, kRecordStep = 6;
+constexpr std::size_t kNoBucket = static_cast<std::size_t>(-1);
+void touch(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
+std::uint64_t nextOrderId() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 // The parts an order over n records is built in.
 unsigned partsFor(std::size_t n, unsigned threads) { return n < kThreadsFrom ? 1u : std::max(1u, threads); }
 
@@ -66,7 +83,10 @@ class IntOrder : public ParadoxOrder {
 public:
     IntOrder(const ParadoxHeader& h, const ParadoxRecords& r, std::vector<int> fields, std::string_view table,
              unsigned threads)
-        : field_(h.fields[static_cast<std::size_t>(fields[0])]), table_(table) {
+        : field_(h.fields[static_cast<std::size_t>(fields[0])]),
+          table_(table),
+          records_(r),
+          recordSize_(static_cast<std::size_t>(h.recordSize)) {
         fields_ = std::move(fields);
         const std::size_t n = r.count();
         keys_.resize(n);
@@ -140,6 +160,39 @@ public:
         return static_cast<std::size_t>(it - keys_.begin());
     }
 
+    // A search reads a bucket start, keys, then the record found: three misses one after
+    // another, each step taken some hints ahead of the search (as the grouped order does).
+    std::uint64_t prefetch(std::span<const KeyValue> values, Hints& hints) const override {
+        Hints::Ahead& a = hints.ahead[static_cast<std::size_t>(hints.count % kAhead)];
+        a.number = ++hints.count;
+        a.order = id_;
+        a.bucket = kNoBucket;
+        const auto* key = values.size() == 1 ? std::get_if<std::int32_t>(&values[0]) : nullptr;
+        if (key && !keys_.empty() && *key >= min_ && *key <= keys_.back() && *key != INT32_MIN) {
+            a.bucket = bucketOf(*key);
+            a.hash = static_cast<std::uint32_t>(*key);
+            touch(&starts_[a.bucket]);
+        }
+        if (hints.count > kKeysStep) {
+            const Hints::Ahead& k = hints.ahead[(hints.count - 1 - kKeysStep) % kAhead];
+            if (k.bucket != kNoBucket && k.order == id_) touch(keys_.data() + starts_[k.bucket]);
+        }
+        if (hints.count > kRecordStep) {
+            const Hints::Ahead& r = hints.ahead[(hints.count - 1 - kRecordStep) % kAhead];
+            if (r.bucket != kNoBucket && r.order == id_) {
+                const auto first = keys_.begin() + starts_[r.bucket], last = keys_.begin() + starts_[r.bucket + 1];
+                const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(r.hash));
+                const auto it = std::lower_bound(first, last, v);
+                if (it != last && *it == v) {
+                    const char* rec = records_.record(stored(static_cast<std::size_t>(it - keys_.begin())));
+                    touch(rec);
+                    touch(rec + recordSize_ - 1);
+                }
+            }
+        }
+        return a.number;
+    }
+
 private:
     // The stored value as an int32, INT32_MIN when empty.
     std::int32_t keyOf(const char* p) const {
@@ -160,6 +213,9 @@ private:
 
     ParadoxField field_;
     std::string table_;
+    const ParadoxRecords& records_;
+    std::size_t recordSize_;
+    const std::uint64_t id_ = nextOrderId();                        // tells hints made by this order from others'
     std::vector<std::int32_t, LargeAllocator<std::int32_t>> keys_;  // every one written by the build
     std::vector<std::uint32_t> perm_;
     std::vector<std::uint32_t> starts_;
@@ -474,11 +530,6 @@ private:
     std::size_t firstByte_ = 0, lastByte_ = 0;
     std::size_t words_ = 0;
 };
-
-std::uint64_t nextOrderId() {
-    static std::atomic<std::uint64_t> last{0};
-    return ++last;
-}
 
 // Stack room for the canonical words of the usual keys; longer ones go to the heap.
 class WordBuffer {
@@ -834,18 +885,9 @@ private:
     const ParadoxOrder* primary_;
     const bool primaryInOrder_ = primary_ && primary_->inStoredOrder();  // then no call to it per record
     bool textsAndDates_ = true;
-    std::array<bool, 256> distinct_{};  // cp866ReadsDistinctly of every byte
-    bool wordTest_ = true;              // readDistinctly may pass words at once
+    std::array<bool, 256> distinct_{};                             // cp866ReadsDistinctly of every byte
+    bool wordTest_ = true;                                         // readDistinctly may pass words at once
     std::vector<std::pair<std::size_t, std::size_t>> alphaSpans_;  // the alpha fields' bytes, adjacent ones joined
-    static constexpr std::size_t kAhead = std::tuple_size_v<decltype(Hints::ahead)>, kKeysStep = 3, kRecordStep = 6;
-    static constexpr std::size_t kNoBucket = static_cast<std::size_t>(-1);
-    static void touch(const void* p) {
-#if defined(__GNUC__)
-        __builtin_prefetch(p);
-#else
-        (void)p;
-#endif
-    }
     int pbits_ = 1, bbits_ = 1;
     std::uint64_t mask_ = 1;
     // Searched at random with every district record: in huge pages where there are.

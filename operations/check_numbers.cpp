@@ -97,58 +97,83 @@ private:
         (void)file.text(*vp_);
     }
 
-    void record(FilePart& part, const Person& p, std::uint64_t) override {
-        // Step 3: the name key.
-        key_ = nameKey(p.surname, p.name, p.patronymic);
-        prefix_ = p.district + " " + p.key + " " + p.numberField + ": " + key_ + " ";
-        numberTests(part, p);
+    // The number's search announced from the record some records ahead: its body, when
+    // it is one the search will be made for.
+    std::uint64_t announceAhead(const Table& file, std::size_t ahead, Table& directory) override {
+        if (!file.peekText(ahead, f_.number, ahead_)) return 0;
+        const std::optional<std::int32_t> body = toInt32(std::string_view(ahead_).substr(0, 9));
+        if (!body || *body < 1000) return 0;
+        const KeyValue num = *body;
+        return directory.prefetchKey(std::span(&num, 1));
+    }
+
+    void record(FilePart& part, const Person& p, std::uint64_t hint) override {
+        // Step 3: the name key (made when a line or a comparison first needs it).
+        p_ = &p;
+        haveKey_ = havePrefix_ = false;
+        numberTests(part, p, hint);
         // Step 7, in the PDL pass only: the second number is judged by its check number.
         if (pass_.isPdl && !p.secondNumber.empty() && !readNumberText(p.secondNumber).valid())
-            put(part, prefix_ + str(" неправильный 2й стр.N "_cp) + p.secondNumber);
+            put(part, prefix() + str(" неправильный 2й стр.N "_cp) + p.secondNumber);
+    }
+
+    const std::string& key() {
+        if (!haveKey_) key_ = nameKey(p_->surname, p_->name, p_->patronymic);
+        haveKey_ = true;
+        return key_;
+    }
+    // The record prefix: district number, key, the number field's text, ": ", the name key.
+    const std::string& prefix() {
+        if (!havePrefix_) {
+            prefix_.assign(p_->district).append(" ").append(p_->key).append(" ").append(p_->numberField);
+            prefix_.append(": ").append(key()).append(" ");
+        }
+        havePrefix_ = true;
+        return prefix_;
     }
 
     // Steps 4 to 6 of one record.
-    void numberTests(FilePart& part, const Person& p) {
+    void numberTests(FilePart& part, const Person& p, std::uint64_t hint) {
         // Step 4: the number's form, test by test.
         const std::string_view n = p.numberText;
         if (n.empty()) {
             if (part.onRunThread() ? pass_.run.emptyList() : pass_.emptyListAtStart)
-                put(part, prefix_ + str(" отсутствует стр. номер"_cp));
+                put(part, prefix() + str(" отсутствует стр. номер"_cp));
             return;
         }
         const std::optional<std::int32_t> body = toInt32(n.substr(0, 9));
         if (!body) return notConvertible(part, p);
         if (*body < 1000) {
             ++counters.numbers;
-            put(part, prefix_ + str(" ошибка в стр. N "_cp) + displayForm(*body));
+            put(part, prefix() + str(" ошибка в стр. N "_cp) + displayForm(*body));
             return;
         }
         const std::optional<std::int32_t> written = toInt32(n.size() > 9 ? n.substr(9, 2) : std::string_view());
         if (!written) return notConvertible(part, p);
         if (*written != strnum::checkNumber(*body)) {
             ++counters.numbers;
-            put(part, prefix_ + str(" ошибка к.суммы в N "_cp) + p.numberText);
+            put(part, prefix() + str(" ошибка к.суммы в N "_cp) + p.numberText);
             return;
         }
         // Steps 5 and 6, any error in them caught.
         try {
-            lookUpAndCompare(part, p, *body);
+            lookUpAndCompare(part, p, *body, hint);
         } catch (const Error&) {
-            put(part, prefix_ + str("ошибка обработки"_cp));
+            put(part, prefix() + str("ошибка обработки"_cp));
         }
     }
 
     void notConvertible(FilePart& part, const Person& p) {
         ++counters.numbers;
-        put(part, prefix_ + str(" ошибка в  стр.N "_cp) + "\"" + p.numberText + "\"");
+        put(part, prefix() + str(" ошибка в  стр.N "_cp) + "\"" + p.numberText + "\"");
     }
 
-    void lookUpAndCompare(FilePart& part, const Person& p, std::int32_t body) {
+    void lookUpAndCompare(FilePart& part, const Person& p, std::int32_t body, std::uint64_t hint) {
         // Step 5: the body in the number directory; a number it does not know goes to the
         // not-found table (silently, a number already there included).
         Table& dir = part.directory();
         const KeyValue num = body;
-        if (!dir.findKey(std::span(&num, 1))) {
+        if (!dir.findHinted(std::span(&num, 1), hint)) {
             if (pass_.notFound) {
                 NotFoundTable* table = pass_.notFound;
                 part.inOrder([table, body, s = p.surname, n = p.name, o = p.patronymic, b = p.birth, x = p.sex] {
@@ -195,14 +220,14 @@ private:
             t = str(" в СПУ со стр.N "_cp) + p.numberText + str(" указана д/р "_cp);
             const Span span = differenceSpan(birthText, dirBirthText);
             ColouredWriter w(part.report(), pass_.run.highlight);
-            w.writeOnNewLine(prefix_ + birthText + " " + t);
+            w.writeOnNewLine(prefix() + birthText + " " + t);
             w.writeWithSpan(span.first, span.last, dirBirthText);
         } else {
             const char status = cond_text_.empty() ? '\0' : cond_text_.front();
             if (status == 'C' || status == 'E')
                 t = str(" в СПУ отменен стр.N "_cp) + p.numberText;
-            else if (status == 'F' && key_ == dirName)
-                t = str(" в СПУ со стр.N "_cp) + p.numberText + str(" недопустимо ФИО "_cp) + "\"" + key_ + "\"";
+            else if (status == 'F' && key() == dirName)
+                t = str(" в СПУ со стр.N "_cp) + p.numberText + str(" недопустимо ФИО "_cp) + "\"" + key() + "\"";
             else if (status == 'G')
                 t = str(" в СПУ стр.N "_cp) + p.numberText + str(" является недопустимым"_cp);
         }
@@ -211,11 +236,11 @@ private:
         showCount(part);
 
         // Step 6.6.
-        if (names.differs || statusError) put(part, prefix_ + birthText + " " + t);
+        if (names.differs || statusError) put(part, prefix() + birthText + " " + t);
 
         // Step 6.7: what the directory holds, its differing stretch in the highlight colour.
         if (names.differs) {
-            const Span span = differenceSpan(key_, dirName);
+            const Span span = differenceSpan(key(), dirName);
             ColouredWriter w(part.report(), pass_.run.highlight);
             w.writeOnNewLine(str("     в СПУ  числится "_cp));
             w.writeWithSpan(span.first, span.last, dirName);
@@ -232,7 +257,7 @@ private:
         Report* report = &run.report;
         part.inOrder([&run, batch, report, body, nameDiffers, birthDiffers, fam = dirFam_, nam = dirNam_,
                       otch = dirOtch_, s = p.surname, n = p.name, o = p.patronymic, birthText,
-                      failed = prefix_ + str("ошибка обработки"_cp)] {
+                      failed = prefix() + str("ошибка обработки"_cp)] {
             if (++run.batchLines > 100) run.batchLines = 1;
             try {
                 batch->application(
@@ -272,7 +297,10 @@ private:
     const CheckFields& f_;
     std::optional<FieldId> secondNumber_, vdp_, vp_;
     std::optional<FieldId> fam_, nam_, otch_, birth_, cond_;
-    std::string key_, prefix_, more_, dirFam_, dirNam_, dirOtch_, cond_text_;
+    const Person* p_ = nullptr;
+    std::string key_, prefix_;  // made when first needed for the record
+    bool haveKey_ = false, havePrefix_ = false;
+    std::string more_, ahead_, dirFam_, dirNam_, dirOtch_, cond_text_;
 };
 
 // The file pass: kind `kind` of the district in `directory` (W as written: `written`).

@@ -304,28 +304,31 @@ void FileWalk::walkPart(std::size_t index, StepBase& step) {
     Table& file = *part.file_;
     const bool first = index == 0;
     const auto start = Clock::now();
-    // The ring of records read ahead: slot ordinal % kSlots holds that record, when read.
-    std::array<std::int64_t, StepBase::kSlots> ordinalIn;
+    // The ring of records read ahead: slot ordinal % kSlots holds that record, when read,
+    // and the hint of its search, when announced.
+    std::array<std::int64_t, StepBase::kSlots> ordinalIn, hintOrdinal;
     std::array<std::uint64_t, StepBase::kSlots> hintIn{};
     ordinalIn.fill(-1);
+    hintOrdinal.fill(-1);
     std::int64_t ordinal = 0;
     try {
         for (file.first(); !file.eof(); file.next()) {
             if (!first && endsAt_.load(std::memory_order_relaxed) < index) break;  // no part of the walk now
             const std::size_t slot = static_cast<std::size_t>(ordinal % static_cast<std::int64_t>(StepBase::kSlots));
-            std::uint64_t hint = 0;
-            if (ordinalIn[slot] == ordinal) {
-                hint = hintIn[slot];
-            } else {
+            const std::uint64_t hint = hintOrdinal[slot] == ordinal ? hintIn[slot] : 0;
+            if (ordinalIn[slot] != ordinal) {
                 step.readSlot(file, slot);
                 ordinalIn[slot] = ordinal;
             }
             const std::int64_t later = ordinal + static_cast<std::int64_t>(StepBase::kAhead);
             const std::size_t aheadSlot = static_cast<std::size_t>(later % static_cast<std::int64_t>(StepBase::kSlots));
             ordinalIn[aheadSlot] = -1;
+            hintOrdinal[aheadSlot] = later;
             if (step.peekSlot(file, StepBase::kAhead, aheadSlot)) {
                 ordinalIn[aheadSlot] = later;
                 hintIn[aheadSlot] = step.announceSlot(part.directory_, aheadSlot);
+            } else {
+                hintIn[aheadSlot] = step.announceAheadSlot(file, StepBase::kAhead, part.directory_);
             }
             ++ordinal;
             step.recordSlot(part, slot, hint);

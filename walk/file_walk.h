@@ -142,6 +142,7 @@ protected:
     virtual void readSlot(const Table& file, std::size_t slot) = 0;
     virtual bool peekSlot(const Table& file, std::size_t ahead, std::size_t slot) = 0;
     virtual std::uint64_t announceSlot(Table* directory, std::size_t slot) = 0;
+    virtual std::uint64_t announceAheadSlot(const Table& file, std::size_t ahead, Table* directory) = 0;
     virtual void recordSlot(FilePart& part, std::size_t slot, std::uint64_t hint) = 0;
     // The counters of a later part added to this one's.
     virtual void absorb(StepBase& later) = 0;
@@ -170,6 +171,12 @@ protected:
         (void)directory, (void)r;
         return 0;
     }
+    // For a step that does not peek whole records: announces the search of the record
+    // `ahead` records on from the little it needs of it (its hint, or 0).
+    virtual std::uint64_t announceAhead(const Table& file, std::size_t ahead, Table& directory) {
+        (void)file, (void)ahead, (void)directory;
+        return 0;
+    }
     // The step itself, with the record's values and the hint of its search (0: none).
     virtual void record(FilePart& part, const Record& r, std::uint64_t hint) = 0;
 
@@ -180,6 +187,9 @@ private:
     }
     std::uint64_t announceSlot(Table* directory, std::size_t slot) final {
         return directory ? announce(*directory, slots_[slot]) : 0;
+    }
+    std::uint64_t announceAheadSlot(const Table& file, std::size_t ahead, Table* directory) final {
+        return directory ? announceAhead(file, ahead, *directory) : 0;
     }
     void recordSlot(FilePart& part, std::size_t slot, std::uint64_t hint) final { record(part, slots_[slot], hint); }
     void absorb(StepBase& later) final { counters += static_cast<RecordStep&>(later).counters; }
