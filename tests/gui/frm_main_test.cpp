@@ -220,6 +220,41 @@ private slots:
         r.hide();
     }
 
+    // The check from its button, with the exchange batch and the not-found list written in
+    // the program directory (beside SOBES.INI); the report shows the blue header runs and the
+    // red spans.
+    void checkButtonRunsOverARegionWithItsByProducts() {
+        test::TempDir dir;
+        writeDemoRegion(dir / "region", DemoOptions{});
+        test::writeBytes(dir / "SOBES.INI", test::readBytes(dir / "region" / "SOBES.INI"));
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        TfrmReport r(report, QStringLiteral("/dev/null"));
+        w.setReportWindow(&r);
+        w.show();
+        answer_ = true;
+        w.chkCreateOBMN->setChecked(true);
+        w.chkAnkList->setChecked(true);
+        QTest::mouseClick(w.btnCheckFIO, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join(QLatin1Char('|'))));
+        QCOMPARE(questions_.size(), 1);
+        QVERIFY(questions_[0].startsWith(QStringLiteral("Confirm|Найдено : ")));
+        QCOMPARE(QString::fromStdString(test::u(report.line(0))),
+                 QStringLiteral("Сверка проставленных стр. номеров с БД ПерсУчета"));
+        QVERIFY(report.hasColour());
+        QVERIFY(std::filesystem::exists(dir / "00000100.001"));
+        QVERIFY(std::filesystem::exists(dir / "ANKT.DB"));
+        QCOMPARE(w.lblProcessed->text(), QStringLiteral("0"));
+        QCOMPARE(w.highlightColour(), kRed);
+        QCOMPARE(QString::fromStdString(w.tblNUM().table().indexFieldNames()), QString());
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            QTest::qWait(200);
+            r.grab().save(shots + QStringLiteral("/frmReport-check.png"));
+        }
+        r.hide();
+    }
+
     void reportWindowModalWhileVisibleIsAnError() {
         test::TempDir dir;
         Report report;
