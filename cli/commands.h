@@ -19,6 +19,7 @@ void addPageCommand(CLI::App& app);
 void addDumpCommand(CLI::App& app);
 void addAssignCommand(CLI::App& app);
 void addCheckCommand(CLI::App& app);
+void addFindCommand(CLI::App& app);
 void addDemoCommand(CLI::App& app);
 
 // Saves the report as paged text and/or rich text, as the report window would (empty

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     strnum::cli::addDumpCommand(app);
     strnum::cli::addAssignCommand(app);
     strnum::cli::addCheckCommand(app);
+    strnum::cli::addFindCommand(app);
     strnum::cli::addDemoCommand(app);
     try {
         app.parse(argc, argv);

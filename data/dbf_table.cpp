@@ -224,6 +224,28 @@ void DbfTable::textInto(FieldId f, std::string& out) const {
     charText(fieldBytes(f), out);
 }
 
+bool DbfTable::textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const {
+    const DbfField& d = field(f);
+    if (d.type != 'C' || d.nullBit >= 0) return Table::textStartIs(f, maxChars, value);
+    if (!startSet_ || value != startValue_) {
+        startSet_ = true;
+        startValue_.assign(value);
+        startBytes_.assign(value.size(), '\0');
+        // Stored bytes equal the value's bytes exactly when the texts are equal, unless
+        // the value holds a '?', which the bytes 1251 lacks read as too.
+        startComparable_ = value.find('?') == std::string_view::npos &&
+                           (codePage_ == CodePage::Cp1251 ? (startBytes_.assign(value), true)
+                                                          : cp1251To866Into(value, startBytes_.data()));
+    }
+    if (!startComparable_) {
+        // A value the file's code page cannot hold, or one with a '?': by the texts.
+        if (codePage_ == CodePage::Cp866 && value.find('?') == std::string_view::npos) return false;
+        return Table::textStartIs(f, maxChars, value);
+    }
+    const std::string_view s = dbfCharBytes(fieldBytes(f));
+    return s.substr(0, maxChars) == startBytes_;
+}
+
 void DbfTable::charText(std::string_view bytes, std::string& out) const {
     const std::string_view s = dbfCharBytes(bytes);
     if (codePage_ == CodePage::Cp866)

@@ -70,6 +70,8 @@ public:
     std::string text(FieldId f) const override;
     void textInto(FieldId f, std::string& out) const override;
     bool peekText(std::size_t ahead, FieldId f, std::string& out) const override;
+    // A character field's stored bytes against the value in the file's code page.
+    bool textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const override;
     std::optional<Date> peekDate(std::size_t ahead, FieldId f) const override;
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
@@ -229,6 +231,10 @@ private:
     std::optional<std::vector<DbfIndexKey>> indexes_;
     bool structuralCdx_ = false;
     std::string indexNames_;
+    // textStartIs: the last value asked for, in the file's code page (when every character
+    // of it has a byte there that reads as nothing else).
+    mutable std::string startValue_, startBytes_;
+    mutable bool startSet_ = false, startComparable_ = false;
 };
 
 }  // namespace strnum

@@ -54,4 +54,9 @@ std::unique_ptr<Table> openDbfTable(const std::filesystem::path& file, const Eng
     return std::make_unique<DbfTable>(file, pathTo1251(file.filename()), settings);
 }
 
+bool Table::textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const {
+    const std::string t = text(f);
+    return std::string_view(t).substr(0, maxChars) == value;
+}
+
 }  // namespace strnum

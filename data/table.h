@@ -131,6 +131,10 @@ public:
         (void)ahead, (void)f;
         return std::nullopt;
     }
+    // Whether the first maxChars characters of field f's text (as text() reads it) are
+    // `value` (1251), for walks that compare one field of every record with one value: a
+    // table may compare the stored bytes without reading the text.
+    virtual bool textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const;
     virtual std::int32_t integer(FieldId f) const = 0;
     virtual Date date(FieldId f) const = 0;
     virtual bool isEmpty(FieldId f) const = 0;

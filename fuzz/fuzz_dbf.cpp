@@ -52,6 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         (void)t.integer(f);
                     } catch (const strnum::Error&) {
                     }
+                // A field's start against a value: as the texts compare, whatever the bytes.
+                if (every && kind == strnum::FieldKind::Text) {
+                    const std::string whole = t.text(f);
+                    for (const std::size_t max : {std::size_t{3}, std::size_t{25}}) {
+                        const std::string start = whole.substr(0, max);
+                        std::string other = start;
+                        if (!other.empty()) other.back() = static_cast<char>(other.back() ^ 0x20);
+                        for (const std::string& v : {start, other, start + "?", std::string("?")})
+                            if (t.textStartIs(f, max, v) != (std::string_view(whole).substr(0, max) == v))
+                                __builtin_trap();
+                    }
+                }
                 if (every || kind == strnum::FieldKind::Date) try {
                         (void)t.date(f);
                     } catch (const strnum::Error&) {

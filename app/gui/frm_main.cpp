@@ -15,6 +15,7 @@
 #include "gui/qt_text.h"
 #include "operations/assign_numbers.h"
 #include "operations/check_numbers.h"
+#include "operations/find_records.h"
 
 namespace strnum {
 
@@ -481,7 +482,19 @@ void TfrmMain::btnCheckFIOClick() {
         options_ = run.options;  // the not-found list's flag cleared when its table could not be opened
     });
 }
-void TfrmMain::btnFindNumFIOClick() { notAvailable(btnFindNumFIO->text()); }
+void TfrmMain::btnFindNumFIOClick() {
+    runOperation([this] {
+        const auto typed = [](const QLineEdit* e) { return fromQtLossy(e->text()); };
+        FindRun run{*this,
+                    report_,
+                    tblPDL_,
+                    settings_.engine,
+                    FindCriteria{typed(edtNum), typed(edtFAM), typed(edtNAM), typed(edtOtch)},
+                    1024,
+                    {}};
+        findRecords(run, wayDirectory());
+    });
+}
 void TfrmMain::btnShowWayClick() { notAvailable(btnShowWay->text()); }
 void TfrmMain::btnRunSQLClick() { notAvailable(btnRunSQL->text()); }
 void TfrmMain::btnCloseSQLClick() {}
