@@ -246,6 +246,16 @@ bool DbfTable::textStartIs(FieldId f, std::size_t maxChars, std::string_view val
     return s.substr(0, maxChars) == startBytes_;
 }
 
+MemoValue DbfTable::memo(FieldId f) const {
+    const DbfField& d = field(f);
+    const bool memoField = d.type == 'M' || d.type == 'G' || d.type == 'P' || (d.type == 'B' && !header_.isVisualFoxPro());
+    if (!memoField || isNull(f)) return {};
+    if (!memo_) memo_ = std::make_unique<DbfMemoFile>(path_, header_, fileText_);
+    MemoValue v = memo_->read(d, fieldBytes(f));
+    if (v.text && codePage_ == CodePage::Cp866) v.bytes = cp866To1251Lossy(v.bytes);
+    return v;
+}
+
 void DbfTable::charText(std::string_view bytes, std::string& out) const {
     const std::string_view s = dbfCharBytes(bytes);
     if (codePage_ == CodePage::Cp866)

@@ -44,6 +44,7 @@
 #include "data/dbf_header.h"
 #include "data/dbf_index.h"
 #include "data/engine_settings.h"
+#include "data/memo_file.h"
 #include "data/platform_file.h"
 #include "data/table.h"
 
@@ -72,6 +73,8 @@ public:
     bool peekText(std::size_t ahead, FieldId f, std::string& out) const override;
     // A character field's stored bytes against the value in the file's code page.
     bool textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const override;
+    // M, G, B (dBASE IV) and P fields, from the .DBT or .FPT beside the table.
+    MemoValue memo(FieldId f) const override;
     std::optional<Date> peekDate(std::size_t ahead, FieldId f) const override;
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
@@ -235,6 +238,7 @@ private:
     // of it has a byte there that reads as nothing else).
     mutable std::string startValue_, startBytes_;
     mutable bool startSet_ = false, startComparable_ = false;
+    mutable std::unique_ptr<DbfMemoFile> memo_;  // opened at the first memo read
 };
 
 }  // namespace strnum

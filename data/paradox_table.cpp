@@ -282,6 +282,16 @@ bool ParadoxTable::isEmpty(FieldId f) const {
     return pxIsEmpty(rec + fd.offset, fd.size);
 }
 
+MemoValue ParadoxTable::memo(FieldId f) const {
+    const ParadoxField& fd = field(f);
+    if (fd.type < pxtype::Memo || fd.type > pxtype::Graphic || inserting_) return {};
+    if (!blobs_) blobs_ = std::make_unique<ParadoxBlobFile>(file_, name_);
+    const char* rec = current(f);
+    MemoValue v = blobs_->read(fd, std::string_view(rec + fd.offset, static_cast<std::size_t>(fd.size)));
+    if (v.text && codePage() == CodePage::Cp866) v.bytes = cp866To1251Lossy(v.bytes);
+    return v;
+}
+
 void ParadoxTable::edit() {
     std::string m("Изменение записей таблицы Paradox не поддерживается: "_cp);
     m += name_;

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "data/memo_file.h"
 #include "data/paradox_format.h"
 #include "data/paradox_order.h"
 #include "data/table.h"
@@ -95,6 +96,8 @@ public:
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
     bool isEmpty(FieldId f) const override;
+    // M, B, F, O and G fields, from their leader or the .MB beside the table.
+    MemoValue memo(FieldId f) const override;
     void edit() override;
     void insert() override;
     void setText(FieldId f, std::string_view value) override;
@@ -155,6 +158,7 @@ private:
     bool stale_ = false;
     std::string buffer_;  // the record being inserted
     std::unique_ptr<ParadoxKeyedWriter> writer_;
+    mutable std::unique_ptr<ParadoxBlobFile> blobs_;  // opened at the first memo read
 };
 
 }  // namespace strnum

@@ -22,7 +22,8 @@
 //     text()     character field: cut at the first NUL, trailing blanks removed (leading
 //                blanks kept); numeric: its digits without leading zeros or blanks, a
 //                fraction as the shortest exact decimal, empty = ""; date: "dd.mm.yyyy",
-//                empty or invalid = ""; logical "T"/"F"/""; memo and binary fields "".
+//                empty or invalid = ""; logical "T"/"F"/""; memo and binary fields ""
+//                (their contents: memo()).
 //     integer()  numeric and integer fields; an empty field reads 0; a value that is not a
 //                whole number within 32 bits throws Conversion.  Text fields holding digits
 //                convert by the one integer rule (base/convert.h).
@@ -90,6 +91,12 @@ struct FieldInfo {
     int decimals = 0;  // dBASE N/F; 0 elsewhere
 };
 
+// The contents of a memo field: a text (1251) or the bytes of a binary, graphic or OLE value.
+struct MemoValue {
+    bool text = true;
+    std::string bytes;  // empty: no value
+};
+
 // A key value for findKey: text (1251), integer or date, in the order of the index fields.
 using KeyValue = std::variant<std::string, std::int32_t, Date>;
 
@@ -135,6 +142,13 @@ public:
     // `value` (1251), for walks that compare one field of every record with one value: a
     // table may compare the stored bytes without reading the text.
     virtual bool textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const;
+    // The contents of a memo field (read from the memo file beside the table), text in
+    // 1251; empty for a field that is no memo.  Throws Corrupt or NotFound, naming the field
+    // and the memo file, when the memo file is missing or damaged.
+    virtual MemoValue memo(FieldId f) const {
+        (void)f;
+        return {};
+    }
     virtual std::int32_t integer(FieldId f) const = 0;
     virtual Date date(FieldId f) const = 0;
     virtual bool isEmpty(FieldId f) const = 0;
