@@ -151,34 +151,53 @@ std::u16string cp1251ToUtf16(std::string_view in) {
     return out;
 }
 
-std::optional<std::string> utf8To1251(std::string_view in, std::size_t* badOffset) {
+namespace {
+
+// UTF-8 -> 1251; a character 1251 lacks or a malformed sequence: with `lossy` one '?' for
+// it, else nullopt (its offset in *badOffset).
+std::optional<std::string> fromUtf8(std::string_view in, std::size_t* badOffset, bool lossy) {
     std::string out;
     out.reserve(in.size());
     std::size_t i = 0;
-    auto fail = [&](std::size_t at) -> std::optional<std::string> {
-        if (badOffset) *badOffset = at;
-        return std::nullopt;
-    };
     while (i < in.size()) {
         const auto b0 = static_cast<unsigned char>(in[i]);
         std::size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
-        if (len == 0 || i + len > in.size()) return fail(i);
-        char32_t cp = len == 1 ? b0 : (b0 & (0x7F >> len));
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto b = static_cast<unsigned char>(in[i + k]);
-            if ((b & 0xC0) != 0x80) return fail(i);
-            cp = (cp << 6) | (b & 0x3F);
+        bool bad = len == 0 || i + len > in.size();
+        char32_t cp = 0;
+        if (!bad) {
+            cp = len == 1 ? b0 : (b0 & (0x7F >> len));
+            for (std::size_t k = 1; k < len && !bad; ++k) {
+                const auto b = static_cast<unsigned char>(in[i + k]);
+                bad = (b & 0xC0) != 0x80;
+                cp = (cp << 6) | (b & 0x3F);
+            }
         }
         // Overlong forms and surrogates are malformed UTF-8, not characters.
         static constexpr char32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return fail(i);
-        const int b = cp1251ByteOf(cp);
-        if (b < 0) return fail(i);
+        bad = bad || cp < kMinimum[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF;
+        const int b = bad ? -1 : cp1251ByteOf(cp);
+        if (b < 0) {
+            if (!lossy) {
+                if (badOffset) *badOffset = i;
+                return std::nullopt;
+            }
+            out += '?';
+            i += bad ? 1 : len;
+            continue;
+        }
         out += static_cast<char>(b);
         i += len;
     }
     return out;
 }
+
+}  // namespace
+
+std::optional<std::string> utf8To1251(std::string_view in, std::size_t* badOffset) {
+    return fromUtf8(in, badOffset, false);
+}
+
+std::string utf8To1251Lossy(std::string_view in) { return *fromUtf8(in, nullptr, true); }
 
 std::optional<std::string> utf16To1251(std::u16string_view in, std::size_t* badOffset) {
     std::string out(in.size(), '\0');

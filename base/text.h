@@ -26,6 +26,9 @@ std::optional<std::string> cp866To1251(std::string_view in, std::size_t* badOffs
 std::optional<std::string> cp1251To866(std::string_view in, std::size_t* badOffset = nullptr);
 std::optional<std::string> utf8To1251(std::string_view in, std::size_t* badOffset = nullptr);
 std::optional<std::string> utf16To1251(std::u16string_view in, std::size_t* badOffset = nullptr);
+// For showing text that came from elsewhere (SQLite's results): a character 1251 lacks,
+// or a malformed byte, becomes '?'.
+std::string utf8To1251Lossy(std::string_view in);
 
 // For reading stored text that must never stop a walk: a character 1251 lacks (box
 // drawing of code page 866) becomes '?'.  Used only for display and comparison; the

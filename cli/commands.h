@@ -21,6 +21,7 @@ void addAssignCommand(CLI::App& app);
 void addCheckCommand(CLI::App& app);
 void addFindCommand(CLI::App& app);
 void addDemoCommand(CLI::App& app);
+void addSqlCommand(CLI::App& app);
 
 // Saves the report as paged text and/or rich text, as the report window would (empty
 // names are skipped).  Throws Error(Io).

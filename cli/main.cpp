@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     strnum::cli::addCheckCommand(app);
     strnum::cli::addFindCommand(app);
     strnum::cli::addDemoCommand(app);
+    strnum::cli::addSqlCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -23,7 +23,7 @@ std::string str(std::string_view s) { return std::string(s); }
 
 DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const EngineSettings& settings)
     : path_(file), name_(std::move(name)), fileText_(pathTo1251(file)), settings_(settings) {
-    file_ = std::make_unique<File>(file, File::Mode::ReadWrite);
+    file_ = std::make_unique<File>(file, settings.readOnly ? File::Mode::ReadOnly : File::Mode::ReadWrite);
     const std::uint64_t size = file_->size();
     std::string head(kDbfFileHeaderSize, '\0');
     head.resize(file_->readAt(0, head.data(), head.size()));
@@ -37,7 +37,9 @@ DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const En
     for (const auto& f : header_.fields) {
         // Names are ASCII in practice; any other byte is read in the table's code page.
         std::string name = codePage_ == CodePage::Cp866 ? cp866To1251Lossy(f.name) : f.name;
-        fields_.push_back(FieldInfo{std::move(name), f.type, dbfFieldKind(f.type), f.length, f.decimals});
+        FieldKind kind = dbfFieldKind(f.type);
+        if (isMemoField(f)) kind = FieldKind::Memo;
+        fields_.push_back(FieldInfo{std::move(name), f.type, kind, f.length, f.decimals});
     }
     first();
 }
@@ -47,7 +49,7 @@ DbfTable::DbfTable(const DbfTable& from, Split)
       name_(from.name_),
       fileText_(from.fileText_),
       settings_(from.settings_),
-      file_(std::make_unique<File>(from.path_, File::Mode::ReadWrite)),
+      file_(std::make_unique<File>(from.path_, from.settings_.readOnly ? File::Mode::ReadOnly : File::Mode::ReadWrite)),
       header_(from.header_),
       codePage_(from.codePage_),
       fields_(from.fields_) {}
@@ -137,6 +139,25 @@ void DbfTable::first() {
     peekFrom_ = -1;
     cur_ = walkFrom_ - 1;
     advanceFrom(walkFrom_);
+}
+
+bool DbfTable::goToRecord(std::int64_t number) {
+    if (editing_) cancel();
+    const std::int64_t k = number - 1;
+    if (k < walkFrom_ || k >= slots_) return false;
+    if (k < bufFirst_ || k >= bufFirst_ + bufSlots_) {
+        // One record, not a chunk: such reads jump about the file.
+        const std::size_t len = header_.recordLength;
+        char* room = buf_.resize(len);
+        if (file_->readAt(slotOffset(k), room, len) != len) return false;
+        bufFirst_ = k;
+        bufSlots_ = 1;
+        peekFrom_ = -1;
+    }
+    if (static_cast<unsigned char>(slot(k)[0]) != kDbfLive) return false;
+    cur_ = k;
+    eof_ = false;
+    return true;
 }
 
 void DbfTable::next() {
@@ -246,10 +267,13 @@ bool DbfTable::textStartIs(FieldId f, std::size_t maxChars, std::string_view val
     return s.substr(0, maxChars) == startBytes_;
 }
 
+bool DbfTable::isMemoField(const DbfField& d) const {
+    return d.type == 'M' || d.type == 'G' || d.type == 'P' || (d.type == 'B' && !header_.isVisualFoxPro());
+}
+
 MemoValue DbfTable::memo(FieldId f) const {
     const DbfField& d = field(f);
-    const bool memoField = d.type == 'M' || d.type == 'G' || d.type == 'P' || (d.type == 'B' && !header_.isVisualFoxPro());
-    if (!memoField || isNull(f)) return {};
+    if (!isMemoField(d) || isNull(f)) return {};
     if (!memo_) memo_ = std::make_unique<DbfMemoFile>(path_, header_, fileText_);
     MemoValue v = memo_->read(d, fieldBytes(f));
     if (v.text && codePage_ == CodePage::Cp866) v.bytes = cp866To1251Lossy(v.bytes);

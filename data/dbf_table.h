@@ -75,6 +75,7 @@ public:
     bool textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const override;
     // M, G, B (dBASE IV) and P fields, from the .DBT or .FPT beside the table.
     MemoValue memo(FieldId f) const override;
+    bool goToRecord(std::int64_t number) override;
     std::optional<Date> peekDate(std::size_t ahead, FieldId f) const override;
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
@@ -123,6 +124,7 @@ private:
     // Slots the file holds records in now: min(header count, whole slots).
     std::int64_t fileSlots() const;
     std::uint64_t slotOffset(std::int64_t slot) const;
+    bool isMemoField(const DbfField& d) const;
     // The bytes of a slot, read through the chunk buffer; empty when the file ends before it.
     std::string_view slot(std::int64_t k);
     void advanceFrom(std::int64_t k);

@@ -29,6 +29,8 @@ struct EngineSettings {
     // built on ([Tables] Threads): 0 for as many as the machine has cores, 1 for the run's
     // thread alone.  Nothing that comes out depends on it.
     int threads = 0;
+    // Open dBASE files for reading only (the SQL console): edits then fail with Io.
+    bool readOnly = false;
     // Windows drive letter (upper case) -> the folder that stands for the drive's root here,
     // e.g. 'C' -> /srv/ortan.  Used to map district directories written as Windows paths.
     std::map<char, std::filesystem::path> drives;

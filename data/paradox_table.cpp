@@ -177,6 +177,13 @@ std::shared_ptr<ParadoxTable::Loaded> ParadoxTable::load(const std::filesystem::
             case pxtype::Logical:
                 fi.kind = FieldKind::Logical;
                 break;
+            case pxtype::Memo:
+            case pxtype::Blob:
+            case pxtype::FmtMemo:
+            case pxtype::Ole:
+            case pxtype::Graphic:
+                fi.kind = FieldKind::Memo;
+                break;
             default:
                 fi.kind = FieldKind::Other;
         }

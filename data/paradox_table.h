@@ -13,8 +13,8 @@
 // re-read after an insert gives the table new records, and cursors keep the old ones.
 //
 // The .PX of a keyed table is not read: the data blocks are in key order themselves, so a
-// keyed table whose index file is missing or stale reads the same.  Memo and blob values
-// read as the empty text.  An encrypted table fails to open (Unsupported); a table whose
+// keyed table whose index file is missing or stale reads the same.  Memo and blob fields
+// read as the empty text; memo() reads their contents from the .MB.  An encrypted table fails to open (Unsupported); a table whose
 // counts, offsets or block chain cannot be right fails with Corrupt, naming the file.
 //
 // Writing goes through data/paradox_writer.h (keyed insert, creation).  insert()/post()

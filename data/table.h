@@ -80,7 +80,9 @@ enum class FieldKind {
     Integer,  // dBASE (VFP) I, Paradox S I +
     Date,     // dBASE D, Paradox D
     Logical,  // dBASE L, Paradox L
-    Other,    // memo, binary, time stamp, currency ... readable as text, never written
+    Memo,     // dBASE M G P (B in dBASE IV), Paradox memo, blob, graphic, OLE: text() is "",
+              // the contents come from memo()
+    Other,    // time stamp, currency, double ... readable as text, never written
 };
 
 struct FieldInfo {
@@ -148,6 +150,14 @@ public:
     virtual MemoValue memo(FieldId f) const {
         (void)f;
         return {};
+    }
+    // Stands on the record that recordNumber() gave as `number`, when it is still visible
+    // among the records this object walks; false otherwise (the position is then
+    // unspecified but valid).  For searches that remember where records were.  Tables that
+    // cannot go straight to a record return false.
+    virtual bool goToRecord(std::int64_t number) {
+        (void)number;
+        return false;
     }
     virtual std::int32_t integer(FieldId f) const = 0;
     virtual Date date(FieldId f) const = 0;

@@ -44,7 +44,7 @@ TEST(DumpDbf, DatesAndEmptyValues) {
     const auto lines = dumpLines("dbfread/memotest.dbf");
     ASSERT_EQ(lines.size(), 3u);  // one deleted record is not shown
     EXPECT_EQ(lines[1]["BIRTHDATE"], "01.03.1987");
-    EXPECT_EQ(lines[1]["MEMO"], "");
+    EXPECT_EQ(lines[1]["MEMO"], "Alice memo");  // memo contents from the .FPT
 }
 
 TEST(DumpDbf, CommandLineReportsErrorsOnStandardError) {
