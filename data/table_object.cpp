@@ -34,7 +34,10 @@ void TableObject::open() {
     table_ = std::move(t);
 }
 
-void TableObject::close() noexcept { table_.reset(); }
+void TableObject::close() noexcept {
+    if (table_ && closing_) closing_();
+    table_.reset();
+}
 
 Table& TableObject::table() const {
     if (!table_) throwError(ErrorKind::InvalidArgument, std::string("Таблица не открыта: "_cp) + name_);

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,9 @@ public:
     void open();
     void close() noexcept;
     bool isOpen() const { return table_ != nullptr; }
+    // Called when an open table is about to close (also when open() or a change of
+    // directory, name or type closes it), for views that show it.  Must not throw.
+    void setClosingListener(std::function<void()> listener) { closing_ = std::move(listener); }
 
     // The open table; throws InvalidArgument when closed.
     Table& table() const;
@@ -56,6 +60,7 @@ private:
     TableType type_ = TableType::Default;
     std::string indexNames_;
     std::unique_ptr<Table> table_;
+    std::function<void()> closing_;
 };
 
 }  // namespace strnum

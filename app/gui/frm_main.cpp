@@ -7,6 +7,7 @@
 #include <QStyle>
 
 #include "UREPORT2/gui/frm_report.h"
+#include "console/result_file.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
@@ -228,6 +229,14 @@ void TfrmMain::buildDebugPage(QWidget* page) {
     memSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memSQL->setPlainText(QStringLiteral("select * from way.dbf"));
     grSQL = place<QTableView>(page, "grSQL", 0, 153, 638, 437 - 153 - 26);
+    dsPDL_ = new console::ResultModel(this);
+    dsPDL_->setObjectName(QStringLiteral("dsPDL"));
+    dsQuery1_ = new console::ResultModel(this);
+    dsQuery1_->setObjectName(QStringLiteral("dsQuery1"));
+    for (auto* m : {dsPDL_, dsQuery1_})
+        m->onError = [this](const std::string& message) { showErrorDialog(this, toQt(message)); };
+    grSQL->setModel(nullptr);
+    grSQL->verticalHeader()->setDefaultSectionSize(18);
     QWidget::setTabOrder(btnShowWay, btnRunSQL);
     QWidget::setTabOrder(btnRunSQL, btnCloseSQL);
     QWidget::setTabOrder(btnCloseSQL, edtQueryDBName);
@@ -235,7 +244,11 @@ void TfrmMain::buildDebugPage(QWidget* page) {
     QWidget::setTabOrder(memSQL, btnSaveSQL);
 }
 
-TfrmMain::~TfrmMain() { FormDestroy(); }
+TfrmMain::~TfrmMain() {
+    dsPDL_->setSource(nullptr);
+    dsQuery1_->setSource(nullptr);
+    FormDestroy();
+}
 
 // --- start and stop ---------------------------------------------------------------
 
@@ -250,6 +263,13 @@ void TfrmMain::FormCreate() {
     }
     tblNUM_.setSettings(settings_.engine);
     tblPDL_.setSettings(settings_.engine);
+    sqlSession_ = std::make_unique<console::SqlSession>(settings_.engine);
+    querySql_ = console::initialStatement();
+    // The grid empties when another operation closes the district list under it.
+    tblPDL_.setClosingListener([this] {
+        dsPDL_->setSource(nullptr);
+        wayRows_.reset();
+    });
     {
         const QSignalBlocker block(dedtNUMS);
         dedtNUMS->setText(toQt(settings_.dbPath));
@@ -428,10 +448,6 @@ void TfrmMain::btnReportShowClick() {
     }
 }
 
-void TfrmMain::notAvailable(const QString& what) {
-    runOperation([&] { showErrorDialog(this, what + QStringLiteral(": операция еще не подключена")); });
-}
-
 Table& TfrmMain::numberDirectory() {
     if (!tblNUM_.isOpen()) {
         tblNUM_.setTableName("NUMS");
@@ -495,9 +511,5 @@ void TfrmMain::btnFindNumFIOClick() {
         findRecords(run, wayDirectory());
     });
 }
-void TfrmMain::btnShowWayClick() { notAvailable(btnShowWay->text()); }
-void TfrmMain::btnRunSQLClick() { notAvailable(btnRunSQL->text()); }
-void TfrmMain::btnCloseSQLClick() {}
-void TfrmMain::btnSaveSQLClick() { notAvailable(btnSaveSQL->text()); }
 
 }  // namespace strnum

@@ -25,12 +25,16 @@
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "UREPORT2/report.h"
 #include "app/gui/widgets.h"
 #include "app/settings.h"
+#include "console/gui/result_model.h"
+#include "console/row_source.h"
+#include "console/sql_query.h"
 #include "data/table_object.h"
 #include "operations/check_numbers.h"
 #include "walk/district_walk.h"
@@ -70,6 +74,14 @@ public:
     Settings& settings() { return settings_; }
     TableObject& tblNUM() { return tblNUM_; }
     TableObject& tblPDL() { return tblPDL_; }
+    // The console tab's query (nullptr while closed), its SQL text in lines (1251; the
+    // initial statement until the first Run) and the grid's two models.
+    console::SqlQuery* Query1() const { return query_.get(); }
+    const std::vector<std::string>& Query1Sql() const { return querySql_; }
+    console::ResultModel* dsPDL() const { return dsPDL_; }
+    console::ResultModel* dsQuery1() const { return dsQuery1_; }
+    // Where Save Result writes: REPORT.TXT in the program directory.
+    std::filesystem::path resultFile() const;
     Colour& highlightColour() { return highlight_; }
     Report& report() { return report_; }
 
@@ -139,11 +151,20 @@ private:
     void FormClose();
     void FormDestroy();
     void writeSettings();
-    void notAvailable(const QString& what);
     // The text of dedtWayPath as 1251; throws when it holds other characters.
     std::string wayDirectory() const;
     // The number directory, opened from its directory when it is closed.
     Table& numberDirectory();
+
+    // The console tab.
+    bool refusedWhileRunning();
+    void bindGrid(console::ResultModel* model);  // nullptr: the grid shows nothing
+    std::unique_ptr<console::SqlSession> sqlSession_;
+    std::unique_ptr<console::SqlQuery> query_;
+    std::vector<std::string> querySql_;
+    std::unique_ptr<console::TableRows> wayRows_;
+    console::ResultModel* dsPDL_ = nullptr;
+    console::ResultModel* dsQuery1_ = nullptr;
 
     Report& report_;
     TfrmReport* frmReport_ = nullptr;

@@ -1,0 +1,127 @@
+// The "Отладка" tab of the main window: Show WAY, Run, Close and Save Result.
+//
+// The grid shows one of two models: dsPDL (the table component tblPDL shown whole, the
+// district list after Show WAY) or dsQuery1 (the result of the last Run).  Each handler
+// runs to its end before it returns; none lets the window take clicks meanwhile (the
+// hourglass shows while a statement starts or a result is saved).
+#include <QHeaderView>
+#include <algorithm>
+
+#include "app/gui/frm_main.h"
+#include "base/error.h"
+#include "base/ru.h"
+#include "console/result_file.h"
+#include "data/paths.h"
+#include "gui/message_box.h"
+#include "gui/qt_text.h"
+
+namespace strnum {
+
+using namespace strnum::literals;
+
+namespace {
+
+// Grid columns as wide as their display width (or their label), within reason.
+void fitColumns(QTableView* grid, const std::vector<console::ResultColumn>& columns) {
+    const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const int chars = std::clamp<int>(std::max<int>(columns[i].width, static_cast<int>(columns[i].label.size())), 2, 60);
+        grid->setColumnWidth(static_cast<int>(i), chars * digit + 10);
+    }
+}
+
+// The hourglass for as long as a handler works.
+class BusyCursor {
+public:
+    explicit BusyCursor(Host& host) : host_(host) { host_.setBusy(true); }
+    ~BusyCursor() { host_.setBusy(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    Host& host_;
+};
+
+}  // namespace
+
+std::filesystem::path TfrmMain::resultFile() const {
+    return settingsFile_.parent_path() / std::string(console::kResultFileName);
+}
+
+bool TfrmMain::refusedWhileRunning() {
+    if (!running_) return false;
+    showErrorDialog(this, QStringLiteral("Идет обработка. Дождитесь ее окончания."));
+    return true;
+}
+
+void TfrmMain::bindGrid(console::ResultModel* model) {
+    grSQL->setModel(model);
+    if (model && model->source()) fitColumns(grSQL, model->source()->columns());
+}
+
+void TfrmMain::btnShowWayClick() {
+    if (refusedWhileRunning()) return;
+    BusyCursor busy(*this);
+    try {
+        tblPDL_.close();
+        tblPDL_.setDirectory(resolveDirectory(wayDirectory(), settings_.engine));
+        tblPDL_.setTableName("WAY.DBF");
+        tblPDL_.open();
+        wayRows_ = std::make_unique<console::TableRows>(tblPDL_.table());
+        dsPDL_->setSource(wayRows_.get());
+        bindGrid(dsPDL_);
+    } catch (const std::exception& e) {
+        showErrorDialog(this, toQt(errorText(e)));
+    }
+}
+
+void TfrmMain::btnRunSQLClick() {
+    if (refusedWhileRunning()) return;
+    BusyCursor busy(*this);
+    // Close the query first: a grid bound to it shows nothing until the new one opens.
+    dsQuery1_->setSource(nullptr);
+    query_.reset();
+    try {
+        const auto database = fromQt(edtQueryDBName->text());
+        const auto text = fromQt(memSQL->toPlainText());
+        querySql_ = console::sqlLines(text ? *text : fromQtLossy(memSQL->toPlainText()));
+        if (!text)
+            throwError(ErrorKind::InvalidArgument,
+                       std::string("Текст запроса содержит знаки вне кодовой страницы 1251"_cp));
+        if (!database)
+            throwError(ErrorKind::InvalidArgument,
+                       std::string("Имя БД содержит знаки вне кодовой страницы 1251"_cp));
+        std::string sql;
+        for (const auto& line : querySql_) sql += line + "\n";
+        query_ = std::make_unique<console::SqlQuery>(*sqlSession_, sql, *database);
+        dsQuery1_->setSource(query_.get());
+        bindGrid(dsQuery1_);
+    } catch (const std::exception& e) {
+        query_.reset();
+        showErrorDialog(this, toQt(errorText(e)));
+    }
+}
+
+void TfrmMain::btnCloseSQLClick() {
+    if (refusedWhileRunning()) return;
+    dsQuery1_->setSource(nullptr);
+    query_.reset();  // its SQL text stays for Save Result
+    bindGrid(nullptr);
+}
+
+void TfrmMain::btnSaveSQLClick() {
+    if (refusedWhileRunning()) return;
+    if (!confirm("Вывести данные на печать/в файл?"_cp)) return;
+    BusyCursor busy(*this);
+    const bool shown = grSQL->model() == dsQuery1_;
+    try {
+        // The grid does not follow the walk: its model takes the rows as they pass.
+        const std::int64_t rows = console::writeResultFile(resultFile(), querySql_, query_ ? &dsQuery1_->walker() : nullptr);
+        dsQuery1_->walked(rows);
+        if (shown) grSQL->scrollToBottom();
+    } catch (const std::exception& e) {
+        showErrorDialog(this, toQt(errorText(e)));
+    }
+}
+
+}  // namespace strnum
