@@ -94,7 +94,7 @@ inline bool prepareRegion(int argc, char** argv, const char* program, Region& r)
             options.directory = std::atoll(argv[++i]);
         else if (a == "--existing")
             existing = true;
-        else if (a == "--only" && i + 1 < argc)
+        else if ((a == "--only" || a == "--runs") && i + 1 < argc)
             r.rest.insert(r.rest.end(), {a, argv[++i]});
         else if (a.starts_with("-"))
             r.rest.push_back(a);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "base/ru.h"
 #include "base/text.h"
 #include "console/sql_functions.h"
+#include "base/parallel.h"
 #include "data/paths.h"
 
 namespace strnum::console {
@@ -181,7 +183,7 @@ bool allowedFunction(const char* name) {
     return name && sqlite3_stricmp(name, "load_extension") != 0 && sqlite3_stricmp(name, "fts3_tokenizer") != 0;
 }
 
-void configure(sqlite3* db) {
+void configure(sqlite3* db, int threads) {
     int ignored = 0;
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &ignored);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, &ignored);
@@ -192,9 +194,10 @@ void configure(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &ignored);
     sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kLongestValue);
-    // Sorting and grouping stay in memory: the console leaves no file behind, not even a
-    // temporary one.
-    sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
+    // Large sorts go through SQLite's own temporary files (in the system's temporary
+    // folder, removed as they are made, never beside the tables): that is several times
+    // faster than one sort in memory.  Sorts use the threads of [Tables] Threads.
+    sqlite3_limit(db, SQLITE_LIMIT_WORKER_THREADS, std::max(0, static_cast<int>(threadCount(threads)) - 1));
 }
 
 }  // namespace
@@ -258,7 +261,7 @@ SqlQuery::SqlQuery(SqlSession& session, std::string_view sql, std::string_view d
         throwError(ErrorKind::Io, std::string("SQLite не открылся: "_cp) + m);
     }
     try {
-        configure(db_);
+        configure(db_, session.settings().threads);
         if (!registerRussianText(db_))
             throwError(ErrorKind::Io, std::string("SQLite не принял функции русского текста"_cp));
         module_ = std::make_unique<TableModule>(db_, session.shelf());

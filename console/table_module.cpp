@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -68,8 +69,28 @@ struct VCursor {
     const std::vector<std::int64_t>* hits = nullptr;
     std::size_t hit = 0;
     bool eof = true;
+    int prefixColumn = -1;  // a LIKE's field, or -1
+    std::string prefix;     // its pattern's start, folded (1251)
     std::string cell, utf8;
 };
+
+// 1251 bytes folded as the console's LIKE folds their characters.
+const std::array<unsigned char, 256> kFold1251 = [] {
+    std::array<unsigned char, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        t[static_cast<std::size_t>(b)] = static_cast<unsigned char>(b);
+        const char32_t lower = foldLower(cp1251CodePoint(static_cast<unsigned char>(b)));
+        for (int o = 0; o < 256; ++o)
+            if (cp1251CodePoint(static_cast<unsigned char>(o)) == lower) t[static_cast<std::size_t>(b)] = static_cast<unsigned char>(o);
+    }
+    return t;
+}();
+
+std::string foldedCp1251(std::string_view s) {
+    std::string r(s);
+    for (char& ch : r) ch = static_cast<char>(kFold1251[static_cast<unsigned char>(ch)]);
+    return r;
+}
 
 bool searchable(const TableModule::Source& s, int c) {
     if (c < 0 || c >= static_cast<int>(s.fields.size())) return false;
@@ -235,15 +256,32 @@ struct ModuleAccess {
                 chosenIsKey = key;
             }
         }
+        // A LIKE on a character field: records whose start cannot match are passed over
+        // before SQLite sees them.
+        int like = -1;
+        for (int i = 0; i < info->nConstraint && like < 0; ++i) {
+            const auto& c = info->aConstraint[i];
+            if (c.usable && c.op == SQLITE_INDEX_CONSTRAINT_LIKE && c.iColumn >= 0 &&
+                s.fields[static_cast<std::size_t>(c.iColumn)].kind == FieldKind::Text)
+                like = i;
+        }
+        int argv = 0;
+        info->idxNum = 0;
+        if (chosen >= 0) {
+            info->aConstraintUsage[chosen].argvIndex = ++argv;
+            info->aConstraintUsage[chosen].omit = 0;  // SQLite checks every row given
+            info->idxNum = info->aConstraint[chosen].iColumn + 1;
+        }
+        if (like >= 0) {
+            info->aConstraintUsage[like].argvIndex = ++argv;
+            info->aConstraintUsage[like].omit = 0;
+            info->idxNum |= (info->aConstraint[like].iColumn + 1) << 16;
+        }
         if (chosen < 0) {
-            info->idxNum = 0;
-            info->estimatedCost = s.rows;
-            info->estimatedRows = static_cast<sqlite3_int64>(s.rows);
+            info->estimatedCost = like >= 0 ? s.rows * 0.9 : s.rows;
+            info->estimatedRows = static_cast<sqlite3_int64>(like >= 0 ? s.rows / 4 : s.rows);
             return SQLITE_OK;
         }
-        info->aConstraintUsage[chosen].argvIndex = 1;
-        info->aConstraintUsage[chosen].omit = 0;  // SQLite checks every row given
-        info->idxNum = info->aConstraint[chosen].iColumn + 1;
         if (chosenIsKey) {
             info->estimatedCost = 2;
             info->estimatedRows = 1;
@@ -304,10 +342,48 @@ struct ModuleAccess {
     static int filter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv) {
         auto& c = *reinterpret_cast<VCursor*>(cur);
         try {
+            position(c, idxNum & 0xFFFF, argc, argv);
+            c.prefixColumn = -1;
+            const int like = idxNum >> 16;
+            const int likeArg = (idxNum & 0xFFFF) ? 1 : 0;
+            if (like > 0 && argc > likeArg && sqlite3_value_type(argv[likeArg]) == SQLITE_TEXT) {
+                // The pattern's start up to its first wildcard, its letters without case.
+                std::string_view pattern = valueText(argv[likeArg]);
+                pattern = pattern.substr(0, pattern.find_first_of("%_"));
+                if (auto start = utf8To1251(pattern)) {
+                    c.prefix = foldedCp1251(*start);
+                    if (!c.prefix.empty()) c.prefixColumn = like - 1;
+                } else {
+                    c.eof = true;  // a character no table text holds
+                }
+            }
+            settle(c);
+            return SQLITE_OK;
+        } catch (const std::exception& e) {
+            return fail(module(cur), cur->pVtab, e);
+        }
+    }
+
+    // Whether the current record can match the LIKE prefix.
+    static bool prefixFits(VCursor& c) {
+        if (c.prefixColumn < 0) return true;
+        c.table->textInto(c.prefixColumn, c.cell);
+        if (c.cell.size() < c.prefix.size()) return false;
+        for (std::size_t k = 0; k < c.prefix.size(); ++k)
+            if (kFold1251[static_cast<unsigned char>(c.cell[k])] != static_cast<unsigned char>(c.prefix[k])) return false;
+        return true;
+    }
+    static void settle(VCursor& c) {
+        while (!c.eof && !prefixFits(c)) advance(c);
+    }
+
+    // Stands on the first record for a scan (column 0) or a lookup on column-1.
+    static void position(VCursor& c, int idxNum, int argc, sqlite3_value** argv) {
+        {
             TableModule::Source& s = *c.source;
             if (idxNum <= 0 || argc < 1) {
                 scan(c);
-                return SQLITE_OK;
+                return;
             }
             const int column = idxNum - 1;
             const FieldInfo& f = s.fields[static_cast<std::size_t>(column)];
@@ -315,7 +391,7 @@ struct ModuleAccess {
             if (l == Lookup::Nothing) {
                 c.mode = VCursor::Mode::Nothing;
                 c.eof = true;
-                return SQLITE_OK;
+                return;
             }
             const bool firstOrder = s.named.paradox && column == 0;
             // A first lookup of a column reads the table as a scan would; gathering the
@@ -323,7 +399,7 @@ struct ModuleAccess {
             const int asked = s.lookups[static_cast<std::size_t>(column)]++;
             if (l == Lookup::Scan || (!firstOrder && asked == 0)) {
                 scan(c);
-                return SQLITE_OK;
+                return;
             }
             c.column = column;
             if (s.named.paradox) {
@@ -341,31 +417,33 @@ struct ModuleAccess {
                 c.table->first();
                 settleHits(c);
             }
-            return SQLITE_OK;
-        } catch (const std::exception& e) {
-            return fail(module(cur), cur->pVtab, e);
+        }
+    }
+
+    static void advance(VCursor& c) {
+        switch (c.mode) {
+            case VCursor::Mode::Scan:
+                c.table->next();
+                c.eof = c.table->eof();
+                break;
+            case VCursor::Mode::Run:
+                c.table->next();
+                c.eof = c.table->eof() || !currentEquals(*c.table, c.column, c.key);
+                break;
+            case VCursor::Mode::Hits:
+                ++c.hit;
+                settleHits(c);
+                break;
+            case VCursor::Mode::Nothing:
+                c.eof = true;
         }
     }
 
     static int next(sqlite3_vtab_cursor* cur) {
         auto& c = *reinterpret_cast<VCursor*>(cur);
         try {
-            switch (c.mode) {
-                case VCursor::Mode::Scan:
-                    c.table->next();
-                    c.eof = c.table->eof();
-                    break;
-                case VCursor::Mode::Run:
-                    c.table->next();
-                    c.eof = c.table->eof() || !currentEquals(*c.table, c.column, c.key);
-                    break;
-                case VCursor::Mode::Hits:
-                    ++c.hit;
-                    settleHits(c);
-                    break;
-                case VCursor::Mode::Nothing:
-                    c.eof = true;
-            }
+            advance(c);
+            settle(c);
             return SQLITE_OK;
         } catch (const std::exception& e) {
             return fail(module(cur), cur->pVtab, e);
