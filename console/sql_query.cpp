@@ -267,6 +267,10 @@ SqlQuery::SqlQuery(SqlSession& session, std::string_view sql, std::string_view d
         module_ = std::make_unique<TableModule>(db_, session.shelf());
         for (const NamedTable& t : rewritten_.tables) module_->declare(t);
         sqlite3_set_authorizer(db_, Authorizer::check, this);
+        if (session.interrupt())
+            sqlite3_progress_handler(
+                db_, 10000, [](void* f) { return (*static_cast<const std::function<bool()>*>(f))() ? 1 : 0; },
+                const_cast<std::function<bool()>*>(&session.interrupt()));
 
         const char* tail = nullptr;
         const int rc = sqlite3_prepare_v3(db_, rewritten_.text.c_str(), static_cast<int>(rewritten_.text.size()), 0,

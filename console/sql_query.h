@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,9 +49,14 @@ public:
     const EngineSettings& settings() const { return shelf_.settings(); }
     // The directory a database name stands for.  Throws Error (NotFound) when there is none.
     std::filesystem::path database(std::string_view name) const;
+    // Asked now and then while a statement works (every few thousand steps of SQLite's
+    // machine); true stops the statement with "запрос прерван".
+    void setInterrupt(std::function<bool()> interrupt) { interrupt_ = std::move(interrupt); }
+    const std::function<bool()>& interrupt() const { return interrupt_; }
 
 private:
     TableShelf shelf_;
+    std::function<bool()> interrupt_;
 };
 
 class SqlQuery : public RowSource {

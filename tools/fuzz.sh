@@ -5,7 +5,7 @@
 #
 #   tools/fuzz.sh [SECONDS] [--keep] [NAME...]
 #     --keep   merge the inputs that reached new coverage into fuzz/corpus_NAME
-#     NAME     only these fuzzers (dbf, paradox, text, number, settings, paths)
+#     NAME     only these fuzzers (dbf, paradox, text, number, settings, paths, sql)
 #
 # Each fuzzer's own flags (its largest input, above all) are in fuzz/fuzz_NAME.options.
 # Every allocation is bounded (-malloc_limit_mb): a header that claims more than the file

@@ -295,6 +295,10 @@ TEST(SqlQuery, MessagesSayWhatIsWrongAndWhere) {
     has("select (1", "текст запроса оборван");
     has("select 1; select 2", "больше одного оператора SQL (строка 1, позиция 11)");
     has("  -- nothing\n", "Текст запроса пуст");
+    int asked = 0;
+    t.session.setInterrupt([&] { return ++asked > 5; });
+    has("with recursive c(x) as (select 1 union all select x + 1 from c) select count(*) from c", "запрос прерван");
+    t.session.setInterrupt({});
     EXPECT_NE(failure(t.session, "select 1", t.dir / "nothere").find("Каталог базы данных не найден"),
               std::string::npos);
 }
