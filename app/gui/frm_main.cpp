@@ -264,6 +264,7 @@ void TfrmMain::FormCreate() {
     tblNUM_.setSettings(settings_.engine);
     tblPDL_.setSettings(settings_.engine);
     sqlSession_ = std::make_unique<console::SqlSession>(settings_.engine);
+    sqlSession_->setInterrupt([this] { return sqlInterrupted(); });
     querySql_ = console::initialStatement();
     // The grid empties when another operation closes the district list under it.
     tblPDL_.setClosingListener([this] {

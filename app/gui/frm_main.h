@@ -158,6 +158,12 @@ private:
 
     // The console tab.
     bool refusedWhileRunning();
+    // Asked by SQLite while a statement works: after a while a window says so and offers to
+    // stop it (the main window takes no clicks meanwhile).  True: stop.
+    bool sqlInterrupted();
+    QElapsedTimer sqlWorking_, sqlLastAsked_;
+    class QProgressDialog* sqlProgress_ = nullptr;
+    class QTimer* sqlProgressDone_ = nullptr;
     void bindGrid(console::ResultModel* model);  // nullptr: the grid shows nothing
     std::unique_ptr<console::SqlSession> sqlSession_;
     std::unique_ptr<console::SqlQuery> query_;

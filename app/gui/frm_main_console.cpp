@@ -4,7 +4,10 @@
 // district list after Show WAY) or dsQuery1 (the result of the last Run).  Each handler
 // runs to its end before it returns; none lets the window take clicks meanwhile (the
 // hourglass shows while a statement starts or a result is saved).
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QProgressDialog>
+#include <QTimer>
 #include <algorithm>
 
 #include "app/gui/frm_main.h"
@@ -46,6 +49,38 @@ private:
 
 std::filesystem::path TfrmMain::resultFile() const {
     return settingsFile_.parent_path() / std::string(console::kResultFileName);
+}
+
+bool TfrmMain::sqlInterrupted() {
+    constexpr int kQuietMs = 300, kShowAfterMs = 1500;
+    // Calls come every few milliseconds while a statement works; a gap starts anew.
+    if (!sqlLastAsked_.isValid() || sqlLastAsked_.elapsed() > kQuietMs) sqlWorking_.start();
+    sqlLastAsked_.start();
+    if (sqlWorking_.elapsed() < kShowAfterMs) return false;
+    if (!sqlProgress_) {
+        sqlProgress_ = new QProgressDialog(QStringLiteral("Выполняется запрос SQL..."), QStringLiteral("Прервать"), 0, 0, this);
+        sqlProgress_->setWindowTitle(QStringLiteral("Отладка"));
+        sqlProgress_->setWindowModality(Qt::WindowModal);
+        sqlProgress_->setMinimumDuration(0);
+        sqlProgressDone_ = new QTimer(this);
+        sqlProgressDone_->setInterval(kQuietMs);
+        connect(sqlProgressDone_, &QTimer::timeout, this, [this] {
+            if (sqlLastAsked_.elapsed() <= kQuietMs) return;
+            sqlProgress_->reset();
+            sqlProgress_->hide();
+            sqlProgressDone_->stop();
+        });
+    }
+    if (!sqlProgress_->isVisible()) {
+        sqlProgress_->reset();
+        sqlProgress_->setRange(0, 0);
+        sqlProgress_->show();
+        sqlProgressDone_->start();
+    }
+    // Only the progress window takes input now (it is modal over the main window).
+    QCoreApplication::processEvents();
+    sqlLastAsked_.start();
+    return sqlProgress_->wasCanceled();
 }
 
 bool TfrmMain::refusedWhileRunning() {

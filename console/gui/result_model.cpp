@@ -7,18 +7,32 @@
 
 namespace strnum::console {
 
+struct ResultModel::Reading {
+    explicit Reading(const ResultModel& m) : m_(m) { m_.reading_ = true; }
+    ~Reading() { m_.reading_ = false; }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+    const ResultModel& m_;
+};
+
 // The source as Save Result reads it: each row also goes into the model's blocks.
 class ResultModel::Walker : public RowSource {
 public:
     explicit Walker(ResultModel& m) : m_(m) {}
     const std::vector<ResultColumn>& columns() const override { return m_.source_->columns(); }
     void rewind() override {
+        const Reading reading(m_);
         m_.source_->rewind();
         m_.position_ = 0;
         current_.clear();
     }
     bool fetch(std::vector<std::string>& cells) override {
-        if (!m_.source_->fetch(cells)) {
+        bool got = false;
+        {
+            const Reading reading(m_);
+            got = m_.source_->fetch(cells);
+        }
+        if (!got) {
             if (!current_.empty()) m_.keep(m_.position_ / kBlockRows, std::move(current_));
             current_.clear();
             return false;
@@ -110,7 +124,8 @@ const ResultModel::Block* ResultModel::block(std::int64_t index) const {
         recent_.push_front(index);
         return &it->second;
     }
-    if (!source_) return nullptr;
+    if (!source_ || reading_) return nullptr;
+    const Reading reading(*this);
     try {
         const std::int64_t start = index * kBlockRows;
         if (start < position_) {
@@ -161,7 +176,7 @@ bool ResultModel::canFetchMore(const QModelIndex& parent) const {
 }
 
 void ResultModel::fetchMore(const QModelIndex& parent) {
-    if (!canFetchMore(parent)) return;
+    if (!canFetchMore(parent) || reading_) return;
     const Block* b = block(known_ / kBlockRows);
     const std::int64_t have = b ? known_ / kBlockRows * kBlockRows + static_cast<std::int64_t>(b->size()) : known_;
     if (have <= known_) {

@@ -72,6 +72,10 @@ private:
     mutable std::map<std::int64_t, Block> kept_;
     mutable std::list<std::int64_t> recent_;  // kept blocks, most recently used first
     mutable bool failedOnce_ = false;
+    // The source is being read (a statement may let the window repaint while it works):
+    // the grid then shows nothing new rather than read it again from inside.
+    mutable bool reading_ = false;
+    struct Reading;
 };
 
 }  // namespace strnum::console

@@ -1,7 +1,9 @@
 // The "Отладка" tab as a technician uses it: Show WAY, Run, Save Result, Close over a
 // demonstration region; the failures the tab shows; the district list emptied when an
 // operation takes the table component; a large result scrolled with flat memory.
+#include <QProgressDialog>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/gui/frm_main.h"
@@ -154,6 +156,28 @@ private slots:
         QTest::mouseClick(w.btnShowWay, Qt::LeftButton);
         QCOMPARE(errors_.size(), 3);
         QVERIFY(errors_[2].contains(QStringLiteral("WAY.DBF")));
+    }
+
+    // A statement that runs on: after a while a window offers to stop it.
+    void aLongStatementCanBeStopped() {
+        Window f;
+        TfrmMain& w = *f.w;
+        w.memSQL->setPlainText(
+            QStringLiteral("with recursive c(x) as (select 1 union all select x + 1 from c) select count(*) from c"));
+        bool offered = false;
+        QTimer::singleShot(2500, &w, [&] {
+            if (auto* p = w.findChild<QProgressDialog*>()) {
+                offered = p->isVisible() && p->labelText().contains(QStringLiteral("запрос"));
+                const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+                if (!shots.isEmpty()) p->grab().save(shots + QStringLiteral("/sql-progress.png"));
+                p->cancel();
+            }
+        });
+        QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
+        QVERIFY(offered);
+        QCOMPARE(errors_.size(), 1);
+        QVERIFY2(errors_[0].contains(QStringLiteral("запрос прерван")), qPrintable(errors_[0]));
+        QCOMPARE(w.Query1(), nullptr);
     }
 
     void aLargeResultScrollsWithFlatMemoryAndSavesToItsEnd() {
