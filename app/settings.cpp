@@ -73,6 +73,11 @@ Settings loadSettings(const std::filesystem::path& file, std::vector<std::string
     }
     s.printerDevice = ini.value("Printer", "LPT1", defaultPrinterDevice());
     if (auto reg = ini.get("Batch", "RegNum")) s.batchRegNum = *reg;
+    if (auto keep = ini.get("Journal", "Keep")) {
+        const auto days = toInt32(*keep);
+        if (!days || *days < 0 || *days > 36500) badValue("Journal", "Keep", *keep);
+        else s.journalKeepDays = *days;
+    }
     return s;
 }
 

@@ -10,6 +10,7 @@
 // [Drives]   C=/srv/ortan               Windows drive letters of district directories
 // [Printer]  LPT1=/dev/lp0              the device that stands for the printer port
 // [Batch]    RegNum=000-000-000000      registration number of the exchange batches
+// [Journal]  Keep=90                    days the journals of writing runs are kept (0: none kept)
 //
 // Values are 1251 text.  A value we cannot use is reported (naming the file, section and
 // key) and its default taken for this run; the file itself keeps it as written.  The
@@ -33,6 +34,7 @@ struct Settings {
     EngineSettings engine;
     std::string printerDevice;               // where "LPT1" goes; empty: the platform default
     std::string batchRegNum = "000-000-000000";
+    int journalKeepDays = 90;  // 0: writing runs keep no journal
 };
 
 // The device that "LPT1" names on this platform when the settings file says nothing.

@@ -3,10 +3,12 @@
 // run beside `cat` of the same input files, and reports records per second and peak memory.
 //
 //   bench_assign [DIR] [--districts N] [--people N] [--directory N] [--existing] [--only count|write]
-//                [--twice]
+//                [--twice] [--warm] [--journal]
 // DIR is made (and kept) when given; otherwise a temporary folder is used and removed.
 // --existing runs over the region already in DIR (copy a pristine one before a writing run).
 // --twice runs count-only a second time with the directory open: the walk alone.
+// --warm opens the directory before the runs are timed.  --journal: the writing run keeps
+// its journal in DIR/journal, as the program does (compare runs with and without it).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +29,7 @@
 #include "data/paths.h"
 #include "data/table_object.h"
 #include "demo/demo_region.h"
+#include "journal/run_journal.h"
 #include "operations/assign_numbers.h"
 
 using namespace strnum;
@@ -38,8 +41,15 @@ namespace {
 
 // The number directory stays open between runs, as in the main window: the first run
 // includes its opening.
-double run(const fs::path& dir, bool countOnly, std::int64_t records, TextHost& host, TableObject& tblNUM) {
-    const Settings settings = loadSettings(dir / kSettingsFileName);
+double run(const fs::path& dir, bool countOnly, std::int64_t records, TextHost& host, TableObject& tblNUM,
+           bool journal = false) {
+    Settings settings = loadSettings(dir / kSettingsFileName);
+    std::shared_ptr<RunJournal> j;
+    const auto started = std::chrono::steady_clock::now();
+    if (journal && !countOnly) {
+        j = RunJournal::start(dir, {"assign", settings.wayPath, settings.dbPath}, 90);
+        settings.engine.journal = j;
+    }
     Report report;
     TableObject tblPDL(settings.engine);
     tblNUM.setDirectory(resolveDirectory(settings.dbPath, settings.engine));
@@ -61,8 +71,10 @@ double run(const fs::path& dir, bool countOnly, std::int64_t records, TextHost& 
                 settings.engine,
                 countOnly,
                 {}};
-    assignNumbers(r, settings.wayPath);
-    const double seconds = since(t0);
+    const bool ok = assignNumbers(r, settings.wayPath);
+    if (j) j->finish(ok, assignCounters(r.total), {});
+    const double seconds = j ? since(started) : since(t0);
+    if (j) std::printf("journal %s: %.1f MB\n", j->path().c_str(), double(fs::file_size(j->path())) / 1e6);
     for (const std::string& e : host.errors) std::fprintf(stderr, "error: %s\n", cp1251ToUtf8(e).c_str());
     host.errors.clear();
     std::printf("%-12s %7.2f s  %10.0f records/s  report %zu lines  peak RSS %ld MB\n  %s\n",
@@ -77,16 +89,20 @@ int main(int argc, char** argv) {
     bench::Region region;
     if (!bench::prepareRegion(argc, argv, "strnum-bench-assign", region)) return 1;
     std::string only;
-    bool twice = false;
+    bool twice = false, warm = false, journal = false;
     for (std::size_t i = 0; i < region.rest.size(); ++i) {
         if (region.rest[i] == "--twice") {
             twice = true;
+        } else if (region.rest[i] == "--warm") {
+            warm = true;
+        } else if (region.rest[i] == "--journal") {
+            journal = true;
         } else if (region.rest[i] == "--only" && i + 1 < region.rest.size()) {
             only = region.rest[++i];
         } else {
             std::fprintf(stderr,
                          "usage: bench_assign [DIR] [--districts N] [--people N] [--directory N] [--existing]\n"
-                         "                    [--only count|write] [--twice]\n");
+                         "                    [--only count|write] [--twice] [--warm] [--journal]\n");
             return 2;
         }
     }
@@ -95,9 +111,16 @@ int main(int argc, char** argv) {
     std::printf("cat of the input files: %.2f s\n", cat);
     TextHost host;
     TableObject tblNUM(loadSettings(dir / kSettingsFileName).engine);
+    if (warm) {
+        const Settings settings = loadSettings(dir / kSettingsFileName);
+        tblNUM.setDirectory(resolveDirectory(settings.dbPath, settings.engine));
+        tblNUM.setTableName("NUMS");
+        tblNUM.open();
+        tblNUM.table().setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+    }
     const double countOnly = only == "write" ? 0 : run(dir, true, region.summary.districtRecords, host, tblNUM);
     if (twice && only != "write") run(dir, true, region.summary.districtRecords, host, tblNUM);
-    const double writing = only == "count" ? 0 : run(dir, false, region.summary.districtRecords, host, tblNUM);
+    const double writing = only == "count" ? 0 : run(dir, false, region.summary.districtRecords, host, tblNUM, journal);
     std::printf("ratio to cat: count-only %.1f x (target 10), writing %.1f x (target 20)\n", countOnly / cat,
                 writing / cat);
     return 0;

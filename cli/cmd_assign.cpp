@@ -7,6 +7,7 @@
 
 #include "UREPORT2/paged_text.h"
 #include "UREPORT2/rtf_writer.h"
+#include "app/program_log.h"
 #include "app/settings.h"
 #include "app/text_host.h"
 #include "base/error.h"
@@ -15,6 +16,7 @@
 #include "cli/commands.h"
 #include "cli/district_run.h"
 #include "data/paths.h"
+#include "journal/run_journal.h"
 #include "operations/assign_numbers.h"
 #include "walk/district_walk.h"
 
@@ -54,10 +56,24 @@ void addAssignCommand(CLI::App& app) {
     cmd->add_option("--rtf", args->rtf, "also save the report as rich text");
     cmd->callback([args] {
         DistrictRun r(args->way, args->nums);
+        // A writing run keeps its journal in the current directory (standing for the
+        // program directory), so that it can be undone.
+        std::shared_ptr<RunJournal> journal;
+        if (!args->countOnly && r.settings.journalKeepDays > 0) {
+            const std::filesystem::path here = std::filesystem::current_path();
+            journal = RunJournal::start(here, {"assign", r.settings.wayPath, r.settings.dbPath}, r.settings.journalKeepDays);
+            r.settings.engine.journal = journal;
+            r.tblPDL.setSettings(r.settings.engine);
+            std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << journal->path().string() << '\n';
+            appendProgramLog(here, std::string("Простановка номеров: журнал записей "_cp) + pathTo1251(journal->path()));
+        }
         AssignRun run{
             r.host,          r.report, r.tblPDL, [&]() -> Table& { return r.numberDirectory(); }, r.settings.engine,
             args->countOnly, {}};
-        r.finish(assignNumbers(run, r.settings.wayPath), args->paged, args->rtf);
+        const bool ok = assignNumbers(run, r.settings.wayPath);
+        if (journal)
+            journal->finish(ok, assignCounters(run.total), ok || r.host.errors.empty() ? std::string() : r.host.errors.back());
+        r.finish(ok, args->paged, args->rtf);
     });
 }
 

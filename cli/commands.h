@@ -22,6 +22,8 @@ void addCheckCommand(CLI::App& app);
 void addFindCommand(CLI::App& app);
 void addDemoCommand(CLI::App& app);
 void addSqlCommand(CLI::App& app);
+void addUndoCommand(CLI::App& app);
+void addJournalCommand(CLI::App& app);
 
 // Saves the report as paged text and/or rich text, as the report window would (empty
 // names are skipped).  Throws Error(Io).

@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     strnum::cli::addFindCommand(app);
     strnum::cli::addDemoCommand(app);
     strnum::cli::addSqlCommand(app);
+    strnum::cli::addUndoCommand(app);
+    strnum::cli::addJournalCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

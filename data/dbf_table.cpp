@@ -8,6 +8,7 @@
 #include "base/ru.h"
 #include "base/text.h"
 #include "data/dbf_values.h"
+#include "data/write_journal.h"
 
 namespace strnum {
 
@@ -41,6 +42,7 @@ DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const En
         if (isMemoField(f)) kind = FieldKind::Memo;
         fields_.push_back(FieldInfo{std::move(name), f.type, kind, f.length, f.decimals});
     }
+    if (settings_.journal && file_->writable()) settings_.journal->fileOpened(path_);
     first();
 }
 
@@ -502,6 +504,10 @@ void DbfTable::post() {
         const auto len = static_cast<std::size_t>(header_.fields[i].length);
         record.replace(off, len, edited_, off, len);
     }
+    if (settings_.journal) {
+        journalChanges(cur_, disk, record, changed_);
+        settings_.journal->flush();
+    }
     try {
         file_->writeAt(slotOffset(cur_), record.data(), record.size());
     } catch (const Error& e) {
@@ -589,6 +595,14 @@ bool DbfTable::writePendingAlone(const Pending& p) {
     std::string rec = disk;
     applyPending(p, rec.data());
     try {
+        if (settings_.journal) {
+            journalChanges(p.slot, disk, rec, p.changed);
+            settings_.journal->flush();
+        }
+    } catch (const Error&) {
+        return false;  // not noted: not written
+    }
+    try {
         file_->writeAt(slotOffset(p.slot), rec.data(), rec.size());
     } catch (const Error&) {
         try {
@@ -629,12 +643,27 @@ std::vector<bool> DbfTable::flushWrites() {
         }
         std::string span = disk;
         std::vector<bool> live(pending.size(), false);
+        bool noted = true;
+        std::string before;
         for (std::size_t i = 0; i < pending.size(); ++i) {
             const auto at = static_cast<std::size_t>(pending[i].slot - lo);
             if (at >= got || static_cast<unsigned char>(disk[at * len]) != kDbfLive) continue;
+            if (settings_.journal) before.assign(span, at * len, len);
             applyPending(pending[i], span.data() + at * len);
             live[i] = true;
+            if (settings_.journal && noted) try {
+                    journalChanges(pending[i].slot, before, std::string_view(span).substr(at * len, len),
+                                   pending[i].changed);
+                } catch (const Error&) {
+                    noted = false;
+                }
         }
+        try {
+            if (settings_.journal && noted) settings_.journal->flush();
+        } catch (const Error&) {
+            noted = false;
+        }
+        if (!noted) std::fill(live.begin(), live.end(), false);  // not noted: not written
         // One write from the first record written to the last.  The records between them
         // that we did not change go back as just read: they are under our lock too, so no
         // program that keeps to the locks can have written them since.
@@ -670,6 +699,24 @@ std::vector<bool> DbfTable::flushWrites() {
     }
     if (any) writeHeaderDate();
     return written;
+}
+
+void DbfTable::journalChanges(std::int64_t slot, std::string_view before, std::string_view after,
+                              const std::vector<bool>& changed) const {
+    for (std::size_t i = 0; i < changed.size(); ++i) {
+        if (!changed[i]) continue;
+        const auto off = static_cast<std::size_t>(header_.fields[i].offset);
+        const auto len = static_cast<std::size_t>(header_.fields[i].length);
+        const std::string_view b = before.substr(off, len), a = after.substr(off, len);
+        if (a != b) settings_.journal->note(path_, slot + 1, header_.fields[i].name, b, a);
+    }
+}
+
+void DbfTable::setFieldBytes(FieldId f, std::string_view bytes) {
+    requireEditing(f);
+    if (bytes.size() != static_cast<std::size_t>(field(f).length))
+        throwError(ErrorKind::InvalidArgument, recordText() + ": неверная длина значения поля "_cp.data() + field(f).name);
+    applyField(f, std::string(bytes));
 }
 
 void DbfTable::cancel() {

@@ -110,6 +110,13 @@ public:
     CodePage codePage() const { return codePage_; }
     // The indexes kept over this table by other programs (read at the first edit).
     const std::vector<DbfIndexKey>& indexes();
+    // The stored bytes of a field of the current record, and setting them as they are
+    // (same length; in edit state), for putting back what a journal noted.
+    std::string_view fieldBytes(FieldId f) const {
+        const DbfField& d = field(f);
+        return recordBytes().substr(static_cast<std::size_t>(d.offset), static_cast<std::size_t>(d.length));
+    }
+    void setFieldBytes(FieldId f, std::string_view bytes);
     // The raw bytes of the current record (deletion byte first).
     std::string_view recordBytes() const {
         if (editing_) return edited_;
@@ -125,6 +132,9 @@ private:
     std::int64_t fileSlots() const;
     std::uint64_t slotOffset(std::int64_t slot) const;
     bool isMemoField(const DbfField& d) const;
+    // Notes the fields that differ between the two forms of a record in the run's journal.
+    void journalChanges(std::int64_t slot, std::string_view before, std::string_view after,
+                        const std::vector<bool>& changed) const;
     // The bytes of a slot, read through the chunk buffer; empty when the file ends before it.
     std::string_view slot(std::int64_t k);
     void advanceFrom(std::int64_t k);
@@ -145,10 +155,6 @@ private:
     LiveCount countLive(std::int64_t from, std::int64_t end) const;
     [[noreturn]] void noSuchField(FieldId f) const;
     [[noreturn]] void noRecord() const;
-    std::string_view fieldBytes(FieldId f) const {
-        const DbfField& d = field(f);
-        return recordBytes().substr(static_cast<std::size_t>(d.offset), static_cast<std::size_t>(d.length));
-    }
     bool isNull(FieldId f) const;
     void charText(std::string_view bytes, std::string& out) const;  // a C field's bytes as text
     // Empty: not in the buffer.  The fields of one record are asked for one after another:

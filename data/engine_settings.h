@@ -5,10 +5,13 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 
 #include "base/text.h"
 
 namespace strnum {
+
+class WriteJournal;
 
 // Which program's byte-range locks our record locks must meet on a shared dBASE file.
 enum class LockScheme {
@@ -31,6 +34,9 @@ struct EngineSettings {
     int threads = 0;
     // Open dBASE files for reading only (the SQL console): edits then fail with Io.
     bool readOnly = false;
+    // Where a writing run notes every field before it is written (data/write_journal.h);
+    // none: nowhere.
+    std::shared_ptr<WriteJournal> journal;
     // Windows drive letter (upper case) -> the folder that stands for the drive's root here,
     // e.g. 'C' -> /srv/ortan.  Used to map district directories written as Windows paths.
     std::map<char, std::filesystem::path> drives;

@@ -119,7 +119,9 @@ enum class Doing { Opening, Creating, Other };
 // less often, up to every 20 ms.
 std::chrono::milliseconds lockRetryPause(int tries) { return std::chrono::milliseconds(tries < 4 ? 1 << tries : 20); }
 
-bool creates(File::Mode mode) { return mode == File::Mode::CreateNew || mode == File::Mode::CreateOrTruncate; }
+bool creates(File::Mode mode) {
+    return mode == File::Mode::CreateNew || mode == File::Mode::CreatePrivate || mode == File::Mode::CreateOrTruncate;
+}
 
 }  // namespace
 
@@ -138,6 +140,7 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
             flags |= O_RDWR;
             break;
         case Mode::CreateNew:
+        case Mode::CreatePrivate:
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
         case Mode::CreateOrTruncate:
@@ -151,7 +154,7 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
         if (const faults::Fault f = faults::consult({faults::Call::Create, path_}); f.error)
             ioFailure("Не удалось создать файл "_cp, shown_, f.error, Doing::Creating);
     }
-    fd_ = ::open(path.c_str(), flags, 0666);
+    fd_ = ::open(path.c_str(), flags, mode == Mode::CreatePrivate ? 0600 : 0666);
     if (fd_ < 0 && mode == Mode::ReadWrite && (errno == EACCES || errno == EROFS || errno == EPERM))
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     else
@@ -332,7 +335,8 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
     DWORD access = mode == Mode::ReadOnly        ? GENERIC_READ
                    : mode == Mode::WriteExisting ? GENERIC_WRITE
                                                  : GENERIC_READ | GENERIC_WRITE;
-    const DWORD disposition = mode == Mode::CreateNew          ? CREATE_NEW
+    // A private file gets the folder's permissions: the user's own profile folder on Windows.
+    const DWORD disposition = mode == Mode::CreateNew || mode == Mode::CreatePrivate ? CREATE_NEW
                               : mode == Mode::CreateOrTruncate ? CREATE_ALWAYS
                                                                : OPEN_EXISTING;
     if (creates(mode)) {

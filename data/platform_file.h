@@ -31,6 +31,7 @@ public:
         ReadOnly,
         ReadWrite,         // falls back to read-only when the file cannot be opened for writing
         CreateNew,         // read-write; fails when the file exists
+        CreatePrivate,     // as CreateNew, readable and writable by its owner alone (personal data)
         CreateOrTruncate,  // read-write; an existing file is emptied
         WriteExisting,     // write-only, never created: a device such as a printer port
     };

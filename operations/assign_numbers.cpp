@@ -292,4 +292,8 @@ bool assignNumbers(AssignRun& run, std::string_view wayDirectory) {
     return runDistrictWalk(run.host, run.report, wayDirectory, run.settings, walk);
 }
 
+std::vector<std::pair<std::string, std::int64_t>> assignCounters(const AssignCounters& total) {
+    return {{"found", total.found}, {"differing", total.differing}, {"written", total.written}};
+}
+
 }  // namespace strnum

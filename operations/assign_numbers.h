@@ -18,6 +18,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "UREPORT2/report.h"
 #include "data/engine_settings.h"
@@ -61,6 +63,9 @@ bool assignNumbers(AssignRun& run, std::string_view wayDirectory);
 // One file of one district (kind 0..3); adds its counters to run.total.  Throws what ends
 // the run (a required field missing), after the file's closing lines.
 void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory);
+
+// The counters by name, for the run's journal.
+std::vector<std::pair<std::string, std::int64_t>> assignCounters(const AssignCounters& total);
 
 // "Найдено по ФИО : ..., ошибочных : ..., проставлено: ... номеров. Показать отчет ?"
 std::string assignSummary(const AssignCounters& total);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the optimised build's core and window tests, the core tests once more
 # under AddressSanitizer and UBSan, and each file-reader fuzzer for a bounded time.
-#   STRNUM_FUZZ_SECONDS  seconds per fuzzer (default 20; 0 skips fuzzing; tools/fuzz.sh for long runs)
+#   STRNUM_FUZZ_SECONDS  seconds per fuzzer (default 12; 0 skips fuzzing; tools/fuzz.sh for long runs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -20,7 +20,7 @@ cmake --build --preset asan -j"$jobs" --target strnum_core_tests strnum-cli
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     build/asan/tests/strnum_core_tests --gtest_brief=1
 
-seconds=${STRNUM_FUZZ_SECONDS:-20}
+seconds=${STRNUM_FUZZ_SECONDS:-12}
 if ((seconds > 0)); then
     echo "== fuzzers, ${seconds} s each"
     bash tools/fuzz.sh "$seconds"

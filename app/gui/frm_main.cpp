@@ -8,12 +8,14 @@
 
 #include "UREPORT2/gui/frm_report.h"
 #include "console/result_file.h"
+#include "app/program_log.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
 #include "data/paths.h"
 #include "gui/message_box.h"
 #include "gui/qt_text.h"
+#include "journal/run_journal.h"
 #include "operations/assign_numbers.h"
 #include "operations/check_numbers.h"
 #include "operations/find_records.h"
@@ -392,7 +394,10 @@ void TfrmMain::showReport(bool modal) {
         frmReport_->showNonModal();
 }
 
-void TfrmMain::showError(std::string_view message) { showErrorDialog(this, toQt(message)); }
+void TfrmMain::showError(std::string_view message) {
+    lastError_ = std::string(message);
+    showErrorDialog(this, toQt(message));
+}
 
 // --- operations ---------------------------------------------------------------------
 
@@ -468,14 +473,37 @@ std::string TfrmMain::wayDirectory() const {
 
 void TfrmMain::btnAssignNumInPDLClick() {
     runOperation([this] {
+        // A writing run keeps its journal in the program directory, so that it can be undone
+        // (strnum-cli undo); where it is goes to the program's log.
+        EngineSettings engine = settings_.engine;
+        std::shared_ptr<RunJournal> journal;
+        if (!chkReadOnly->isChecked() && settings_.journalKeepDays > 0) {
+            const std::filesystem::path programDirectory = settingsFile_.parent_path();
+            journal = RunJournal::start(programDirectory, {"assign", wayDirectory(), numsDirectory_},
+                                        settings_.journalKeepDays);
+            engine.journal = journal;
+            appendProgramLog(programDirectory,
+                             std::string("Простановка номеров: журнал записей "_cp) + pathTo1251(journal->path()));
+        }
+        tblPDL_.setSettings(engine);
+        struct Restore {
+            TableObject& t;
+            const EngineSettings& s;
+            ~Restore() {
+                t.close();
+                t.setSettings(s);
+            }
+        } restore{tblPDL_, settings_.engine};
         AssignRun run{*this,
                       report_,
                       tblPDL_,
                       [this]() -> Table& { return numberDirectory(); },
-                      settings_.engine,
+                      engine,
                       chkReadOnly->isChecked(),
                       {}};
-        assignNumbers(run, wayDirectory());
+        lastError_.clear();
+        const bool ok = assignNumbers(run, wayDirectory());
+        if (journal) journal->finish(ok, assignCounters(run.total), ok ? std::string() : lastError_);
     });
 }
 

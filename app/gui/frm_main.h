@@ -190,6 +190,7 @@ private:
     void showPendingLabels();
     bool closeAfterRun_ = false;
     int busyDepth_ = 0;
+    std::string lastError_;  // the last error shown (1251), for the run's journal
 };
 
 }  // namespace strnum

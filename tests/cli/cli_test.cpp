@@ -19,8 +19,7 @@ struct Result {
     std::string out;
 };
 
-Result run(const std::string& args) {
-    const std::string command = std::string(STRNUM_CLI_PATH) + " " + args + " 2>/dev/null";
+Result runCommand(const std::string& command) {
     Result r{-1, {}};
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return r;
@@ -30,6 +29,13 @@ Result run(const std::string& args) {
     const int raw = ::pclose(pipe);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return r;
+}
+
+Result run(const std::string& args) { return runCommand(std::string(STRNUM_CLI_PATH) + " " + args + " 2>/dev/null"); }
+
+// The same in another current directory (where SOBES.INI and the journals are).
+Result runIn(const std::filesystem::path& dir, const std::string& args) {
+    return runCommand("cd '" + dir.string() + "' && " + STRNUM_CLI_PATH + " " + args + " 2>/dev/null");
 }
 
 TEST(CliNumber, BodiesAndNumberTexts) {
@@ -101,6 +107,41 @@ TEST(CliAssign, TheSameWhateverTheThreads) {
         EXPECT_EQ(inRegion.out, first) << threads << " threads";
         EXPECT_EQ(bytes, firstBytes) << threads << " threads";
     }
+}
+
+TEST(CliUndo, AWritingRunListedUndoneAndUndoneAgain) {
+    test::TempDir dir;
+    const auto region = dir / "region";
+    ASSERT_EQ(run("demo " + region.string() + " --districts 2 --people 300 --seed 3").status, 0);
+    std::string before;
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(region / "ORTAN"))
+        if (e.is_regular_file()) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    const auto bytes = [&] {
+        std::string b;
+        for (const auto& f : files) b += test::readBytes(f).erase(1, 3);
+        return b;
+    };
+    before = bytes();
+    ASSERT_EQ(runIn(region, "assign").status, 0);
+    EXPECT_NE(bytes(), before);
+    const Result listed = runIn(region, "journal");
+    EXPECT_NE(listed.out.find("assign"), std::string::npos) << listed.out;
+    const std::string journal = listed.out.substr(0, listed.out.find("  "));
+
+    const Result dry = runIn(region, "undo --dry-run " + journal);
+    EXPECT_EQ(dry.status, 0) << dry.out;
+    EXPECT_NE(bytes(), before);
+    const Result undo = runIn(region, "undo " + journal);
+    EXPECT_EQ(undo.status, 0) << undo.out;
+    EXPECT_NE(undo.out.find("Участок "), std::string::npos) << undo.out;
+    EXPECT_NE(undo.out.find("Всего: восстановлено "), std::string::npos) << undo.out;
+    EXPECT_EQ(bytes(), before);
+    const Result again = runIn(region, "undo " + journal);
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.out.find("Всего: восстановлено 0, оставлено 0"), std::string::npos) << again.out;
+    EXPECT_EQ(runIn(region, "undo nothere.jsonl").status, 1);
 }
 
 TEST(CliPage, ReadsLinesAsTheReportWindowWouldWriteThem) {

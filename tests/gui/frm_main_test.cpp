@@ -10,6 +10,8 @@
 #include "data/dbf_create.h"
 #include "demo/demo_region.h"
 #include "gui/message_box.h"
+#include "journal/journal_reader.h"
+#include "journal/run_journal.h"
 #include "gui_test.h"
 #include "support/test_support.h"
 
@@ -191,6 +193,13 @@ private slots:
         QVERIFY(QString::fromStdString(test::u(report.line(0))).startsWith(QStringLiteral("Участок ")));
         QVERIFY(w.tblNUM().isOpen());  // left open for the next operation
         QCOMPARE(QString::fromStdString(w.tblNUM().table().indexFieldNames()), QStringLiteral("FAM;NAM;OTCH;BIRTH"));
+        // The writing run's journal is in the program directory, named in the program's log.
+        const auto journals = RunJournal::list(dir.path());
+        QCOMPARE(journals.size(), std::size_t{1});
+        const JournalContents journal = readJournal(journals[0]);
+        QVERIFY(journal.ended && journal.ok && !journal.writes.empty());
+        QVERIFY(QString::fromStdString(test::u(test::readBytes(dir / "strnum.log")))
+                    .contains(QString::fromStdString(journals[0].string())));
         // A second run in count-only mode finds the numbers in place; only those of the numeric
         // NPSU field, which cannot keep leading zeros, would be written again.
         const auto written = [](const QString& q) {

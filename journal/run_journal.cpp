@@ -1,0 +1,202 @@
+#include "journal/run_journal.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+#include "base/error.h"
+#include "base/ru.h"
+#include "base/text.h"
+#include "data/platform_file.h"
+
+#ifndef STRNUM_VERSION
+#define STRNUM_VERSION "0"
+#endif
+
+namespace strnum {
+
+namespace fs = std::filesystem;
+using namespace strnum::literals;
+
+namespace {
+
+std::string timeText(std::time_t t, const char* format) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    char buf[32];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    // The two formats are this file's own constants.
+    std::strftime(buf, sizeof buf, format, &local);
+#pragma GCC diagnostic pop
+    return buf;
+}
+
+std::string utf8Path(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+void appendHex(std::string& out, std::string_view bytes) {
+    static const char* const kHex = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+}
+
+bool isJournalName(const fs::path& p) {
+    const std::string name = p.filename().string();
+    return p.extension() == ".jsonl" && name.size() >= 25 && name[4] == '-' && name[10] == '_';
+}
+
+}  // namespace
+
+std::string journalTime() { return timeText(std::time(nullptr), "%Y-%m-%dT%H:%M:%S"); }
+
+std::vector<fs::path> RunJournal::list(const fs::path& programDirectory) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(programDirectory / kJournalFolder, ec))
+        if (e.is_regular_file(ec) && isJournalName(e.path())) found.push_back(e.path());
+    std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) { return a.filename() > b.filename(); });
+    return found;
+}
+
+std::shared_ptr<RunJournal> RunJournal::start(const fs::path& programDirectory, const JournalRun& run, int keepDays) {
+    const fs::path dir = programDirectory / kJournalFolder;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec)
+        throwError(ErrorKind::Io, std::string("Не удалось создать папку журналов "_cp) + pathTo1251(dir) + ": " +
+                                      utf8To1251Lossy(ec.message()));
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
+
+    // Journals older than the settings keep them.
+    const auto now = fs::file_time_type::clock::now();
+    for (const fs::path& old : list(programDirectory)) {
+        const auto written = fs::last_write_time(old, ec);
+        if (!ec && now - written > std::chrono::hours(24) * keepDays) fs::remove(old, ec);
+    }
+
+    std::shared_ptr<RunJournal> j(new RunJournal);
+    const std::time_t t = std::time(nullptr);
+    const std::string stem = timeText(t, "%Y-%m-%d_%H-%M-%S");
+    for (int n = 1;; ++n) {
+        j->path_ = dir / (stem + (n > 1 ? "_" + std::to_string(n) : std::string()) + ".jsonl");
+        if (fs::exists(j->path_, ec)) continue;
+        j->file_ = std::make_unique<File>(j->path_, File::Mode::CreatePrivate);
+        break;
+    }
+    nlohmann::ordered_json head;
+    head["journal"] = "strnum";
+    head["format"] = 1;
+    head["operation"] = run.operation;
+    head["started"] = timeText(t, "%Y-%m-%dT%H:%M:%S");
+    head["program"] = std::string("strnum ") + STRNUM_VERSION;
+    head["way"] = cp1251ToUtf8(run.way);
+    head["nums"] = cp1251ToUtf8(run.nums);
+    const std::lock_guard<std::mutex> lock(j->lock_);
+    j->line(head.dump());
+    j->file_->append(j->held_.data(), j->held_.size());
+    j->held_.clear();
+    return j;
+}
+
+RunJournal::~RunJournal() {
+    try {
+        flush();
+    } catch (const Error&) {
+    }
+}
+
+void RunJournal::line(std::string_view text) {
+    held_ += text;
+    held_ += '\n';
+}
+
+int RunJournal::fileNumber(const fs::path& file) {
+    auto it = files_.find(file);
+    if (it != files_.end()) return it->second;
+    const int n = static_cast<int>(files_.size()) + 1;
+    files_.emplace(file, n);
+    nlohmann::ordered_json f;
+    f["file"] = n;
+    f["path"] = utf8Path(file);
+    std::error_code ec;
+    f["size"] = fs::file_size(file, ec);
+    const auto modified = fs::last_write_time(file, ec);
+    if (!ec) {
+        const auto system = std::chrono::file_clock::to_sys(modified);
+        f["modified"] = timeText(std::chrono::system_clock::to_time_t(system), "%Y-%m-%dT%H:%M:%S");
+    }
+    line(f.dump());
+    return n;
+}
+
+void RunJournal::fileOpened(const fs::path& file) {
+    const std::lock_guard<std::mutex> lock(lock_);
+    (void)fileNumber(file);
+}
+
+void RunJournal::note(const fs::path& file, std::int64_t record, std::string_view field, std::string_view before,
+                      std::string_view after) {
+    const std::lock_guard<std::mutex> lock(lock_);
+    const int n = fileNumber(file);
+    held_ += "{\"w\":";
+    held_ += std::to_string(n);
+    held_ += ",\"record\":";
+    held_ += std::to_string(record);
+    held_ += ",\"field\":";
+    held_ += nlohmann::json(cp1251ToUtf8(field)).dump();
+    held_ += ",\"before\":\"";
+    appendHex(held_, before);
+    held_ += "\",\"after\":\"";
+    appendHex(held_, after);
+    held_ += "\"}\n";
+}
+
+void RunJournal::flush() {
+    const std::lock_guard<std::mutex> lock(lock_);
+    if (broken_)
+        throwError(ErrorKind::Io, std::string("Журнал записей не дописывается: "_cp) + pathTo1251(path_) +
+                                      std::string("; записи не изменяются"_cp));
+    if (held_.empty()) return;
+    try {
+        file_->append(held_.data(), held_.size());
+    } catch (const Error&) {
+        // Part of a line may have reached the file: nothing more is added after it, and
+        // nothing more is written into the tables.
+        broken_ = true;
+        throw;
+    }
+    held_.clear();
+}
+
+void RunJournal::finish(bool ok, const std::vector<std::pair<std::string, std::int64_t>>& counters,
+                        std::string_view error) {
+    nlohmann::ordered_json end;
+    end["end"] = journalTime();
+    end["ok"] = ok;
+    nlohmann::ordered_json c = nlohmann::ordered_json::object();
+    for (const auto& [name, value] : counters) c[name] = value;
+    end["counters"] = std::move(c);
+    if (!error.empty()) end["error"] = cp1251ToUtf8(error);
+    try {
+        const std::lock_guard<std::mutex> lock(lock_);
+        if (broken_) return;
+        line(end.dump());
+        file_->append(held_.data(), held_.size());
+        held_.clear();
+    } catch (const Error&) {
+    }
+}
+
+}  // namespace strnum
