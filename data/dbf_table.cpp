@@ -42,7 +42,7 @@ DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const En
         if (isMemoField(f)) kind = FieldKind::Memo;
         fields_.push_back(FieldInfo{std::move(name), f.type, kind, f.length, f.decimals});
     }
-    if (settings_.journal && file_->writable()) settings_.journal->fileOpened(path_);
+    if (settings_.journal && file_->writable()) journalFile_ = settings_.journal->fileOpened(path_);
     first();
 }
 
@@ -54,7 +54,8 @@ DbfTable::DbfTable(const DbfTable& from, Split)
       file_(std::make_unique<File>(from.path_, from.settings_.readOnly ? File::Mode::ReadOnly : File::Mode::ReadWrite)),
       header_(from.header_),
       codePage_(from.codePage_),
-      fields_(from.fields_) {}
+      fields_(from.fields_),
+      journalFile_(from.journalFile_) {}
 
 std::optional<std::pair<std::int64_t, std::int64_t>> DbfTable::walkSlots() const {
     if (editing_ || !pending_.empty()) return std::nullopt;
@@ -708,7 +709,7 @@ void DbfTable::journalChanges(std::int64_t slot, std::string_view before, std::s
         const auto off = static_cast<std::size_t>(header_.fields[i].offset);
         const auto len = static_cast<std::size_t>(header_.fields[i].length);
         const std::string_view b = before.substr(off, len), a = after.substr(off, len);
-        if (a != b) settings_.journal->note(path_, slot + 1, header_.fields[i].name, b, a);
+        if (a != b) settings_.journal->note(journalFile_, slot + 1, header_.fields[i].name, b, a);
     }
 }
 

@@ -247,6 +247,7 @@ private:
     mutable std::string startValue_, startBytes_;
     mutable bool startSet_ = false, startComparable_ = false;
     mutable std::unique_ptr<DbfMemoFile> memo_;  // opened at the first memo read
+    int journalFile_ = 0;                        // this file's number in the run's journal
 };
 
 }  // namespace strnum

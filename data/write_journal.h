@@ -20,12 +20,13 @@ namespace strnum {
 class WriteJournal {
 public:
     virtual ~WriteJournal() = default;
-    // A table file opened for the run (the same file may be named again).
-    virtual void fileOpened(const std::filesystem::path& file) = 0;
-    // One field of one record (1-based number) about to change.  Keeps the note; throws
-    // Error (Io) when it cannot.
-    virtual void note(const std::filesystem::path& file, std::int64_t record, std::string_view field,
-                      std::string_view before, std::string_view after) = 0;
+    // A table file opened for the run (the same file may be named again): the number its
+    // notes go by.
+    virtual int fileOpened(const std::filesystem::path& file) = 0;
+    // One field of one record (1-based number) of that file about to change.  Keeps the
+    // note; throws Error (Io) when it cannot.
+    virtual void note(int file, std::int64_t record, std::string_view field, std::string_view before,
+                      std::string_view after) = 0;
     // Hands every note kept to the operating system.  Throws Error (Io).
     virtual void flush() = 0;
 };

@@ -1,6 +1,7 @@
 #include "journal/run_journal.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <ctime>
 #include <nlohmann/json.hpp>
@@ -45,10 +46,13 @@ std::string utf8Path(const fs::path& p) {
 
 void appendHex(std::string& out, std::string_view bytes) {
     static const char* const kHex = "0123456789ABCDEF";
+    const std::size_t at = out.size();
+    out.resize(at + 2 * bytes.size());
+    char* o = out.data() + at;
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        out += kHex[b >> 4];
-        out += kHex[b & 15];
+        *o++ = kHex[b >> 4];
+        *o++ = kHex[b & 15];
     }
 }
 
@@ -141,21 +145,33 @@ int RunJournal::fileNumber(const fs::path& file) {
     return n;
 }
 
-void RunJournal::fileOpened(const fs::path& file) {
+int RunJournal::fileOpened(const fs::path& file) {
     const std::lock_guard<std::mutex> lock(lock_);
-    (void)fileNumber(file);
+    return fileNumber(file);
 }
 
-void RunJournal::note(const fs::path& file, std::int64_t record, std::string_view field, std::string_view before,
+void RunJournal::note(int file, std::int64_t record, std::string_view field, std::string_view before,
                       std::string_view after) {
+    // Millions of these in a large run: made straight into the held lines.
+    char fileDigits[12], recordDigits[24];
+    const std::string_view fileText(fileDigits, static_cast<std::size_t>(
+                                                    std::to_chars(fileDigits, fileDigits + sizeof fileDigits, file).ptr - fileDigits));
+    const std::string_view recordText(
+        recordDigits,
+        static_cast<std::size_t>(std::to_chars(recordDigits, recordDigits + sizeof recordDigits, record).ptr - recordDigits));
+    const bool plain = std::all_of(field.begin(), field.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x80 && c != '"' && c != '\\';
+    });
     const std::lock_guard<std::mutex> lock(lock_);
-    const int n = fileNumber(file);
     held_ += "{\"w\":";
-    held_ += std::to_string(n);
+    held_ += fileText;
     held_ += ",\"record\":";
-    held_ += std::to_string(record);
+    held_ += recordText;
     held_ += ",\"field\":";
-    held_ += nlohmann::json(cp1251ToUtf8(field)).dump();
+    if (plain)
+        ((held_ += '"') += field) += '"';
+    else
+        held_ += nlohmann::json(cp1251ToUtf8(field)).dump();
     held_ += ",\"before\":\"";
     appendHex(held_, before);
     held_ += "\",\"after\":\"";

@@ -49,8 +49,8 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-    void fileOpened(const std::filesystem::path& file) override;
-    void note(const std::filesystem::path& file, std::int64_t record, std::string_view field, std::string_view before,
+    int fileOpened(const std::filesystem::path& file) override;
+    void note(int file, std::int64_t record, std::string_view field, std::string_view before,
               std::string_view after) override;
     void flush() override;
 
