@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the two windows for the README, taken under Xvfb as a user would see them:
 # the window tests write them while they run the number assignment over a demonstration
-# region.  Writes docs/frmMain.png, docs/frmMain-debug.png and docs/frmReport.png.
+# region.  Writes docs/frmMain.png, docs/frmMain-debug.png and docs/frmReport.png and the others in docs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mkdir -p docs

@@ -264,6 +264,53 @@ private slots:
         r.hide();
     }
 
+    // A surname typed as a clerk types it (lower case, made upper by the edit), the button,
+    // and the found lines in the report window; then a number typed with hyphens stops at once.
+    void findButtonShowsTheFoundLines() {
+        test::TempDir dir;
+        writeDemoRegion(dir / "region", DemoOptions{});
+        test::writeBytes(dir / "SOBES.INI", test::readBytes(dir / "region" / "SOBES.INI"));
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        TfrmReport r(report, QStringLiteral("/dev/null"));
+        w.setReportWindow(&r);
+        w.show();
+        answer_ = true;
+        for (const QChar c : QStringLiteral("иванов")) {  // QTest's key clicks know only ASCII
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w.edtFAM, &press);
+        }
+        QCOMPARE(w.edtFAM->text(), QStringLiteral("ИВАНОВ"));
+        QTest::mouseClick(w.btnFindNumFIO, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join(QLatin1Char('|'))));
+        QCOMPARE(questions_.size(), 1);
+        QVERIFY(r.isVisible());
+        int found = 0;
+        for (std::size_t i = 0; i < report.lineCount(); ++i) {
+            const QString line = QString::fromStdString(test::u(report.line(i)));
+            if (line.contains(QStringLiteral("  стр.№"))) {
+                ++found;
+                QVERIFY2(line.contains(QStringLiteral("ИВАНОВ")), qPrintable(line));
+            }
+        }
+        QVERIFY(found > 0);
+        QCOMPARE(questions_[0], QStringLiteral("Confirm|Найдено : %1 записей. Показать отчет ?").arg(found));
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            QTest::qWait(200);
+            r.grab().save(shots + QStringLiteral("/frmReport-find.png"));
+        }
+
+        questions_.clear();
+        w.edtFAM->clear();
+        w.edtNum->setText(QStringLiteral("112-233-445 95"));
+        QTest::mouseClick(w.btnFindNumFIO, Qt::LeftButton);
+        QCOMPARE(errors_.size(), 1);
+        QVERIFY(questions_.isEmpty());
+        QCOMPARE(report.lineCount(), std::size_t{1});
+        r.hide();
+    }
+
     void reportWindowModalWhileVisibleIsAnError() {
         test::TempDir dir;
         Report report;
