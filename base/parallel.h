@@ -24,7 +24,7 @@ inline std::size_t partBegin(std::size_t n, unsigned parts, unsigned part) {
 
 // Runs fn(part, begin, end) for the `parts` contiguous parts of [0, n): part 0 on the calling
 // thread, every other on a thread of its own, all at once; returns when all are done and
-// rethrows the first part's exception that was thrown.  parts 0 or 1: fn(0, 0, n) here.
+// rethrows the first part's exception that was thrown.  With at most one part: fn(0, 0, n) here.
 template <class Fn>
 void inParts(std::size_t n, unsigned parts, Fn&& fn) {
     if (parts <= 1 || n < parts) {

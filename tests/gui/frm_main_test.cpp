@@ -17,6 +17,26 @@
 
 namespace strnum {
 
+// The demonstration region in a temporary program directory (its SOBES.INI beside the
+// program), and both windows over it, shown.
+struct DemoWindows {
+    test::TempDir dir;
+    bool regionWritten = [this] {
+        writeDemoRegion(dir / "region", DemoOptions{});
+        test::writeBytes(dir / "SOBES.INI", test::readBytes(dir / "region" / "SOBES.INI"));
+        return true;
+    }();
+    Report report;
+    TfrmMain w{report, dir / "SOBES.INI"};
+    TfrmReport r{report, QStringLiteral("/dev/null")};
+
+    DemoWindows() {
+        w.setReportWindow(&r);
+        w.show();
+    }
+    std::tuple<test::TempDir&, Report&, TfrmMain&, TfrmReport&> parts() { return {dir, report, w, r}; }
+};
+
 class FrmMainTest : public QObject {
     Q_OBJECT
 
@@ -175,14 +195,8 @@ private slots:
     }
 
     void assignButtonRunsOverARegionAndShowsTheReport() {
-        test::TempDir dir;
-        writeDemoRegion(dir / "region", DemoOptions{});
-        test::writeBytes(dir / "SOBES.INI", test::readBytes(dir / "region" / "SOBES.INI"));
-        Report report;
-        TfrmMain w(report, dir / "SOBES.INI");
-        TfrmReport r(report, QStringLiteral("/dev/null"));
-        w.setReportWindow(&r);
-        w.show();
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
         answer_ = true;
         QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
         QVERIFY(errors_.isEmpty());
@@ -233,14 +247,8 @@ private slots:
     // the program directory (beside SOBES.INI); the report shows the blue header runs and the
     // red spans.
     void checkButtonRunsOverARegionWithItsByProducts() {
-        test::TempDir dir;
-        writeDemoRegion(dir / "region", DemoOptions{});
-        test::writeBytes(dir / "SOBES.INI", test::readBytes(dir / "region" / "SOBES.INI"));
-        Report report;
-        TfrmMain w(report, dir / "SOBES.INI");
-        TfrmReport r(report, QStringLiteral("/dev/null"));
-        w.setReportWindow(&r);
-        w.show();
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
         answer_ = true;
         w.chkCreateOBMN->setChecked(true);
         w.chkAnkList->setChecked(true);
@@ -267,14 +275,8 @@ private slots:
     // A surname typed as a clerk types it (lower case, made upper by the edit), the button,
     // and the found lines in the report window; then a number typed with hyphens stops at once.
     void findButtonShowsTheFoundLines() {
-        test::TempDir dir;
-        writeDemoRegion(dir / "region", DemoOptions{});
-        test::writeBytes(dir / "SOBES.INI", test::readBytes(dir / "region" / "SOBES.INI"));
-        Report report;
-        TfrmMain w(report, dir / "SOBES.INI");
-        TfrmReport r(report, QStringLiteral("/dev/null"));
-        w.setReportWindow(&r);
-        w.show();
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
         answer_ = true;
         for (const QChar c : QStringLiteral("иванов")) {  // QTest's key clicks know only ASCII
             QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
