@@ -10,9 +10,9 @@
 #include "data/dbf_create.h"
 #include "demo/demo_region.h"
 #include "gui/message_box.h"
+#include "gui_test.h"
 #include "journal/journal_reader.h"
 #include "journal/run_journal.h"
-#include "gui_test.h"
 #include "support/test_support.h"
 
 namespace strnum {
