@@ -44,6 +44,12 @@ std::string utf8Path(const fs::path& p) {
     return std::string(s.begin(), s.end());
 }
 
+template <class Int>
+void appendDecimal(std::string& out, Int value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
 void appendHex(std::string& out, std::string_view bytes) {
     static const char* const kHex = "0123456789ABCDEF";
     const std::size_t at = out.size();
@@ -70,7 +76,8 @@ std::vector<fs::path> RunJournal::list(const fs::path& programDirectory) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(programDirectory / kJournalFolder, ec))
         if (e.is_regular_file(ec) && isJournalName(e.path())) found.push_back(e.path());
-    std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) { return a.filename() > b.filename(); });
+    std::sort(found.begin(), found.end(),
+              [](const fs::path& a, const fs::path& b) { return a.filename() > b.filename(); });
     return found;
 }
 
@@ -153,20 +160,14 @@ int RunJournal::fileOpened(const fs::path& file) {
 void RunJournal::note(int file, std::int64_t record, std::string_view field, std::string_view before,
                       std::string_view after) {
     // Millions of these in a large run: made straight into the held lines.
-    char fileDigits[12], recordDigits[24];
-    const std::string_view fileText(fileDigits, static_cast<std::size_t>(
-                                                    std::to_chars(fileDigits, fileDigits + sizeof fileDigits, file).ptr - fileDigits));
-    const std::string_view recordText(
-        recordDigits,
-        static_cast<std::size_t>(std::to_chars(recordDigits, recordDigits + sizeof recordDigits, record).ptr - recordDigits));
     const bool plain = std::all_of(field.begin(), field.end(), [](char c) {
         return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x80 && c != '"' && c != '\\';
     });
     const std::lock_guard<std::mutex> lock(lock_);
     held_ += "{\"w\":";
-    held_ += fileText;
+    appendDecimal(held_, file);
     held_ += ",\"record\":";
-    held_ += recordText;
+    appendDecimal(held_, record);
     held_ += ",\"field\":";
     if (plain)
         ((held_ += '"') += field) += '"';

@@ -69,7 +69,7 @@ private:
     std::filesystem::path path_;
     std::unique_ptr<File> file_;
     std::mutex lock_;
-    std::string held_;  // lines not yet handed to the system
+    std::string held_;     // lines not yet handed to the system
     bool broken_ = false;  // a write of the journal failed: no more lines, no more table writes
     std::map<std::filesystem::path, int> files_;
 };

@@ -55,8 +55,8 @@ FileUndo undoFile(const fs::path& file, const std::vector<const JournalWrite*>& 
     std::map<std::int64_t, std::vector<const JournalWrite*>> byRecord;
     for (const JournalWrite* w : writes) byRecord[w->record].push_back(w);
     const auto leftLine = [&](std::int64_t record, std::string_view field, std::string_view why) {
-        report.appendLine("  запись "_cp.data() + std::to_string(record) + ", поле "_cp.data() + str(field) + ": "_cp.data() +
-                          str(why));
+        report.appendLine("  запись "_cp.data() + std::to_string(record) + ", поле "_cp.data() + str(field) +
+                          ": "_cp.data() + str(why));
     };
     t->first();  // the file's records as they are now
     for (auto& [record, fieldWrites] : byRecord) {
@@ -89,8 +89,8 @@ FileUndo undoFile(const fs::path& file, const std::vector<const JournalWrite*>& 
                 ++u.already;
             } else {
                 leftLine(record, w.field,
-                         "изменено после запуска, сейчас \""_cp.data() + shown(*t, now) + "\" (запуск записал \""_cp.data() +
-                             shown(*t, w.after) + "\")");
+                         "изменено после запуска, сейчас \""_cp.data() + shown(*t, now) +
+                             "\" (запуск записал \""_cp.data() + shown(*t, w.after) + "\")");
                 ++u.left;
             }
         }
