@@ -6,18 +6,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "journal/journal_reader.h"
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace strnum;
+    using fuzz::check;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const JournalContents whole = parseJournal(bytes, "fuzz");
     for (const JournalWrite& w : whole.writes) {

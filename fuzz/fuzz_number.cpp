@@ -14,10 +14,10 @@
 #include "base/convert.h"
 #include "base/error.h"
 #include "data/dbf_values.h"
+#include "fuzz/fuzz_check.h"
 #include "identity/insurance_number.h"
 
 namespace {
-
 // The rule read once more, differently: blanks, a sign, digits only, within 32 bits.
 std::optional<std::int32_t> referenceInt32(std::string_view s) {
     const std::size_t start = s.find_first_not_of(' ');
@@ -36,14 +36,11 @@ std::optional<std::int32_t> referenceInt32(std::string_view s) {
     return static_cast<std::int32_t>(v);
 }
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace strnum;
+    using fuzz::check;
     const std::string_view in(reinterpret_cast<const char*>(data), size);
 
     check(toInt32(in) == referenceInt32(in));

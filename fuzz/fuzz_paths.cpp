@@ -13,15 +13,11 @@
 
 #include "base/text.h"
 #include "data/paths.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/scratch.h"
 
 namespace {
-
 namespace fs = std::filesystem;
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 // ortan/U01, ortan/u02/Sub, Ортан/У03 and a file PDL.DBF under U01.
 const fs::path& tree() {
@@ -41,6 +37,7 @@ const fs::path& tree() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace strnum;
+    using fuzz::check;
     if (size == 0) return 0;
     // The first byte: which drive letters the table maps (bit k: letter 'C' + k).
     EngineSettings settings;

@@ -10,18 +10,12 @@
 #include "app/ini_file.h"
 #include "app/settings.h"
 #include "base/error.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/scratch.h"
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace strnum;
+    using fuzz::check;
     const std::filesystem::path file = fuzz::writeScratch("SOBES.INI", data, size);
     try {
         std::vector<std::string> problems;

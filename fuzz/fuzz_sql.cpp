@@ -19,15 +19,11 @@
 #include "data/dbf_create.h"
 #include "data/paradox_format.h"
 #include "data/paradox_writer.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/scratch.h"
 
 namespace {
-
 namespace fs = std::filesystem;
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 // PDL.DBF (three people) and NUMS.DB (three entries) in a folder of their own.
 const fs::path& tables() {
@@ -59,6 +55,7 @@ std::uintmax_t folderStamp(const fs::path& dir) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace strnum;
+    using fuzz::check;
     const std::string text(reinterpret_cast<const char*>(data), size);
     static console::SqlSession session{EngineSettings{}};
     // A statement that would run on and on (a recursive query without end) is stopped.
