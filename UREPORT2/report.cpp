@@ -19,6 +19,14 @@ void Report::clearKeepingRoom() noexcept {
     text_.clear();
 }
 
+void Report::truncate(std::size_t lines) noexcept {
+    if (lines >= lineStarts_.size()) return;
+    const std::size_t end = lineStarts_[lines];
+    lineStarts_.resize(lines);
+    text_.truncate(end);
+    while (!marks_.empty() && marks_.back().pos >= end) marks_.pop_back();
+}
+
 void Report::setColourFrom(std::size_t pos, Colour colour) {
     const Colour current = marks_.empty() ? Colour() : marks_.back().colour;
     if (current == colour) return;
@@ -77,7 +85,8 @@ std::string_view Report::line(std::size_t index) const {
 }
 
 Colour Report::colourAt(std::size_t pos, std::size_t& nextMark) const {
-    auto it = std::upper_bound(marks_.begin(), marks_.end(), pos, [](std::size_t p, const Mark& m) { return p < m.pos; });
+    auto it =
+        std::upper_bound(marks_.begin(), marks_.end(), pos, [](std::size_t p, const Mark& m) { return p < m.pos; });
     nextMark = static_cast<std::size_t>(it - marks_.begin());
     return it == marks_.begin() ? Colour() : std::prev(it)->colour;
 }

@@ -88,6 +88,8 @@ public:
     // Appends text in the given colour at the end of the last line (of a new first line
     // when the report is empty).
     void appendRun(std::string_view text, Colour colour) override;
+    // The first `lines` lines kept with their colours, the later ones dropped.
+    void truncate(std::size_t lines) noexcept;
     // Appends lines [from, to) of another report, with their colours, as new lines.
     void appendFrom(const Report& other, std::size_t from, std::size_t to);
 

@@ -1,12 +1,12 @@
 #include "app/ini_file.h"
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <system_error>
 
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
+#include "data/platform_file.h"
 #include "data/replacing_file.h"
 #include "data/table.h"
 
@@ -45,22 +45,41 @@ IniFile IniFile::load(const std::filesystem::path& file) {
     IniFile ini;
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) return ini;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throwError(ErrorKind::Io, std::string("Не удается прочитать файл настроек "_cp) + pathTo1251(file));
-    std::ostringstream all;
-    all << in.rdbuf();
-    const std::string text = all.str();
+    std::string text;
+    try {
+        File in(file, File::Mode::ReadOnly);  // a regular file only: never a pipe or a device
+        const std::uint64_t size = in.size();
+        if (size > kMaxBytes)
+            throwError(ErrorKind::Corrupt, std::string("Файл настроек "_cp) + pathTo1251(file) +
+                                               std::string(" слишком велик для файла настроек: "_cp) +
+                                               std::to_string(size) + std::string(" байт"_cp));
+        text.resize(static_cast<std::size_t>(size));
+        text.resize(in.readAt(0, text.data(), text.size()));
+    } catch (const Error& e) {
+        if (e.kind() == ErrorKind::Corrupt) throw;
+        throwError(ErrorKind::Io, std::string("Не удается прочитать файл настроек: "_cp) + std::string(e.text()));
+    }
     if (text.find('\0') != std::string::npos)
         throwError(ErrorKind::Corrupt,
                    std::string("Файл настроек "_cp) + pathTo1251(file) + std::string(" не является текстовым"_cp));
+    // A file saved as UTF-8 by an editor starts with its byte-order mark: its values are
+    // read as UTF-8, and it is written back as it came.
+    static constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (text.starts_with(kBom)) {
+        ini.utf8_ = true;
+        text.erase(0, kBom.size());
+    }
+    // Lines end with CR LF, LF or a CR alone.
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        ini.lines_.push_back(std::move(line));
+        const std::size_t end = std::min(text.find('\n', pos), text.find('\r', pos));
+        if (end == std::string::npos) {
+            ini.lines_.push_back(text.substr(pos));
+            break;
+        }
+        ini.lines_.push_back(text.substr(pos, end - pos));
         pos = end + 1;
+        if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     }
     return ini;
 }
@@ -86,14 +105,18 @@ std::optional<std::string> IniFile::get(std::string_view section, std::string_vi
         if (isComment(lines_[i])) continue;
         const std::string_view line = lines_[i];
         const std::size_t eq = line.find('=');
-        if (eq != std::string_view::npos && sameName(trim(line.substr(0, eq)), key))
-            return std::string(trim(line.substr(eq + 1)));
+        if (eq != std::string_view::npos && sameName(trim(line.substr(0, eq)), key)) {
+            const std::string value(trim(line.substr(eq + 1)));
+            if (!utf8_) return value;
+            // A character of a UTF-8 file that code page 1251 lacks: the value is unusable.
+            return utf8To1251(value).value_or(std::string(1, '?'));
+        }
     }
     return std::nullopt;
 }
 
 void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string newLine = std::string(key) + "=" + std::string(value);
+    const std::string newLine = std::string(key) + "=" + (utf8_ ? cp1251ToUtf8(value) : std::string(value));
     std::size_t header = findSection(section);
     if (header == std::string::npos) {
         if (!lines_.empty() && !trim(lines_.back()).empty()) lines_.emplace_back();
@@ -114,7 +137,7 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
 }
 
 void IniFile::save(const std::filesystem::path& file) const {
-    std::string text;
+    std::string text = utf8_ ? "\xEF\xBB\xBF" : "";
     for (const std::string& line : lines_) text.append(line).append("\r\n");
     try {
         ReplacingFile out(file);

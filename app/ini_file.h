@@ -6,6 +6,7 @@
 // with CR LF when written.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,9 +17,14 @@ namespace strnum {
 
 class IniFile {
 public:
+    // A settings file holds a few dozen lines; a larger file is no settings file.
+    static constexpr std::uint64_t kMaxBytes = 1 << 20;
+
     // Reads the file; a missing file gives an empty one.  Throws Error(Io) when the file is
-    // there but cannot be read, Error(Corrupt) when it holds NUL bytes (not a text file:
-    // it is then never written over).
+    // there but cannot be read (a pipe or a device is not read), Error(Corrupt) when it holds
+    // NUL bytes or is larger than kMaxBytes (not a settings file: it is then never written
+    // over).  Lines may end with CR LF, LF or CR; a file that starts with the UTF-8
+    // byte-order mark is read and written as UTF-8 (values still cross as 1251).
     static IniFile load(const std::filesystem::path& file);
 
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
@@ -41,7 +47,8 @@ private:
     std::size_t findSection(std::string_view section) const;
     // Index one past the section's last key line (before trailing blank lines).
     std::size_t sectionEnd(std::size_t header) const;
-    std::vector<std::string> lines_;
+    std::vector<std::string> lines_;  // as the file holds them (UTF-8 when utf8_)
+    bool utf8_ = false;
 };
 
 }  // namespace strnum

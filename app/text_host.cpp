@@ -17,6 +17,11 @@ void TextHost::print(const Report& report, std::ostream& out, std::ostream& err)
     out << buffer;
     if (asked) out << cp1251ToUtf8(question) << '\n';
     out.flush();
+    printTroubles(err);
+}
+
+void TextHost::printTroubles(std::ostream& err) const {
+    for (const std::string& n : notices) err << cp1251ToUtf8(n) << '\n';
     for (const std::string& e : errors) err << cp1251ToUtf8(e) << '\n';
 }
 

@@ -27,13 +27,17 @@ public:
     }
     void showReport(bool) override {}
     void showError(std::string_view message) override { errors.emplace_back(message); }
+    void notice(std::string_view message) override { notices.emplace_back(message); }
 
-    // Report lines in UTF-8 (colours dropped), the question last; errors to err.
+    // Report lines in UTF-8 (colours dropped), the question last; notices and errors to err.
     void print(const Report& report, std::ostream& out, std::ostream& err) const;
+    // The notices, then the errors, one a line in UTF-8.
+    void printTroubles(std::ostream& err) const;
 
     std::string question;
     bool asked = false;
     std::vector<std::string> errors;
+    std::vector<std::string> notices;
 };
 
 }  // namespace strnum

@@ -65,6 +65,10 @@ public:
     void release() noexcept;
     // Empty, the memory kept for what is appended next.
     void clear() noexcept { size_ = 0; }
+    // The first `size` bytes kept, the rest dropped (the memory kept).
+    void truncate(std::size_t size) noexcept {
+        if (size < size_) size_ = size;
+    }
 
 private:
     void grow(std::size_t more);

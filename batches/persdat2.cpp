@@ -2,7 +2,8 @@
 
 #include "base/error.h"
 #include "base/ru.h"
-#include "data/platform_file.h"
+#include "base/text.h"
+#include "data/replacing_file.h"
 #include "identity/comparison.h"
 #include "identity/insurance_number.h"
 
@@ -23,7 +24,7 @@ std::string keyword(std::string_view word) { return "\"" + std::string(word) + "
 }  // namespace
 
 Persdat2::Persdat2(const std::filesystem::path& file, std::string_view regNum)
-    : path_(file), file_(std::make_unique<File>(file, File::Mode::CreateOrTruncate)) {
+    : path_(file), file_(std::make_unique<ReplacingFile>(file)) {
     line_.clear();
     line_.addBare(keyword("ЗГЛВ"_cp));
     line_.addText("04.00");
@@ -58,14 +59,10 @@ Persdat2::Persdat2(const std::filesystem::path& file, std::string_view regNum)
     put();
 }
 
-Persdat2::~Persdat2() {
-    try {
-        close();
-    } catch (const Error&) {
-    }
-}
+Persdat2::~Persdat2() = default;
 
 void Persdat2::application(const Application& a) {
+    if (!failure_.empty()) throwError(ErrorKind::Io, failure_);
     const auto part = [&](std::string_view record, std::string_view directory) {
         return a.nameDiffers && record.substr(0, kNameMax) != directory ? record : std::string_view();
     };
@@ -102,15 +99,31 @@ void Persdat2::put() {
 }
 
 void Persdat2::write() {
+    if (!failure_.empty()) throwError(ErrorKind::Io, failure_);
     if (gathered_.empty() || !file_) return;
     const std::string bytes = std::move(gathered_);
     gathered_.clear();
-    file_->append(bytes.data(), bytes.size());
+    try {
+        file_->write(bytes);
+    } catch (const Error& e) {
+        // Lines are lost: the batch can no longer be whole, and is not put in place.
+        failure_ = std::string("Пачка заявлений "_cp) + pathTo1251(path_) + std::string(" не записана ("_cp) +
+                   std::string(e.text()) + std::string("), прежний файл оставлен как был"_cp);
+        throw;
+    }
 }
 
 void Persdat2::close() {
     if (!file_) return;
     write();
+    try {
+        file_->commit();
+    } catch (const Error& e) {
+        file_.reset();
+        throwError(ErrorKind::Io, std::string("Пачка заявлений "_cp) + pathTo1251(path_) +
+                                      std::string(" не записана ("_cp) + std::string(e.text()) +
+                                      std::string("), прежний файл оставлен как был"_cp));
+    }
     file_.reset();
 }
 

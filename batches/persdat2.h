@@ -2,9 +2,12 @@
 // personal-accounting system: four head lines, then one exchange application ("ОБМН") for
 // every person whose name or birth date differs from the number directory.
 //
-// The file is made anew (an existing one emptied) in the program directory under the fixed
-// name 00000100.001; lines go out through ScanCSV2.  Lines are gathered and written many at
-// a time; close() writes what is left.  Write failures are Error (Io) naming the file.
+// The file is made anew in the program directory under the fixed name 00000100.001; lines
+// go out through ScanCSV2.  It is written beside the old file and takes its place at
+// close(), when all of it is on disk (data/replacing_file.h): a batch is whole or not there,
+// and a batch that could not be written leaves the one before as it was.  Lines are
+// gathered and written many at a time.  Write failures are Error (Io) naming the file; after
+// one, every later call fails with it and close() puts nothing in place.
 #pragma once
 
 #include <filesystem>
@@ -16,7 +19,7 @@
 
 namespace strnum {
 
-class File;
+class ReplacingFile;
 
 inline constexpr const char* kBatchFileName = "00000100.001";
 
@@ -35,11 +38,12 @@ public:
     // Creates the file and writes the head lines.  regNum: NNN-NNN-NNNNNN (checked by the
     // caller).  Throws Error.
     Persdat2(const std::filesystem::path& file, std::string_view regNum);
-    ~Persdat2();  // writes what is gathered, quietly; call close() to learn of a failure
+    ~Persdat2();  // without close(): nothing put in place, the old file as it was
     Persdat2(const Persdat2&) = delete;
     Persdat2& operator=(const Persdat2&) = delete;
 
     void application(const Application& a);
+    // Writes what is gathered and puts the file in place.  Throws Error (Io).
     void close();
 
     const std::filesystem::path& file() const { return path_; }
@@ -48,7 +52,8 @@ private:
     void put();  // the line built into the gathered text
     void write();
     std::filesystem::path path_;
-    std::unique_ptr<File> file_;
+    std::unique_ptr<ReplacingFile> file_;
+    std::string failure_;  // the first write that failed, as every later call says it
     ScanCSV2 line_;
     std::string gathered_;
 };

@@ -51,7 +51,8 @@ void addCheckCommand(CLI::App& app) {
                      [args] { return args->severeOnly; },
                      [args] { return args->emptyList; },
                      args->out.empty() ? std::filesystem::current_path()
-                                       : std::filesystem::path(std::u8string(args->out.begin(), args->out.end())),
+                                       : std::filesystem::absolute(
+                                             std::filesystem::path(std::u8string(args->out.begin(), args->out.end()))),
                      r.settings.batchRegNum,
                      highlight};
         r.finish(checkNumbers(run, r.settings.wayPath), args->paged, args->rtf);

@@ -65,14 +65,7 @@ void addFindCommand(CLI::App& app) {
             };
         }
         const bool ok = findRecords(run, r.settings.wayPath);
-        if (!args->json) {
-            r.finish(ok, args->paged, args->rtf);
-            return;
-        }
-        std::cout << json;
-        for (const std::string& e : r.host.errors) std::cerr << cp1251ToUtf8(e) << "\n";
-        saveReportFiles(r.report, args->paged, args->rtf);
-        exitStatus() = ok ? 0 : 1;
+        r.finish(ok, args->paged, args->rtf, args->json ? &json : nullptr);
     });
 }
 

@@ -11,7 +11,9 @@
 namespace strnum::cli {
 
 // Exit status of the command that ran: 0 success, 1 a negative answer (an invalid number,
-// an operation that ended with an error), 2 bad usage or input.
+// an operation that ended with an error), 2 bad usage or input, 3 a run that went to its
+// end past files, records or outputs it could not read or write (each named on standard
+// error).
 int& exitStatus();
 
 void addNumberCommand(CLI::App& app);

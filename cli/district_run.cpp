@@ -38,10 +38,21 @@ Table& DistrictRun::numberDirectory() {
     return tblNUM.table();
 }
 
-void DistrictRun::finish(bool ok, const std::string& paged, const std::string& rtf) {
-    host.print(report, std::cout, std::cerr);
-    saveReportFiles(report, paged, rtf);
-    exitStatus() = ok ? 0 : 1;
+void DistrictRun::finish(bool ok, const std::string& paged, const std::string& rtf, const std::string* json) {
+    if (json) {
+        std::cout << *json << std::flush;
+        host.printTroubles(std::cerr);
+    } else {
+        host.print(report, std::cout, std::cerr);
+    }
+    bool saved = true;
+    try {
+        saveReportFiles(report, paged, rtf);
+    } catch (const Error& e) {
+        std::cerr << e.utf8() << '\n';
+        saved = false;
+    }
+    exitStatus() = !ok ? 1 : (!saved || !host.notices.empty()) ? 3 : 0;
 }
 
 }  // namespace strnum::cli

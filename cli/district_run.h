@@ -20,9 +20,12 @@ public:
 
     // The number directory, opened when it is closed.
     Table& numberDirectory();
-    // Prints the report and the summary question, saves the report files asked for, and
-    // sets the exit status: 0 when the run ended without an error.
-    void finish(bool ok, const std::string& paged, const std::string& rtf);
+    // Prints the report and the summary question (or, with json, that text instead of the
+    // report), saves the report files asked for, prints what the run went past and its
+    // error on standard error, and sets the exit status: 0 the run did all it was asked,
+    // 1 it ended with an error, 3 it went to its end past something it could not read or
+    // write (a report file that cannot be saved is one).
+    void finish(bool ok, const std::string& paged, const std::string& rtf, const std::string* json = nullptr);
 
     Settings settings;
     TextHost host;

@@ -581,18 +581,26 @@ bool DbfTable::tryLock(std::uint64_t offset, std::uint64_t length, int waitMilli
     }
 }
 
+bool DbfTable::notWritten(std::int64_t slot, std::string_view why) {
+    if (writeFailure_.empty())
+        writeFailure_ = "Таблица "_cp.data() + fileText_ + ", запись "_cp.data() + std::to_string(slot + 1) + ": " +
+                        std::string(why);
+    return false;
+}
+
 // One kept record by itself, as edit() and post() write it.
 bool DbfTable::writePendingAlone(const Pending& p) {
     const std::uint64_t at = lockOffset(p.slot + 1);
-    if (!tryLock(at, 1, settings_.lockWaitMilliseconds)) return false;
+    if (!tryLock(at, 1, settings_.lockWaitMilliseconds)) return notWritten(p.slot, "занята другой программой"_cp);
     RangeLock lock(*file_, at, 1);
     std::string disk(header_.recordLength, '\0');
     try {
-        if (file_->readAt(slotOffset(p.slot), disk.data(), disk.size()) != disk.size()) return false;
-    } catch (const Error&) {
-        return false;
+        if (file_->readAt(slotOffset(p.slot), disk.data(), disk.size()) != disk.size())
+            return notWritten(p.slot, "записи больше нет в файле"_cp);
+    } catch (const Error& e) {
+        return notWritten(p.slot, e.text());
     }
-    if (static_cast<unsigned char>(disk[0]) != kDbfLive) return false;
+    if (static_cast<unsigned char>(disk[0]) != kDbfLive) return notWritten(p.slot, "удалена другой программой"_cp);
     std::string rec = disk;
     applyPending(p, rec.data());
     try {
@@ -600,18 +608,18 @@ bool DbfTable::writePendingAlone(const Pending& p) {
             journalChanges(p.slot, disk, rec, p.changed);
             settings_.journal->flush();
         }
-    } catch (const Error&) {
-        return false;  // not noted: not written
+    } catch (const Error& e) {
+        return notWritten(p.slot, e.text());  // not noted: not written
     }
     try {
         file_->writeAt(slotOffset(p.slot), rec.data(), rec.size());
-    } catch (const Error&) {
+    } catch (const Error& e) {
         try {
             file_->writeAt(slotOffset(p.slot), disk.data(), disk.size());
         } catch (const Error&) {
         }
         refreshBuffered(p.slot, disk);
-        return false;
+        return notWritten(p.slot, e.text());
     }
     refreshBuffered(p.slot, rec);
     return true;
@@ -619,6 +627,7 @@ bool DbfTable::writePendingAlone(const Pending& p) {
 
 std::vector<bool> DbfTable::flushWrites() {
     std::vector<bool> written(pending_.size(), false);
+    writeFailure_.clear();
     if (pending_.empty()) return written;
     std::vector<Pending> pending;
     pending.swap(pending_);
@@ -628,7 +637,10 @@ std::vector<bool> DbfTable::flushWrites() {
                                         [](const Pending& a, const Pending& b) { return a.slot < b.slot; });
     bool any = false;
     // Bytes written to a file that another program removed or replaced reach no one.
-    if (!file_->stillAtPath()) return written;
+    if (!file_->stillAtPath()) {
+        notWritten(pending.front().slot, "файл удален или заменен другой программой, запись не изменена"_cp);
+        return written;
+    }
     // All of them under one lock when nobody else holds one in the range.
     const std::uint64_t a = lockOffset(lo + 1), b = lockOffset(hi + 1);
     const std::uint64_t lockFrom = std::min(a, b), lockLength = std::max(a, b) - lockFrom + 1;
@@ -639,8 +651,9 @@ std::vector<bool> DbfTable::flushWrites() {
         std::size_t got = 0;
         try {
             got = file_->readAt(slotOffset(lo), disk.data(), disk.size()) / len;
-        } catch (const Error&) {
+        } catch (const Error& e) {
             got = 0;
+            notWritten(lo, e.text());
         }
         std::string span = disk;
         std::vector<bool> live(pending.size(), false);
@@ -648,23 +661,36 @@ std::vector<bool> DbfTable::flushWrites() {
         std::string before;
         for (std::size_t i = 0; i < pending.size(); ++i) {
             const auto at = static_cast<std::size_t>(pending[i].slot - lo);
-            if (at >= got || static_cast<unsigned char>(disk[at * len]) != kDbfLive) continue;
+            if (at >= got) {
+                notWritten(pending[i].slot, "записи больше нет в файле"_cp);
+                continue;
+            }
+            if (static_cast<unsigned char>(disk[at * len]) != kDbfLive) {
+                notWritten(pending[i].slot, "удалена другой программой"_cp);
+                continue;
+            }
             if (settings_.journal) before.assign(span, at * len, len);
             applyPending(pending[i], span.data() + at * len);
             live[i] = true;
             if (settings_.journal && noted) try {
                     journalChanges(pending[i].slot, before, std::string_view(span).substr(at * len, len),
                                    pending[i].changed);
-                } catch (const Error&) {
+                } catch (const Error& e) {
                     noted = false;
+                    notWritten(pending[i].slot, e.text());
                 }
         }
         try {
             if (settings_.journal && noted) settings_.journal->flush();
-        } catch (const Error&) {
+        } catch (const Error& e) {
             noted = false;
+            notWritten(lo, e.text());
         }
-        if (!noted) std::fill(live.begin(), live.end(), false);  // not noted: not written
+        if (!noted) {  // not noted: not written
+            std::fill(live.begin(), live.end(), false);
+            writeFailure_.clear();
+            notWritten(pending.front().slot, settings_.journal->failure());
+        }
         // One write from the first record written to the last.  The records between them
         // that we did not change go back as just read: they are under our lock too, so no
         // program that keeps to the locks can have written them since.
@@ -677,8 +703,9 @@ std::vector<bool> DbfTable::flushWrites() {
             bool ok = true;
             try {
                 file_->writeAt(slotOffset(pending[first].slot), span.data() + from * len, bytes);
-            } catch (const Error&) {
+            } catch (const Error& e) {
                 ok = false;
+                notWritten(pending[first].slot, e.text());
                 try {  // a write that failed part-way: put back what was there
                     file_->writeAt(slotOffset(pending[first].slot), disk.data() + from * len, bytes);
                 } catch (const Error&) {
@@ -716,7 +743,8 @@ void DbfTable::journalChanges(std::int64_t slot, std::string_view before, std::s
 void DbfTable::setFieldBytes(FieldId f, std::string_view bytes) {
     requireEditing(f);
     if (bytes.size() != static_cast<std::size_t>(field(f).length))
-        throwError(ErrorKind::InvalidArgument, recordText() + ": неверная длина значения поля "_cp.data() + field(f).name);
+        throwError(ErrorKind::InvalidArgument,
+                   recordText() + ": неверная длина значения поля "_cp.data() + field(f).name);
     applyField(f, std::string(bytes));
 }
 

@@ -93,6 +93,7 @@ public:
     std::size_t pendingWrites() const override { return pending_.size(); }
     std::vector<bool> flushWrites() override;
     void discardWrites() override { pending_.clear(); }
+    std::string writeFailure() const override { return writeFailure_; }
     std::optional<std::pair<std::int64_t, std::int64_t>> walkSlots() const override;
     // The later object opens the file anew and reads it with the header read here.
     std::unique_ptr<Table> splitWalkAt(std::int64_t slot) override;
@@ -184,6 +185,8 @@ private:
     // Puts the set fields of p into rec (the record as on disk, recordLength bytes).
     void applyPending(const Pending& p, char* rec) const;
     bool writePendingAlone(const Pending& p);
+    // Notes why a kept post was not written (the first reason of a flush is kept).
+    bool notWritten(std::int64_t slot, std::string_view why);
     bool tryLock(std::uint64_t offset, std::uint64_t length, int waitMilliseconds) noexcept;
     void refreshBuffered(std::int64_t slot, std::string_view rec);
 
@@ -234,7 +237,8 @@ private:
 
     bool editing_ = false;
     RangeLock lock_;
-    std::string original_;  // the record as read at edit()
+    std::string original_;      // the record as read at edit()
+    std::string writeFailure_;  // of the last flushWrites
     std::string edited_;
     std::vector<bool> changed_;
     bool writeBehind_ = false;

@@ -55,16 +55,31 @@ void createNotFoundTable(const fs::path& directory) {
 }
 
 NotFoundTable::NotFoundTable(const fs::path& directory) : directory_(directory) {
-    auto found = findInDirectory(directory, "ANKT.DB");
+    // Every failure names the table's file and says why; a table that is not ours is never
+    // written, nor its .PX.
+    try {
+        openOrCreate();
+    } catch (const Error& e) {
+        std::string m("Таблица ненайденных номеров "_cp);
+        m += pathTo1251(file_.empty() ? directory / "ANKT.DB" : file_);
+        m += " не открыта: "_cp;
+        m += e.text();
+        throwError(e.kind(), std::move(m));
+    }
+}
+
+void NotFoundTable::openOrCreate() {
+    std::error_code ec;
+    if (!fs::is_directory(directory_, ec))
+        throwError(ErrorKind::NotFound, std::string("нет каталога "_cp) + pathTo1251(directory_));
+    auto found = findInDirectory(directory_, "ANKT.DB");
     if (!found) {
-        createNotFoundTable(directory);
-        found = directory / "ANKT.DB";
+        createNotFoundTable(directory_);
+        found = directory_ / "ANKT.DB";
     }
     file_ = *found;
     const std::string name = pathTo1251(file_.filename());
-    // The .PX made anew from the blocks: whatever a run killed on the way left of it.
-    { ParadoxKeyedWriter repair(file_, name); }
-    open();
+    // The layout first: a table of another layout (or no table at all) is left as it is.
     header_ = readParadoxHeader(file_, name, CodePage::Cp866);
     const auto& f = header_.fields;
     const auto expected = notFoundTableFields();
@@ -73,13 +88,14 @@ NotFoundTable::NotFoundTable(const fs::path& directory) : directory_(directory) 
         const int size = expected[i].type == pxtype::Alpha ? expected[i].size : 4;
         ok = f[i].type == expected[i].type && f[i].size == size;
     }
-    if (!ok) {
-        std::string m("Таблица "_cp);
-        m += name;
-        m += " "_cp;
-        m += "не совпадает по структуре с таблицей ненайденных номеров"_cp;
-        throwError(ErrorKind::Corrupt, std::move(m));
-    }
+    if (!ok) throwError(ErrorKind::Corrupt, std::string("не совпадает по структуре с таблицей ненайденных номеров"_cp));
+    open();
+    if (!lock_->writable()) throwError(ErrorKind::Io, std::string("нет права записи в файл"_cp));
+    // The .PX made anew from the blocks: whatever a run killed on the way left of it.
+    lock_.reset();
+    { ParadoxKeyedWriter repair(file_, name); }
+    open();
+    header_ = readParadoxHeader(file_, name, CodePage::Cp866);
     rewritable_ = std::all_of(f.begin(), f.end(), [](const ParadoxField& x) { return writable(x.type); });
     const ParadoxRecords records = loadParadoxRecords(file_, header_, name);
     numbers_.reserve(records.count());

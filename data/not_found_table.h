@@ -41,8 +41,9 @@ void createNotFoundTable(const std::filesystem::path& directory);
 class NotFoundTable {
 public:
     // Opens dir/ANKT.DB (found without regard to letter case), creating it when missing.
-    // Throws Error when it can be neither opened nor created, Locked when another program
-    // of ours holds it.
+    // Throws Error naming the file and the reason when it can be neither opened nor created,
+    // is not of the not-found table's layout (it and its .PX are then left untouched), cannot
+    // be written, or another program of ours holds it (Locked).
     explicit NotFoundTable(const std::filesystem::path& directory);
     // Writes what was added (errors are lost: call flush() to learn of them).
     ~NotFoundTable();
@@ -64,6 +65,7 @@ public:
     const std::filesystem::path& file() const { return file_; }
 
 private:
+    void openOrCreate();
     void open();
     // The table written anew and put in place; false when it cannot be put in place.
     bool rewrite();

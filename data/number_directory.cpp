@@ -1,8 +1,42 @@
 #include "data/number_directory.h"
 
+#include <algorithm>
 #include <array>
 
+#include "base/error.h"
+#include "base/ru.h"
+#include "base/text.h"
+
 namespace strnum {
+
+using namespace strnum::literals;
+
+namespace {
+
+std::string tableText(const Table& t) { return std::string("Таблица "_cp) + pathTo1251(t.file()); }
+
+void requireKind(const Table& t, std::string_view name, std::initializer_list<FieldKind> kinds, std::string_view what) {
+    const FieldInfo& f = t.fields()[static_cast<std::size_t>(t.fieldByName(name))];
+    if (std::find(kinds.begin(), kinds.end(), f.kind) != kinds.end()) return;
+    throwError(ErrorKind::Unsupported, tableText(t) + std::string(" не справочник номеров: поле "_cp) + f.name +
+                                           std::string(" не "_cp) + std::string(what));
+}
+
+}  // namespace
+
+void requireNumberOrder(const Table& t) {
+    if (t.fields().empty() || !equalsIgnoreCase(t.fields().front().name, "NUM"))
+        throwError(ErrorKind::Unsupported,
+                   tableText(t) + std::string(" не справочник номеров: первое поле (ключ поиска по номеру) "_cp) +
+                       (t.fields().empty() ? std::string() : t.fields().front().name + " ") +
+                       std::string("вместо NUM"_cp));
+    requireKind(t, "NUM", {FieldKind::Integer, FieldKind::Number}, "числовое"_cp);
+}
+
+void requirePersonOrder(const Table& t) {
+    for (const char* name : {"FAM", "NAM", "OTCH"}) requireKind(t, name, {FieldKind::Text}, "символьное"_cp);
+    requireKind(t, "BIRTH", {FieldKind::Date}, "дата"_cp);
+}
 
 NumberDirectory::NumberDirectory(const std::filesystem::path& file, const EngineSettings& settings)
     : table_(file, settings) {

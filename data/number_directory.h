@@ -23,6 +23,14 @@
 
 namespace strnum {
 
+// Checks, before a run uses it, that a table can serve as the number directory: the run
+// would otherwise look numbers up in a foreign table's fields and take "not there" for an
+// answer.  By number: the primary order leads with NUM, a field of whole numbers.  By person:
+// FAM, NAM, OTCH are text fields and BIRTH a date field.  Throws Error (Unsupported or
+// NotFound) naming the table, the field and what is wrong with it.
+void requireNumberOrder(const Table& directory);
+void requirePersonOrder(const Table& directory);
+
 class NumberDirectory {
 public:
     static constexpr std::string_view kPersonOrder = "FAM;NAM;OTCH;BIRTH";

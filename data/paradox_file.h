@@ -29,6 +29,7 @@ public:
     // False once the file was removed or replaced since it was opened.
     bool stillAtPath() const { return file_.stillAtPath(); }
     const std::string& name() const { return name_; }
+    bool writable() const { return file_.writable(); }
 
 private:
     File file_;

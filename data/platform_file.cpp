@@ -119,6 +119,9 @@ enum class Doing { Opening, Creating, Other };
 // less often, up to every 20 ms.
 std::chrono::milliseconds lockRetryPause(int tries) { return std::chrono::milliseconds(tries < 4 ? 1 << tries : 20); }
 
+// Opened to be read as a whole or in place: a regular file only.
+bool reads(File::Mode mode) { return mode == File::Mode::ReadOnly || mode == File::Mode::ReadWrite; }
+
 bool creates(File::Mode mode) {
     return mode == File::Mode::CreateNew || mode == File::Mode::CreatePrivate || mode == File::Mode::CreateOrTruncate;
 }
@@ -131,13 +134,15 @@ void File::fail(std::string_view what, int error) const { ioFailure(what, shown_
 
 File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::path& shownAs)
     : path_(path), shown_(shownAs.empty() ? path : shownAs) {
+    // A file opened to be read is opened without waiting, so that a pipe or a device put
+    // where a table or a settings file should be is refused at once instead of blocking.
     int flags = O_CLOEXEC;
     switch (mode) {
         case Mode::ReadOnly:
-            flags |= O_RDONLY;
+            flags |= O_RDONLY | O_NONBLOCK;
             break;
         case Mode::ReadWrite:
-            flags |= O_RDWR;
+            flags |= O_RDWR | O_NONBLOCK;
             break;
         case Mode::CreateNew:
         case Mode::CreatePrivate:
@@ -156,7 +161,7 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
     }
     fd_ = ::open(path.c_str(), flags, mode == Mode::CreatePrivate ? 0600 : 0666);
     if (fd_ < 0 && mode == Mode::ReadWrite && (errno == EACCES || errno == EROFS || errno == EPERM))
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     else
         writable_ = mode != Mode::ReadOnly;
     if (fd_ < 0) {
@@ -169,9 +174,19 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
         if (S_ISDIR(st.st_mode)) {
             ::close(fd_);
             fd_ = -1;
-            throwError(ErrorKind::NotFound, std::string("Не файл, а каталог: "_cp) + pathTo1251(shown_));
+            throwError(ErrorKind::Unsupported, std::string("Не файл, а каталог: "_cp) + pathTo1251(shown_));
         }
         regular_ = S_ISREG(st.st_mode);
+        if (!regular_ && reads(mode)) {
+            ::close(fd_);
+            fd_ = -1;
+            throwError(ErrorKind::Unsupported,
+                       std::string("Не обычный файл, а устройство или канал: "_cp) + pathTo1251(shown_));
+        }
+        if (reads(mode)) {
+            const int status = ::fcntl(fd_, F_GETFL);
+            if (status >= 0) (void)::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK);
+        }
         device_ = static_cast<std::uint64_t>(st.st_dev);
         inode_ = static_cast<std::uint64_t>(st.st_ino);
     }
@@ -337,8 +352,8 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
                                                  : GENERIC_READ | GENERIC_WRITE;
     // A private file gets the folder's permissions: the user's own profile folder on Windows.
     const DWORD disposition = mode == Mode::CreateNew || mode == Mode::CreatePrivate ? CREATE_NEW
-                              : mode == Mode::CreateOrTruncate ? CREATE_ALWAYS
-                                                               : OPEN_EXISTING;
+                              : mode == Mode::CreateOrTruncate                       ? CREATE_ALWAYS
+                                                                                     : OPEN_EXISTING;
     if (creates(mode)) {
         if (const faults::Fault f = faults::consult({faults::Call::Create, path_}); f.error)
             ioFailure("Не удалось создать файл "_cp, shown_, f.error, Doing::Creating);
@@ -357,6 +372,12 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
     handle_ = h;
     writable_ = (access & GENERIC_WRITE) != 0;
     regular_ = GetFileType(h) == FILE_TYPE_DISK;
+    if (!regular_ && reads(mode)) {
+        CloseHandle(h);
+        handle_ = nullptr;
+        throwError(ErrorKind::Unsupported,
+                   std::string("Не обычный файл, а устройство или канал: "_cp) + pathTo1251(shown_));
+    }
 }
 
 File::~File() {

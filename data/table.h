@@ -188,6 +188,9 @@ public:
     virtual std::vector<bool> flushWrites() { return {}; }
     // Forgets the kept posts: nothing of them is written.
     virtual void discardWrites() {}
+    // Why the first kept post that the last flushWrites could not write was not written
+    // (1251, naming the file and record); empty when it wrote them all.
+    virtual std::string writeFailure() const { return {}; }
 
     // Walking in parts on several threads.  walkSlots: the slots [from, to) this object's
     // walk covers, for a table that can be walked in parts (nullopt: it cannot).

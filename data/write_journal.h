@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace strnum {
@@ -29,6 +30,10 @@ public:
                       std::string_view after) = 0;
     // Hands every note kept to the operating system.  Throws Error (Io).
     virtual void flush() = 0;
+    // Why the journal takes no more notes (1251, naming the journal and the system's
+    // answer), once a note or a flush has failed; empty while it works.  Nothing more is
+    // written into a table after that: the run stops.
+    virtual std::string failure() const = 0;
 };
 
 }  // namespace strnum

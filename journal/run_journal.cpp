@@ -164,6 +164,7 @@ void RunJournal::note(int file, std::int64_t record, std::string_view field, std
         return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x80 && c != '"' && c != '\\';
     });
     const std::lock_guard<std::mutex> lock(lock_);
+    if (broken_) throwError(ErrorKind::Io, brokenBy_);
     held_ += "{\"w\":";
     appendDecimal(held_, file);
     held_ += ",\"record\":";
@@ -182,19 +183,25 @@ void RunJournal::note(int file, std::int64_t record, std::string_view field, std
 
 void RunJournal::flush() {
     const std::lock_guard<std::mutex> lock(lock_);
-    if (broken_)
-        throwError(ErrorKind::Io, std::string("Журнал записей не дописывается: "_cp) + pathTo1251(path_) +
-                                      std::string("; записи не изменяются"_cp));
+    if (broken_) throwError(ErrorKind::Io, brokenBy_);
     if (held_.empty()) return;
     try {
         file_->append(held_.data(), held_.size());
-    } catch (const Error&) {
+    } catch (const Error& e) {
         // Part of a line may have reached the file: nothing more is added after it, and
         // nothing more is written into the tables.
         broken_ = true;
-        throw;
+        brokenBy_ = std::string("Журнал записей "_cp) + pathTo1251(path_) + std::string(" не дописывается ("_cp) +
+                    std::string(e.text()) + std::string("): записи без отметки в журнале не изменяются"_cp);
+        held_.clear();
+        throwError(ErrorKind::Io, brokenBy_);
     }
     held_.clear();
+}
+
+std::string RunJournal::failure() const {
+    const std::lock_guard<std::mutex> lock(lock_);
+    return brokenBy_;
 }
 
 void RunJournal::finish(bool ok, const std::vector<std::pair<std::string, std::int64_t>>& counters,

@@ -53,6 +53,7 @@ public:
     void note(int file, std::int64_t record, std::string_view field, std::string_view before,
               std::string_view after) override;
     void flush() override;
+    std::string failure() const override;
 
     // The last line: the run's counters, or its error (1251; empty when it ended well).
     // Never throws: a journal that cannot be ended is one of a run that did not end.
@@ -68,9 +69,10 @@ private:
 
     std::filesystem::path path_;
     std::unique_ptr<File> file_;
-    std::mutex lock_;
-    std::string held_;     // lines not yet handed to the system
-    bool broken_ = false;  // a write of the journal failed: no more lines, no more table writes
+    mutable std::mutex lock_;
+    std::string held_;      // lines not yet handed to the system
+    bool broken_ = false;   // a write of the journal failed: no more lines, no more table writes
+    std::string brokenBy_;  // the failure, as failure() says it
     std::map<std::filesystem::path, int> files_;
 };
 

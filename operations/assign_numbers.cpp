@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "data/file_descriptions.h"
+#include "data/number_directory.h"
 #include "identity/insurance_number.h"
 #include "walk/district_walk.h"
 #include "walk/file_walk.h"
@@ -146,8 +147,8 @@ private:
             ++counters.written;
             line("*** Ошибка записи 2 номера у N "_cp).prefix(p).add(p.birth().text());
             failed_.assign(line_);
-            line("Проставлен пустой номер NPSUI у N "_cp).prefix(p).add(" N "_cp).add(p.numberText);
-            part.write([&] { file.setText(*secondNumber_, p.numberText); }, line_, failed_);
+            line("Проставлен пустой номер NPSUI у N "_cp).prefix(p).add(" N "_cp).add(p.numberText).put(part);
+            part.write([&] { file.setText(*secondNumber_, p.numberText); }, {}, failed_);
         }
 
         // Step 8: the directory's number in place of a missing or malformed one.
@@ -246,8 +247,9 @@ void filePass(AssignRun& run, FileWalks& walks, int kind, const std::string& wri
     // Step 2: open it; a file that cannot be opened is reported and passed by.
     try {
         run.tblPDL.open();
-    } catch (const Error&) {
+    } catch (const Error& e) {
         run.report.appendLine(str("Ошибка открытия файла "_cp) + tableName);
+        noticeUnopened(run.host, e);
         return;
     }
     Table& file = run.tblPDL.table();
@@ -281,6 +283,7 @@ bool assignNumbers(AssignRun& run, std::string_view wayDirectory) {
         run.tblPDL.setTableType(TableType::Dbase);
         run.tblPDL.setTableName("PDL.DBF");
         run.numberDirectory().setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
+        requirePersonOrder(run.numberDirectory());
         run.total = {};
     };
     walk.skipMissing = true;

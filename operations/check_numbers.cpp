@@ -11,6 +11,7 @@
 #include "batches/persdat2.h"
 #include "data/file_descriptions.h"
 #include "data/not_found_table.h"
+#include "data/number_directory.h"
 #include "identity/coloured_writer.h"
 #include "identity/comparison.h"
 #include "identity/insurance_number.h"
@@ -334,8 +335,9 @@ void filePass(CheckRun& run, FileWalks& walks, int kind, const std::string& writ
     // Step 2: open it; a file that cannot be opened is reported and passed by.
     try {
         run.tblPDL.open();
-    } catch (const Error&) {
+    } catch (const Error& e) {
         run.report.appendLine(str("Участок "_cp) + written + str("  Ошибка открытия файла "_cp) + tableName);
+        noticeUnopened(run.host, e);
         return;
     }
     Table& file = run.tblPDL.table();
@@ -387,6 +389,7 @@ bool checkNumbers(CheckRun& run, std::string_view wayDirectory) {
     // file, the not-found table, the district-file table.
     walk.prepare = [&] {
         run.numberDirectory().setIndexFieldNames("");
+        requireNumberOrder(run.numberDirectory());
         run.errors = 0;
         run.batchLines = 0;
         if (run.options.batches) {
@@ -398,9 +401,10 @@ bool checkNumbers(CheckRun& run, std::string_view wayDirectory) {
         if (run.options.notFoundList) {
             try {
                 notFound = std::make_unique<NotFoundTable>(run.programDirectory);
-            } catch (const Error&) {
+            } catch (const Error& e) {
                 run.options.notFoundList = false;
                 run.report.appendLine(str("Ошибка при открытии таблицы ANKT"_cp));
+                run.host.notice(e.text());
             }
         }
         run.tblPDL.close();
@@ -416,27 +420,25 @@ bool checkNumbers(CheckRun& run, std::string_view wayDirectory) {
     };
     walk.summary = [&] { return checkSummary(run.errors); };
     // Step 10: the closing steps.  Whatever the not-found table and the batch could not
-    // write is said in the report.
+    // write is told beside the report.
     walk.finish = [&] {
         run.host.setLabel(HostLabel::Processed, "0");
-        const auto close = [&](auto& object, std::string_view what) {
-            if (!object) return;
-            try {
-                object->flush();
-            } catch (const Error& e) {
-                run.report.appendLine(std::string(what) + std::string(e.text()));
-            }
-            object.reset();
-        };
         if (batch) {
             try {
                 batch->close();
             } catch (const Error& e) {
-                run.report.appendLine(str("Ошибка записи пачки заявлений: "_cp) + std::string(e.text()));
+                run.host.notice(e.text());
             }
             batch.reset();
         }
-        close(notFound, "Ошибка записи таблицы ANKT: "_cp);
+        if (notFound) {
+            try {
+                notFound->flush();
+            } catch (const Error& e) {
+                run.host.notice(str("Номера не добавлены в таблицу ненайденных: "_cp) + std::string(e.text()));
+            }
+            notFound.reset();
+        }
         run.tblPDL.close();
     };
     return runDistrictWalk(run.host, run.report, wayDirectory, run.settings, walk);

@@ -41,7 +41,15 @@ Criteria fix(const FindCriteria& typed) {
         std::string text = typed.number.substr(0, kTypedMax);
         if (text.size() > kTypedNumberMax) text.resize(kTypedNumberMax);
         const std::optional<std::int32_t> n = toInt32(text);
-        if (!n) throwError(ErrorKind::Conversion, "\"" + text + str("\" не является целым числом"_cp));
+        if (!n) {
+            // The first nine characters are the number; a number typed as it is printed
+            // ("877-422-464 45") is told how to type it.
+            std::string m = "\"" + text + str("\" не является целым числом"_cp);
+            if (typed.number.size() > text.size())
+                m += str(" (первые 9 знаков из введенного \""_cp) + typed.number.substr(0, kTypedMax) + "\")";
+            m += str(": номер вводится цифрами без дефисов и контрольного числа, например 877422464"_cp);
+            throwError(ErrorKind::Conversion, std::move(m));
+        }
         c.byNumber = true;
         c.number = *n;
         return c;
@@ -167,7 +175,8 @@ void fileSearch(FindRun& run, FileWalks& walks, const Criteria& criteria, int ki
     run.tblPDL.setTableType(TableType::Dbase);
     try {
         run.tblPDL.open();
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        noticeUnopened(run.host, e);
         return;
     }
 

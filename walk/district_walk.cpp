@@ -1,5 +1,6 @@
 #include "walk/district_walk.h"
 
+#include <cstdio>
 #include <optional>
 #include <system_error>
 
@@ -17,6 +18,10 @@ std::string errorText(const std::exception& e) {
     if (const auto* error = dynamic_cast<const Error*>(&e)) return std::string(error->text());
     // Exceptions of the standard library speak ASCII (std::bad_alloc and the like).
     return e.what();
+}
+
+void noticeUnopened(Host& host, const Error& error) {
+    if (error.kind() != ErrorKind::NotFound) host.notice(error.text());
 }
 
 namespace {
@@ -37,6 +42,20 @@ private:
     Host& host_;
     const DistrictWalk& walk_;
 };
+
+// Field W of the district list: a directory is a text, and a field of another type would
+// read as no directory at all.
+FieldId directoryField(const Table& way) {
+    const FieldId w = way.fieldByName("W");
+    const FieldInfo& info = way.fields()[static_cast<std::size_t>(w)];
+    if (info.kind == FieldKind::Text) return w;
+    const auto code = static_cast<unsigned char>(info.type);
+    char type[8];
+    std::snprintf(type, sizeof type, code > 0x20 && code < 0x7F ? "%c" : "0x%02X", code);
+    throwError(ErrorKind::Unsupported, std::string("Таблица "_cp) + pathTo1251(way.file()) +
+                                           std::string(": поле W не символьное (тип "_cp) + type +
+                                           std::string("), каталоги участков в нем не записаны"_cp));
+}
 
 }  // namespace
 
@@ -69,7 +88,7 @@ bool runDistrictWalk(Host& host, Report& report, std::string_view wayDirectory, 
             std::optional<FieldId> w;  // looked up with the first record, as it is read
             for (way->first(); !way->eof(); way->next()) {
                 host.setProgress(++ordinal);
-                if (!w) w = way->fieldByName("W");
+                if (!w) w = directoryField(*way);
                 const std::string written = way->text(*w);
                 host.setLabel(HostLabel::District, written);
                 if (walk.atDistrict) walk.atDistrict();

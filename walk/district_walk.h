@@ -19,6 +19,7 @@
 #include <string>
 
 #include "UREPORT2/report.h"
+#include "base/error.h"
 #include "data/engine_settings.h"
 #include "walk/host.h"
 
@@ -52,5 +53,10 @@ bool runDistrictWalk(Host& host, Report& report, std::string_view wayDirectory, 
 
 // The message of an exception for the error dialog (1251).
 std::string errorText(const std::exception& e);
+
+// A district file that could not be opened.  One that is not there is part of a region (a
+// district without OPEKA.DBF) and needs no word beyond the report's; one that is there but
+// cannot be read (damaged, foreign, no access) is told with its reason (Host::notice).
+void noticeUnopened(Host& host, const Error& error);
 
 }  // namespace strnum

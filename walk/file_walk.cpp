@@ -7,8 +7,11 @@
 
 #include "base/error.h"
 #include "base/parallel.h"
+#include "base/ru.h"
 
 namespace strnum {
+
+using namespace strnum::literals;
 
 namespace {
 
@@ -80,6 +83,24 @@ void PartReport::giveOut(const std::vector<bool>& written) {
     if (failed) std::rethrow_exception(failed);
 }
 
+PartReport::Mark PartReport::mark() const {
+    if (direct()) return Mark{true, report_.lineCount(), 0, 0, 0};
+    return Mark{false, held_.lineCount(), events_.size(), eventText_.size(), actions_.size()};
+}
+
+void PartReport::cutBack(const Mark& m) {
+    if (m.direct) {
+        report_.truncate(m.lines);
+        forget();
+        return;
+    }
+    held_.truncate(m.lines);
+    events_.resize(m.events);
+    eventText_.resize(m.text);
+    actions_.resize(m.actions);
+    lastHeld_ = true;
+}
+
 void PartReport::forget() {
     held_.clearKeepingRoom();
     events_.clear();
@@ -102,18 +123,40 @@ void FilePart::write(const std::function<void()>& setFields, std::string_view ok
         file.edit();
         setFields();
         file.post();
-    } catch (const Error&) {
+    } catch (const Error& e) {
         if (file.editing()) file.cancel();
+        if (journalFailed()) {
+            // No record is written without its note: the walk ends before this record.
+            report_.cutBack(recordStart_);
+            step_->backToRecordStart();
+            endByJournal();
+        }
         report_.appendLine(failed);
+        notWritten(1, e.text());
         return;
     }
     if (file.pendingWrites() > kept) {
+        keptStarts_.push_back(recordStart_);
+        step_->keepMark();
         report_.outcome(static_cast<std::ptrdiff_t>(file.pendingWrites()) - 1, ok, failed);
         return;
     }
     // Written at once (or nothing to write: a post that changed no byte).
     if (!ok.empty()) report_.appendLine(ok);
 }
+
+void FilePart::startRecord() {
+    recordStart_ = report_.mark();
+    step_->markRecord();
+}
+
+void FilePart::notWritten(std::size_t count, std::string_view reason) {
+    if (count == 0) return;
+    notWritten_ += static_cast<std::int64_t>(count);
+    if (firstFailure_.empty()) firstFailure_ = reason;
+}
+
+void FilePart::endByJournal() const { throwError(ErrorKind::Io, journal_->failure()); }
 
 void FilePart::inOrder(std::function<void()> action) {
     if (report_.direct())
@@ -133,7 +176,7 @@ void FilePart::processEvents() {
 // ---- the walks of a run -------------------------------------------------------------------
 
 FileWalks::FileWalks(Host& host, Report& report, const EngineSettings& settings)
-    : host_(host), report_(report), threads_(threadCount(settings.threads)) {}
+    : host_(host), report_(report), journal_(settings.journal), threads_(threadCount(settings.threads)) {}
 
 FileWalks::~FileWalks() = default;
 
@@ -196,7 +239,8 @@ FileWalk FileWalks::begin(Table& file, const WalkOptions& options) { return File
 // ---- the walk of one file -----------------------------------------------------------------
 
 struct alignas(64) FileWalk::Part {
-    Part(Host& host, Report& report, Report& held, bool runThread) : facade(host, report, held, runThread) {}
+    Part(Host& host, Report& report, Report& held, bool runThread, WriteJournal* journal)
+        : facade(host, report, held, runThread, journal) {}
     std::unique_ptr<Table> ownFile, ownDirectory;
     FilePart facade;
     std::exception_ptr failed;
@@ -208,7 +252,7 @@ struct alignas(64) FileWalk::Part {
 
 FileWalk::FileWalk(FileWalks& walks, Table& file, const WalkOptions& options)
     : walks_(walks), options_(options), endsAt_(static_cast<std::size_t>(-1)) {
-    parts_.push_back(std::make_unique<Part>(walks_.host_, walks_.report_, walks_.room(0), true));
+    parts_.push_back(std::make_unique<Part>(walks_.host_, walks_.report_, walks_.room(0), true, walks_.journal_.get()));
     parts_[0]->facade.file_ = &file;
     parts_[0]->facade.directory_ = options.directory;
     if ((walks_.threads_ < 2 || walks_.splitFrom <= 0) && walks_.boundaries.empty()) return;
@@ -235,7 +279,8 @@ FileWalk::FileWalk(FileWalks& walks, Table& file, const WalkOptions& options)
     for (std::size_t k = 0; k < at.size(); ++k) {
         std::unique_ptr<Table> later = last->splitWalkAt(at[k]);
         if (!later) break;  // the file cannot be opened again: fewer parts
-        auto part = std::make_unique<Part>(walks_.host_, walks_.report_, walks_.room(k + 1), false);
+        auto part =
+            std::make_unique<Part>(walks_.host_, walks_.report_, walks_.room(k + 1), false, walks_.journal_.get());
         part->ownFile = std::move(later);
         part->facade.file_ = part->ownFile.get();
         if (options.directory) {
@@ -331,6 +376,7 @@ void FileWalk::walkPart(std::size_t index, StepBase& step) {
                 hintIn[aheadSlot] = step.announceAheadSlot(file, StepBase::kAhead, part.directory_);
             }
             ++ordinal;
+            part.startRecord();
             step.recordSlot(part, slot, hint);
             ++p.walked;
             if (first && part.behind_ && file.pendingWrites() >= kWritesPerGiveOut) giveOut(p);
@@ -351,14 +397,34 @@ void FileWalk::walkPart(std::size_t index, StepBase& step) {
 }
 
 void FileWalk::giveOut(Part& p) {
+    FilePart& part = p.facade;
     std::vector<bool> written;
-    if (p.facade.behind_) written = p.facade.file_->flushWrites();
-    p.facade.report_.giveOut(written);
+    if (part.behind_) written = part.file_->flushWrites();
+    // The journal refused the last writes (a journal that fails refuses all after): the
+    // walk ends before the first of them, as if the file ended there.
+    std::size_t keep = written.size();
+    if (part.journalFailed())
+        while (keep > 0 && !written[keep - 1]) --keep;
+    part.notWritten(static_cast<std::size_t>(
+                        std::count(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(keep), false)),
+                    part.file_->writeFailure());
+    if (keep < written.size()) {
+        part.report_.cutBack(part.keptStarts_[keep]);
+        part.step_->backToKept(keep);
+    }
+    part.keptStarts_.clear();
+    part.step_->forgetKept();
+    part.report_.giveOut(written);
+    if (keep < written.size()) part.endByJournal();
 }
 
 void FileWalk::run(std::vector<std::unique_ptr<StepBase>>& steps) {
     const std::size_t n = parts_.size();
-    for (auto& p : parts_) p->facade.behind_ = options_.writes && p->facade.file_->setWriteBehind(true);
+    for (std::size_t k = 0; k < n; ++k) {
+        FilePart& part = parts_[k]->facade;
+        part.behind_ = options_.writes && part.file_->setWriteBehind(true);
+        part.step_ = steps[k].get();
+    }
     // The later parts at once on the helper threads, the first here.
     for (std::size_t k = 1; k < n; ++k) {
         HelperThread* helper = walks_.helper(k);
@@ -372,6 +438,8 @@ void FileWalk::run(std::vector<std::unique_ptr<StepBase>>& steps) {
     // that ended the walk early is the last.
     std::exception_ptr failed;
     bool ended = false;
+    std::int64_t notWritten = 0;
+    std::string failure;
     for (std::size_t k = 0; k < n; ++k) {
         Part& p = *parts_[k];
         if (k > 0) {
@@ -386,13 +454,16 @@ void FileWalk::run(std::vector<std::unique_ptr<StepBase>>& steps) {
                 p.facade.report_.forget();
                 continue;
             }
-            steps[0]->absorb(*steps[k]);
         }
         try {
             giveOut(p);
         } catch (...) {
             if (!p.failed) p.failed = std::current_exception();
+            p.reachedEnd = false;
         }
+        if (k > 0) steps[0]->absorb(*steps[k]);
+        notWritten += p.facade.notWritten_;
+        if (failure.empty()) failure = p.facade.firstFailure_;
         if (p.failed || !p.reachedEnd) {
             ended = true;
             failed = p.failed;
@@ -400,6 +471,9 @@ void FileWalk::run(std::vector<std::unique_ptr<StepBase>>& steps) {
         }
     }
     for (auto& p : parts_) p->facade.file_->setWriteBehind(false);
+    if (notWritten > 0)
+        walks_.host_.notice(failure + std::string("; не записано записей этого файла: "_cp) +
+                            std::to_string(notWritten));
     if (n > 1) {
         steps[0]->afterParts(parts_[0]->facade);
         if (!ended) {

@@ -48,12 +48,14 @@
 #include "base/helper_thread.h"
 #include "data/engine_settings.h"
 #include "data/table.h"
+#include "data/write_journal.h"
 #include "walk/host.h"
 
 namespace strnum {
 
 class FilePart;
 class FileWalk;
+class StepBase;
 
 // The report as a record step writes it: lines in the order of the walk.
 class PartReport final : public ReportSink {
@@ -67,6 +69,14 @@ public:
 private:
     friend class FilePart;
     friend class FileWalk;
+    // Where the lines stood at a moment of the walk, to go back to.
+    struct Mark {
+        bool direct = true;  // lines went to the report then
+        std::size_t lines = 0, events = 0, text = 0, actions = 0;
+    };
+    Mark mark() const;
+    // Everything written since the mark dropped: lines, outcomes, steps.
+    void cutBack(const Mark& m);
     // Whether new lines go to the report now: the first part's, while nothing waits.
     bool direct() const { return !holds_ && events_.empty(); }
     void outcome(std::ptrdiff_t post, std::string_view ok, std::string_view failed);
@@ -119,8 +129,16 @@ public:
 
 private:
     friend class FileWalk;
-    FilePart(Host& host, Report& report, Report& held, bool runThread)
-        : host_(host), report_(report, held, !runThread), runThread_(runThread) {}
+    FilePart(Host& host, Report& report, Report& held, bool runThread, WriteJournal* journal)
+        : host_(host), report_(report, held, !runThread), runThread_(runThread), journal_(journal) {}
+    // Where the record about to be stepped begins: what a write the journal refuses goes
+    // back to.
+    void startRecord();
+    // A write that could not be made, for the file's notice.
+    void notWritten(std::size_t count, std::string_view reason);
+    // The journal's failure, when it has failed.
+    bool journalFailed() const { return journal_ && !journal_->failure().empty(); }
+    [[noreturn]] void endByJournal() const;
     Host& host_;
     Table* file_ = nullptr;
     Table* directory_ = nullptr;
@@ -128,6 +146,12 @@ private:
     bool runThread_;
     bool stopped_ = false;
     bool behind_ = false;  // the file keeps this part's writes
+    WriteJournal* journal_;
+    StepBase* step_ = nullptr;
+    PartReport::Mark recordStart_;
+    std::vector<PartReport::Mark> keptStarts_;  // of each kept write's record, in the order of the posts
+    std::int64_t notWritten_ = 0;
+    std::string firstFailure_;
 };
 
 // The operation's work on one record, without the values' type: what the walk calls.
@@ -139,6 +163,7 @@ public:
 
 protected:
     friend class FileWalk;
+    friend class FilePart;
     virtual void readSlot(const Table& file, std::size_t slot) = 0;
     virtual bool peekSlot(const Table& file, std::size_t ahead, std::size_t slot) = 0;
     virtual std::uint64_t announceSlot(Table* directory, std::size_t slot) = 0;
@@ -146,6 +171,14 @@ protected:
     virtual void recordSlot(FilePart& part, std::size_t slot, std::uint64_t hint) = 0;
     // The counters of a later part added to this one's.
     virtual void absorb(StepBase& later) = 0;
+    // The counters as the record's step begins (markRecord), kept with a write kept for
+    // later (keepMark), and gone back to when the journal refuses a write: the walk then
+    // ends before that write's record, which is not counted.
+    virtual void markRecord() = 0;
+    virtual void keepMark() = 0;
+    virtual void backToKept(std::size_t kept) = 0;
+    virtual void backToRecordStart() = 0;
+    virtual void forgetKept() = 0;
     // After a file walked in several parts, on the first part's step with every part's
     // counters in it: the window as one walk would have left it.
     virtual void afterParts(FilePart& first) { (void)first; }
@@ -193,7 +226,14 @@ private:
     }
     void recordSlot(FilePart& part, std::size_t slot, std::uint64_t hint) final { record(part, slots_[slot], hint); }
     void absorb(StepBase& later) final { counters += static_cast<RecordStep&>(later).counters; }
+    void markRecord() final { start_ = counters; }
+    void keepMark() final { kept_.push_back(start_); }
+    void backToKept(std::size_t kept) final { counters = kept_.at(kept); }
+    void backToRecordStart() final { counters = start_; }
+    void forgetKept() final { kept_.clear(); }
     std::array<Record, kSlots> slots_{};
+    Counters start_{};
+    std::vector<Counters> kept_;
 };
 
 struct WalkOptions {
@@ -226,6 +266,7 @@ private:
     friend class FileWalk;
     Host& host_;
     Report& report_;
+    std::shared_ptr<WriteJournal> journal_;
     unsigned threads_;
     std::vector<std::unique_ptr<HelperThread>> helpers_;
     std::vector<std::unique_ptr<Report>> rooms_;  // of the parts' held lines

@@ -37,6 +37,11 @@ public:
     virtual void showReport(bool modal) = 0;
     // The standard error dialog.  message: 1251.
     virtual void showError(std::string_view message) = 0;
+    // Something the run could not read or write and went past (a damaged file, a record
+    // not written, an output not made), with its file and reason (1251).  The report keeps
+    // its own lines; this says why, beside them, and tells the run from one that did all
+    // it was asked.
+    virtual void notice(std::string_view message) = 0;
 };
 
 }  // namespace strnum

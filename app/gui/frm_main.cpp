@@ -2,16 +2,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFont>
 #include <QHeaderView>
 #include <QStyle>
 
 #include "UREPORT2/gui/frm_report.h"
-#include "console/result_file.h"
 #include "app/program_log.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
+#include "console/result_file.h"
 #include "data/paths.h"
 #include "gui/message_box.h"
 #include "gui/qt_text.h"
@@ -399,6 +400,24 @@ void TfrmMain::showError(std::string_view message) {
     showErrorDialog(this, toQt(message));
 }
 
+// What a run went past goes into strnum.log as it happens, and is shown when the run ends.
+void TfrmMain::notice(std::string_view message) {
+    notices_.emplace_back(message);
+    appendProgramLog(settingsFile_.parent_path(), std::string("Не выполнено: "_cp) + std::string(message));
+}
+
+void TfrmMain::showNotices() {
+    if (notices_.empty()) return;
+    constexpr std::size_t kShown = 8;
+    QString text = QStringLiteral("Не всё удалось прочитать или записать:\n");
+    for (std::size_t i = 0; i < notices_.size() && i < kShown; ++i) text += QStringLiteral("\n• ") + toQt(notices_[i]);
+    if (notices_.size() > kShown) text += QStringLiteral("\n… и еще %1").arg(notices_.size() - kShown);
+    text += QStringLiteral("\n\nВсе сообщения записаны в файл %1.")
+                .arg(QDir::toNativeSeparators(toQt(pathTo1251(settingsFile_.parent_path() / kProgramLogName))));
+    notices_.clear();
+    showErrorDialog(this, text);
+}
+
 // --- operations ---------------------------------------------------------------------
 
 bool TfrmMain::runOperation(const std::function<void()>& operation) {
@@ -407,6 +426,7 @@ bool TfrmMain::runOperation(const std::function<void()>& operation) {
         return false;
     }
     running_ = true;
+    notices_.clear();
     sinceEvents_.invalidate();
     try {
         operation();
@@ -416,6 +436,7 @@ bool TfrmMain::runOperation(const std::function<void()>& operation) {
         showErrorDialog(this, QStringLiteral("Неизвестная ошибка"));
     }
     running_ = false;
+    showNotices();
     showPendingLabels();
     if (frmReport_) frmReport_->reportChanged();
     // A change of dedtNUMS made during the run is applied now that no table is in use.
@@ -494,13 +515,9 @@ void TfrmMain::btnAssignNumInPDLClick() {
                 t.setSettings(s);
             }
         } restore{tblPDL_, settings_.engine};
-        AssignRun run{*this,
-                      report_,
-                      tblPDL_,
-                      [this]() -> Table& { return numberDirectory(); },
-                      engine,
-                      chkReadOnly->isChecked(),
-                      {}};
+        AssignRun run{
+            *this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, engine, chkReadOnly->isChecked(),
+            {}};
         lastError_.clear();
         const bool ok = assignNumbers(run, wayDirectory());
         if (journal) journal->finish(ok, assignCounters(run.total), ok ? std::string() : lastError_);

@@ -28,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "UREPORT2/report.h"
 #include "app/gui/widgets.h"
@@ -63,6 +64,9 @@ public:
     bool confirm(std::string_view text) override;
     void showReport(bool modal) override;
     void showError(std::string_view message) override;
+    void notice(std::string_view message) override;
+    // What the run went past, in one dialog naming strnum.log.
+    void showNotices();
 
     // Runs a district operation as the buttons do: refused while another runs.  Returns
     // false when refused.  Exposed for tests.
@@ -190,7 +194,8 @@ private:
     void showPendingLabels();
     bool closeAfterRun_ = false;
     int busyDepth_ = 0;
-    std::string lastError_;  // the last error shown (1251), for the run's journal
+    std::string lastError_;             // the last error shown (1251), for the run's journal
+    std::vector<std::string> notices_;  // of the run going on: what it went past (1251)
 };
 
 }  // namespace strnum

@@ -14,7 +14,8 @@ using test::TempDir;
 TEST(IniFile, SettingKeysKeepEverythingElse) {
     TempDir dir;
     const auto file = dir / "SOBES.INI";
-    test::writeBytes(file, "; settings\r\n[Other]\r\nX=1\r\n\r\n[init]\r\ndbpath = C:\\OLD\r\nColor=5\r\n\r\n[Tail]\r\nY=2");
+    test::writeBytes(file,
+                     "; settings\r\n[Other]\r\nX=1\r\n\r\n[init]\r\ndbpath = C:\\OLD\r\nColor=5\r\n\r\n[Tail]\r\nY=2");
     IniFile ini = IniFile::load(file);
     EXPECT_EQ(ini.get("Init", "DBPath"), "C:\\OLD");
     ini.set("Init", "DBPath", "/srv/nums");
@@ -43,6 +44,34 @@ TEST(IniFile, BinaryFileIsRefusedAndNeverWrittenOver) {
     EXPECT_EQ(test::readBytes(file), binary);
 }
 
+TEST(IniFile, ByteOrderMarkAndLineEndsOfOtherEditors) {
+    TempDir dir;
+    const auto file = dir / "SOBES.INI";
+    // Saved as UTF-8 by an editor: the mark is no part of [Init], values are UTF-8.
+    test::writeBytes(file, "\xEF\xBB\xBF[Init]\r\nDBPath=C:\\СВЕРКА\r\n; комментарий\r\n");
+    IniFile utf8 = IniFile::load(file);
+    EXPECT_EQ(utf8.get("Init", "DBPath"), test::w("C:\\СВЕРКА"));
+    utf8.set("Init", "WayPath", test::w("C:\\ОРТАН"));
+    utf8.save(file);
+    EXPECT_EQ(test::readBytes(file),
+              "\xEF\xBB\xBF[Init]\r\nDBPath=C:\\СВЕРКА\r\n; комментарий\r\nWayPath=C:\\ОРТАН\r\n");
+    // Lines ended by CR alone (an old Mac editor), and a last line without an end.
+    test::writeBytes(file, "[Init]\rDBPath=C:\\SVERKIN\rWayPath=C:\\ORTAN");
+    const IniFile cr = IniFile::load(file);
+    EXPECT_EQ(cr.get("Init", "DBPath"), "C:\\SVERKIN");
+    EXPECT_EQ(cr.get("Init", "WayPath"), "C:\\ORTAN");
+}
+
+TEST(IniFile, OnlyARegularFileOfASettingsFilesSizeIsRead) {
+    TempDir dir;
+    // A link to an endless device is no settings file, and neither is a huge one.
+    std::filesystem::create_symlink("/dev/zero", dir / "SOBES.INI");
+    EXPECT_THROW(IniFile::load(dir / "SOBES.INI"), Error);
+    std::filesystem::remove(dir / "SOBES.INI");
+    test::writeBytes(dir / "SOBES.INI", "[Init]\r\n" + std::string(IniFile::kMaxBytes, ';'));
+    EXPECT_THROW(IniFile::load(dir / "SOBES.INI"), Error);
+}
+
 TEST(IniFile, FailedSaveLeavesTheOldFile) {
     TempDir dir;
     EXPECT_THROW(IniFile().save(dir / "no" / "such" / "SOBES.INI"), Error);
@@ -57,10 +86,11 @@ TEST(Settings, DefaultsAndOwnSections) {
     EXPECT_EQ(none.batchRegNum, "000-000-000000");
     EXPECT_EQ(none.printerDevice, defaultPrinterDevice());
 
-    test::writeBytes(file,
-                     "[Init]\r\nDBPath=/n\r\nWayPath=/w\r\n[Tables]\r\nDefaultCodePage=1251\r\nLockScheme=foxpro\r\n"
-                     "Threads=3\r\n"
-                     "[Drives]\r\nc=/srv/ortan\r\n[Printer]\r\nLPT1=/dev/usb/lp0\r\n[Batch]\r\nRegNum=012-345-678901\r\n");
+    test::writeBytes(
+        file,
+        "[Init]\r\nDBPath=/n\r\nWayPath=/w\r\n[Tables]\r\nDefaultCodePage=1251\r\nLockScheme=foxpro\r\n"
+        "Threads=3\r\n"
+        "[Drives]\r\nc=/srv/ortan\r\n[Printer]\r\nLPT1=/dev/usb/lp0\r\n[Batch]\r\nRegNum=012-345-678901\r\n");
     Settings s = loadSettings(file);
     EXPECT_EQ(s.dbPath, "/n");
     EXPECT_EQ(s.wayPath, "/w");
@@ -76,9 +106,9 @@ TEST(Settings, DefaultsAndOwnSections) {
 TEST(Settings, UnusableValuesAreErrorsNamingTheKey) {
     TempDir dir;
     const auto file = dir / "SOBES.INI";
-    for (const char* bad : {"[Tables]\r\nDefaultCodePage=437\r\n",
-                            "[Tables]\r\nLockScheme=Paradox\r\n", "[Tables]\r\nLockWait=-1\r\n",
-                            "[Tables]\r\nThreads=-2\r\n", "[Tables]\r\nThreads=all\r\n"}) {
+    for (const char* bad :
+         {"[Tables]\r\nDefaultCodePage=437\r\n", "[Tables]\r\nLockScheme=Paradox\r\n", "[Tables]\r\nLockWait=-1\r\n",
+          "[Tables]\r\nThreads=-2\r\n", "[Tables]\r\nThreads=all\r\n"}) {
         test::writeBytes(file, bad);
         try {
             loadSettings(file);
@@ -93,7 +123,8 @@ TEST(Settings, UnusableValuesAreErrorsNamingTheKey) {
 TEST(Settings, ProblemsAreCollectedAndTheRestIsRead) {
     TempDir dir;
     const auto file = dir / "SOBES.INI";
-    test::writeBytes(file, "[Init]\r\nDBPath=/n\r\n[Tables]\r\nLockScheme=x\r\nLockWait=z\r\n[Batch]\r\nRegNum=1-2\r\n");
+    test::writeBytes(file,
+                     "[Init]\r\nDBPath=/n\r\n[Tables]\r\nLockScheme=x\r\nLockWait=z\r\n[Batch]\r\nRegNum=1-2\r\n");
     std::vector<std::string> problems;
     const Settings s = loadSettings(file, &problems);
     EXPECT_EQ(problems.size(), 2u);

@@ -2,12 +2,10 @@
 // header date aside) after a run, after runs killed at random moments, and around edits
 // other programs made since; a journal cut short or damaged undone up to the damage; a
 // journal that cannot be written stops the writes; old journals go; the journal is private.
-#include "journal/undo.h"
-
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +23,7 @@
 #include "demo/demo_region.h"
 #include "journal/journal_reader.h"
 #include "journal/run_journal.h"
+#include "journal/undo.h"
 #include "operations/assign_numbers.h"
 #include "support/test_support.h"
 
@@ -47,11 +46,30 @@ std::map<std::string, std::string> districtFiles(const fs::path& region) {
     return files;
 }
 
+// Records whose bytes differ between two states of the same district files.
+std::int64_t changedRecords(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+    std::int64_t changed = 0;
+    for (const auto& [file, before] : a) {
+        const std::string& after = b.at(file);
+        const auto u16 = [&](std::size_t at) {
+            return static_cast<std::size_t>(static_cast<unsigned char>(before[at]) |
+                                            static_cast<unsigned char>(before[at + 1]) << 8);
+        };
+        const std::size_t header = u16(8), length = u16(10);
+        for (std::size_t at = header; at + length <= before.size() && at + length <= after.size(); at += length)
+            changed += before.compare(at, length, after, at, length) != 0;
+    }
+    return changed;
+}
+
 struct WritingRun {
     test::TempDir dir;
     fs::path region = dir / "region";
     Settings settings;
     std::map<std::string, std::string> before;
+    bool ok = false;
+    TextHost host;
+    Report report;
     explicit WritingRun(DemoOptions options = DemoOptions{3, 80, 0, 5}) {
         writeDemoRegion(region, options);
         settings = loadSettings(region / kSettingsFileName);
@@ -62,18 +80,21 @@ struct WritingRun {
         auto journal = RunJournal::start(region, {"assign", settings.wayPath, settings.dbPath}, 90);
         EngineSettings engine = settings.engine;
         engine.journal = journal;
-        TextHost host;
-        Report report;
+        host = TextHost();
         TableObject tblPDL(engine), tblNUM(settings.engine);
         tblNUM.setDirectory(resolveDirectory(settings.dbPath, settings.engine));
         tblNUM.setTableName("NUMS");
-        AssignRun run{host, report, tblPDL,
+        AssignRun run{host,
+                      report,
+                      tblPDL,
                       [&]() -> Table& {
                           if (!tblNUM.isOpen()) tblNUM.open();
                           return tblNUM.table();
                       },
-                      engine, false, {}};
-        const bool ok = assignNumbers(run, settings.wayPath);
+                      engine,
+                      false,
+                      {}};
+        ok = assignNumbers(run, settings.wayPath);
         journal->finish(ok, assignCounters(run.total), {});
         if (total) *total = run.total;
         return journal->path();
@@ -251,29 +272,54 @@ TEST(Journal, ADamagedJournalIsUndoneUpToTheDamage) {
     EXPECT_TRUE(parseJournal("{\"x\":1}\n", "j").damage.has_value());
     EXPECT_TRUE(parseJournal("", "j").damage.has_value());
     EXPECT_TRUE(parseJournal("\x01\x02\n\n", "j").damage.has_value());
-    const JournalContents unknown =
-        parseJournal("{\"journal\":\"strnum\"}\n{\"w\":9,\"record\":1,\"field\":\"F\",\"before\":\"20\",\"after\":\"31\"}\n", "j");
+    const JournalContents unknown = parseJournal(
+        "{\"journal\":\"strnum\"}\n{\"w\":9,\"record\":1,\"field\":\"F\",\"before\":\"20\",\"after\":\"31\"}\n", "j");
     EXPECT_TRUE(unknown.writes.empty());
     EXPECT_TRUE(unknown.damage.has_value());
 }
 
-TEST(Journal, AJournalThatCannotBeWrittenStopsTheWrites) {
-    WritingRun r;
+// A journal that cannot be written ends the run before the first record it could not note,
+// in a small file and in one walked in parts on two threads.
+void journalThatCannotBeWritten(const DemoOptions& options, int threads, int failingWrite) {
+    WritingRun r(options);
+    r.settings.engine.threads = threads;
     int journalWrites = 0;
     faults::ScopedInjector fail([&](const faults::WriteCall& c) {
-        if (c.call == faults::Call::Write && c.file.parent_path().filename() == "journal" && ++journalWrites == 4)
+        if (c.call == faults::Call::Write && c.file.parent_path().filename() == "journal" &&
+            ++journalWrites == failingWrite)
             return faults::Fault{ENOSPC, 10};
         return faults::Fault{};
     });
     AssignCounters total;
     const fs::path journal = r.assign(&total);
+    // The run ends with the journal's error, before the first record it could not note;
+    // nothing was reported as a failed write, and the counters hold what was written.
+    EXPECT_FALSE(r.ok);
+    ASSERT_EQ(r.host.errors.size(), 1u);
+    EXPECT_NE(u(r.host.errors[0]).find(u(pathTo1251(journal))), std::string::npos) << u(r.host.errors[0]);
+    EXPECT_NE(u(r.host.errors[0]).find("нет места на диске"), std::string::npos) << u(r.host.errors[0]);
+    for (std::size_t i = 0; i < r.report.lineCount(); ++i)
+        EXPECT_EQ(u(r.report.line(i)).find("Ошибка записи"), std::string::npos) << u(r.report.line(i));
+    EXPECT_GT(total.written, 0);
+    EXPECT_EQ(changedRecords(r.before, districtFiles(r.region)), total.written);
+    EXPECT_NE(u(r.host.question).find("проставлено: " + std::to_string(total.written) + " номеров"), std::string::npos);
     // Whatever reached the district files is in the journal: undo brings all back.
     const JournalContents j = readJournal(journal);
     EXPECT_TRUE(j.damage.has_value());  // the line cut by the full disk
-    EXPECT_LT(static_cast<std::int64_t>(j.writes.size()), total.written);
     Report report;
     undoJournal(j, false, r.settings.engine, report);
     EXPECT_EQ(districtFiles(r.region), r.before);
+}
+
+TEST(Journal, AJournalThatCannotBeWrittenStopsTheWrites) { journalThatCannotBeWritten(DemoOptions{3, 80, 0, 5}, 1, 4); }
+
+TEST(Journal, AJournalThatCannotBeWrittenStopsTheWritesOfAFileWalkedInParts) {
+    // The run's 35 writes of its journal: failing early, in the first part's writes, and
+    // late, where the later parts give theirs out.
+    for (const int failing : {6, 13, 21, 30}) {
+        SCOPED_TRACE(failing);
+        journalThatCannotBeWritten(DemoOptions{2, 12000, 0, 7}, 2, failing);
+    }
 }
 
 TEST(Journal, OldJournalsGoAtTheStartOfAWritingRun) {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "walk/host.h"
 #include "support/test_support.h"
+#include "walk/host.h"
 
 namespace strnum::test {
 
@@ -30,6 +30,7 @@ public:
     }
     void showReport(bool modal) override { calls.push_back(modal ? "report modal" : "report"); }
     void showError(std::string_view message) override { calls.push_back("error " + u(message)); }
+    void notice(std::string_view message) override { calls.push_back("notice " + u(message)); }
 };
 
 }  // namespace strnum::test
