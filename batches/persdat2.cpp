@@ -98,6 +98,12 @@ void Persdat2::put() {
     if (gathered_.size() >= kGatherBytes) write();
 }
 
+std::string Persdat2::notWritten(const Error& e) const {
+    std::error_code ec;
+    return std::string("Пачка заявлений не записана: "_cp) + std::string(e.text()) +
+           (std::filesystem::exists(path_, ec) ? std::string("; прежний файл оставлен как был"_cp) : std::string());
+}
+
 void Persdat2::write() {
     if (!failure_.empty()) throwError(ErrorKind::Io, failure_);
     if (gathered_.empty() || !file_) return;
@@ -107,8 +113,7 @@ void Persdat2::write() {
         file_->write(bytes);
     } catch (const Error& e) {
         // Lines are lost: the batch can no longer be whole, and is not put in place.
-        failure_ = std::string("Пачка заявлений "_cp) + pathTo1251(path_) + std::string(" не записана ("_cp) +
-                   std::string(e.text()) + std::string("), прежний файл оставлен как был"_cp);
+        failure_ = notWritten(e);
         throw;
     }
 }
@@ -120,9 +125,7 @@ void Persdat2::close() {
         file_->commit();
     } catch (const Error& e) {
         file_.reset();
-        throwError(ErrorKind::Io, std::string("Пачка заявлений "_cp) + pathTo1251(path_) +
-                                      std::string(" не записана ("_cp) + std::string(e.text()) +
-                                      std::string("), прежний файл оставлен как был"_cp));
+        throwError(ErrorKind::Io, notWritten(e));
     }
     file_.reset();
 }

@@ -19,6 +19,7 @@
 
 namespace strnum {
 
+class Error;
 class ReplacingFile;
 
 inline constexpr const char* kBatchFileName = "00000100.001";
@@ -51,6 +52,7 @@ public:
 private:
     void put();  // the line built into the gathered text
     void write();
+    std::string notWritten(const Error& e) const;  // the message of a failure
     std::filesystem::path path_;
     std::unique_ptr<ReplacingFile> file_;
     std::string failure_;  // the first write that failed, as every later call says it
