@@ -16,7 +16,11 @@
 // DETACH, VACUUM, transactions, PRAGMA other than the few that describe tables and
 // functions, load_extension, fts3_tokenizer), extension loading switched off, a text
 // in double quotes never taken for a string, and one statement per text.  A statement
-// that is refused fails before it runs: no file is created or changed.
+// that is refused fails before it runs: no file is created or changed, and the message
+// names what was refused (creating a table is CREATE, though SQLite asks first about the
+// row it would add to its schema).  Table-valued functions (pragma_table_info('...'),
+// json_each) read: SQLite's look at its schema while it sets one up is let through, and
+// the pragma behind a pragma_... function passes the same check as the PRAGMA itself.
 //
 // Errors are Error with a Russian message that says what is wrong and where: SQLite's
 // own messages are put in Russian words with the line and position in the text; a table

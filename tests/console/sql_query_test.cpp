@@ -1,7 +1,7 @@
 // The SQL console over the live tables: names as files, joins of dBASE with Paradox,
 // Russian text, dates, memos, the lookups the module offers SQLite (they must give what a
 // scan gives), messages that say what is wrong and where, and every statement that would
-// write refused with no file touched.
+// write refused with no file touched and named for what it is.
 #include "console/sql_query.h"
 
 #include <gtest/gtest.h>
@@ -74,8 +74,8 @@ TEST(SqlNames, TablesAreNamedAsTheirFilesOutsideLiteralsAndComments) {
     Tables t;
     const EngineSettings settings;
     const auto r = rewriteTableNames(
-        "select p.fm, 'pdl.dbf' from pdl.dbf p, WAY.DBF -- way.dbf\n join \"U01/PDL.DBF\" on 1 /* x.dbf */", t.dir.path(),
-        settings);
+        "select p.fm, 'pdl.dbf' from pdl.dbf p, WAY.DBF -- way.dbf\n join \"U01/PDL.DBF\" on 1 /* x.dbf */",
+        t.dir.path(), settings);
     EXPECT_EQ(r.text,
               "select p.fm, 'pdl.dbf' from \"pdl.dbf\" p, \"WAY.DBF\" AS \"WAY\" -- way.dbf\n join \"U01/PDL.DBF\" AS "
               "\"PDL\" on 1 /* x.dbf */");
@@ -165,7 +165,7 @@ TEST(SqlQuery, ReadsTheTablesWithRussianTextDatesAndNoDeletedRecords) {
 TEST(SqlFunctions, RussianLettersFoldAndSortAsTheAlphabetHasThem) {
     EXPECT_EQ(utf8Upper("ёлка, щи и Straße"), "ЁЛКА, ЩИ И STRAßE");
     EXPECT_EQ(utf8Lower("ЁЛКА ІЇЄҐ"), "ёлка іїєґ");
-    EXPECT_EQ(utf8Lower("\xff\xfeА"), "\xff\xfeа");  // bytes that are no characters stay
+    EXPECT_EQ(utf8Lower("\xff\xfeА"), "\xff\xfeа");    // bytes that are no characters stay
     EXPECT_LT(compareNoCase("Иванов", "ИВАНОВА"), 0);  // bytes would say otherwise
     EXPECT_LT(compareNoCase("ёж", "жук"), 0);          // ё with е, before ж
     EXPECT_GT(compareNoCase("ёж", "еж"), 0);
@@ -221,14 +221,15 @@ TEST(SqlQuery, JoinsAcrossDbaseAndParadoxGiveWhatScansGive) {
     const fs::path u02 = dir / "ORTAN" / "U02";
     const std::string body = "cast(substr(p.npsu, 1, 9) as integer)";
     // Through the directory's order, and with the lookup made impossible (num + 0).
-    const Rows joined = run(s,
-                            "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num = " + body +
-                                " order by 1, 3",
-                            u02);
-    const Rows scanned = run(s,
-                             "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num + 0 = " +
-                                 body + " order by 1, 3",
-                             u02);
+    const Rows joined = run(
+        s,
+        "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num = " + body + " order by 1, 3",
+        u02);
+    const Rows scanned =
+        run(s,
+            "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num + 0 = " + body +
+                " order by 1, 3",
+            u02);
     EXPECT_FALSE(joined.rows.empty());
     EXPECT_EQ(joined.rows, scanned.rows);
 
@@ -303,13 +304,50 @@ TEST(SqlQuery, MessagesSayWhatIsWrongAndWhere) {
               std::string::npos);
 }
 
+// A refusal names what the statement would have done.  SQLite asks about the row that a
+// CREATE adds to its schema before it asks about the CREATE, and about its schema while it
+// sets up a table-valued function: neither is the user's INSERT or UPDATE.
+TEST(SqlQuery, ARefusalNamesWhatWasRefused) {
+    Tables t;
+    const std::pair<const char*, const char*> refused[] = {
+        {"create table x(a)", "(CREATE)"},
+        {"create temp table x(a)", "(CREATE)"},
+        {"create view v as select 1", "(CREATE)"},
+        {"create virtual table v using strnum_table(0)", "(CREATE)"},
+        {"drop table \"pdl.dbf\"", "(DROP)"},
+        {"insert into pdl.dbf(npd) values ('9')", "добавление записей в таблицу pdl.dbf (INSERT)"},
+        {"with x as (select 1) insert into pdl.dbf(npd) select 1 from x", "(INSERT)"},
+        {"alter table \"pdl.dbf\" rename to y", "(ALTER)"},
+        {"begin", "(BEGIN"},
+        {"pragma journal_mode = WAL", "команда PRAGMA journal_mode со значением WAL"},
+        {"select * from pragma_database_list", "команда PRAGMA database_list"},
+        {"select load_extension('x')", "функция load_extension"},
+    };
+    for (const auto& [sql, part] : refused) {
+        const std::string e = failure(t.session, sql, t.dir.path());
+        EXPECT_NE(e.find("только читает"), std::string::npos) << sql << " -> " << e;
+        EXPECT_NE(e.find(part), std::string::npos) << sql << " -> " << e;
+    }
+    // Table-valued functions read: the reading pragmas as functions, JSON.
+    EXPECT_GT(std::stoi(run(t.session, "select count(*) from pragma_function_list", t.dir.path()).rows.at(0).at(0)),
+              10);
+    EXPECT_TRUE(run(t.session, "select * from pragma_table_info('x')", t.dir.path()).rows.empty());
+    EXPECT_EQ(
+        run(t.session, "select count(*) from pragma_table_info('pdl.dbf'), pdl.dbf where pdl.npd = '1'", t.dir.path())
+            .rows.at(0)
+            .at(0),
+        "5");
+    EXPECT_EQ(run(t.session, "select value from json_each('[7,8]') order by 1 desc", t.dir.path()).rows,
+              (std::vector<std::vector<std::string>>{{"8"}, {"7"}}));
+}
+
 // Everything a snapshot of a directory holds: names, sizes, times and bytes.
 std::map<std::string, std::string> snapshot(const fs::path& dir) {
     std::map<std::string, std::string> s;
     for (const auto& e : fs::recursive_directory_iterator(dir))
         if (e.is_regular_file())
-            s[e.path().string()] = test::readBytes(e.path()) +
-                                   std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+            s[e.path().string()] =
+                test::readBytes(e.path()) + std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
     return s;
 }
 
