@@ -326,6 +326,8 @@ SqlQuery::SqlQuery(SqlSession& session, std::string_view sql, std::string_view d
             const FieldInfo* f = table && origin ? module_->field(table, origin) : nullptr;
             if (f) {
                 c.width = displayWidth(*f);
+                // A field named twice goes by a name of its own: shown whole.
+                if (origin != cp1251ToUtf8(f->name)) c.width = std::max(c.width, static_cast<int>(c.label.size()));
             } else {
                 switch (pending_ ? sqlite3_column_type(stmt_, i) : SQLITE_NULL) {
                     case SQLITE_INTEGER:

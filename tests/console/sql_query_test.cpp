@@ -1,16 +1,20 @@
 // The SQL console over the live tables: names as files, joins of dBASE with Paradox,
 // Russian text, dates, memos, the lookups the module offers SQLite (they must give what a
-// scan gives), messages that say what is wrong and where, and every statement that would
-// write refused with no file touched and named for what it is.
+// scan gives), messages that say what is wrong and where, every statement that would
+// write refused with no file touched and named for what it is, and fields a table names
+// twice.
 #include "console/sql_query.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
+#include "console/result_file.h"
 #include "console/sql_functions.h"
 #include "console/sql_text.h"
 #include "data/dbf_create.h"
+#include "data/paradox_format.h"
+#include "data/paradox_writer.h"
 #include "demo/demo_region.h"
 #include "support/test_support.h"
 
@@ -302,6 +306,93 @@ TEST(SqlQuery, MessagesSayWhatIsWrongAndWhere) {
     t.session.setInterrupt({});
     EXPECT_NE(failure(t.session, "select 1", t.dir / "nothere").find("Каталог базы данных не найден"),
               std::string::npos);
+}
+
+// A real table names one field twice (Point_ID, first a text, last a number): each field
+// shows its own values, the later one as Point_ID_2, a name SQL can use, shown whole.
+TEST(SqlQuery, AFieldNamedTwiceGoesByANameOfItsOwn) {
+    SqlSession s{EngineSettings{}};
+    const fs::path dir = test::corpusPath("dbf/DbfDataReader/dbase_03.dbf").parent_path();
+    SqlQuery q(s, "select * from dbase_03.dbf", pathTo1251(dir));
+    const auto& c = q.columns();
+    ASSERT_EQ(c.size(), 31u);
+    EXPECT_EQ(c[0].label, "Point_ID");
+    EXPECT_EQ(c[0].width, 12);
+    EXPECT_EQ(c[30].label, "Point_ID_2");
+    EXPECT_EQ(c[30].width, 10);  // its field is 9 wide: the name shows whole
+    std::vector<std::string> cells;
+    ASSERT_TRUE(q.fetch(cells));
+    EXPECT_EQ(cells[0], "0507121");
+    EXPECT_EQ(cells[30], "401");
+    // Both names in SQL, each its own field; a lookup (gathered at the second) agrees.
+    for (int k = 0; k < 2; ++k) {
+        const Rows r = run(s, "select Point_ID, point_id_2 from dbase_03.dbf where Point_ID_2 = 402", dir);
+        EXPECT_EQ(r.rows, (std::vector<std::vector<std::string>>{{"0507122", "402"}}));
+    }
+    // The saved result: both labels whole, each over its own values.
+    test::TempDir out;
+    q.rewind();
+    writeResultFile(out / "REPORT.TXT", {"select * from dbase_03.dbf"}, &q);
+    const std::string saved = test::readBytes(out / "REPORT.TXT");
+    const std::size_t header = saved.find("Point_ID     Type");
+    ASSERT_NE(header, std::string::npos) << saved;
+    const std::string headerLine = saved.substr(header, saved.find("\r\n", header) - header);
+    EXPECT_TRUE(headerLine.ends_with(" Point_ID_2 ")) << headerLine;
+    const std::size_t row = saved.find("\r\n", header) + 2;
+    const std::string firstRow = saved.substr(row, saved.find("\r\n", row) - row);
+    EXPECT_TRUE(firstRow.starts_with("0507121      ")) << firstRow;
+    EXPECT_TRUE(firstRow.ends_with(" 401        ")) << firstRow;
+    EXPECT_EQ(firstRow.size(), headerLine.size());
+
+    // Show WAY shows a table by the same names.
+    auto table = openDbfTable(dir / "dbase_03.dbf", EngineSettings{});
+    TableRows shown(*table);
+    EXPECT_EQ(shown.columns()[0].label, "Point_ID");
+    EXPECT_EQ(shown.columns()[30].label, "Point_ID_2");
+    EXPECT_EQ(shown.columns()[30].width, 10);
+    ASSERT_TRUE(shown.fetch(cells));
+    EXPECT_EQ(cells[30], "401");
+}
+
+TEST(SqlQuery, NamesOfFieldsNamedTwiceNeverTakeAnotherFieldsName) {
+    const auto named = [](std::vector<std::string> names) {
+        std::vector<FieldInfo> f;
+        for (auto& n : names) f.push_back(FieldInfo{std::move(n), 'C', FieldKind::Text, 5, 0});
+        return columnNames(f);
+    };
+    // Letter case aside, as SQL compares names; A_2 is a field's own name, so the later A
+    // is A_3 (a_3 is taken already, whatever its case); a field without a name is F and its
+    // place.
+    EXPECT_EQ(named({"A", "a", "A_2", "", "B", "A"}), (std::vector<std::string>{"A", "a_3", "A_2", "F4", "B", "A_4"}));
+    EXPECT_EQ(named({"X", "Y"}), (std::vector<std::string>{"X", "Y"}));
+}
+
+// A Paradox table that names a field twice: a lookup on the later one must not go through
+// an order of the earlier one (orders are asked for by name).
+TEST(SqlQuery, ALookupOnAParadoxFieldNamedTwiceGivesWhatAScanGives) {
+    test::TempDir dir;
+    const std::vector<ParadoxFieldDef> f{
+        {"ID", pxtype::Long, 0}, {"NAME", pxtype::Alpha, 8}, {"NAME", pxtype::Alpha, 8}};
+    // NAME of record k is Nk, the second NAME is N(99-k).
+    std::string rows;
+    std::vector<std::vector<std::string>> same;
+    for (int k = 0; k < 100; ++k) {
+        std::string r(4 + 8 + 8, '\0');
+        pxEncodeInt(r.data(), 4, k);
+        pxEncodeAlpha(r.data() + 4, 8, "N" + std::to_string(k), CodePage::Cp866);
+        pxEncodeAlpha(r.data() + 12, 8, "N" + std::to_string(99 - k), CodePage::Cp866);
+        rows += r;
+        same.push_back({std::to_string(k), std::to_string(k)});
+    }
+    createParadoxTable(dir / "T.DB", f, {}, rows);
+    SqlSession s{EngineSettings{}};
+    EXPECT_EQ(run(s, "select id, name, name_2 from t.db where name_2 = 'N99'", dir.path()).rows,
+              (std::vector<std::vector<std::string>>{{"0", "N0", "N99"}}));
+    // A join looks a column up once per row: from the second lookup on, through an order.
+    EXPECT_EQ(run(s, "select a.id, b.id from t.db a join t.db b on b.name_2 = a.name_2 order by 1, 2", dir.path()).rows,
+              same);
+    EXPECT_EQ(run(s, "select a.id, b.id from t.db a join t.db b on b.name = a.name order by 1, 2", dir.path()).rows,
+              same);
 }
 
 // A refusal names what the statement would have done.  SQLite asks about the row that a

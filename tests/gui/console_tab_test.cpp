@@ -1,6 +1,7 @@
 // The "Отладка" tab as a technician uses it: Show WAY, Run, Save Result, Close over a
-// demonstration region; the failures the tab shows; the district list emptied when an
-// operation takes the table component; a large result scrolled with flat memory.
+// demonstration region; the failures the tab shows; a table that names a field twice; the
+// district list emptied when an operation takes the table component; a large result
+// scrolled with flat memory.
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTimer>
@@ -122,6 +123,28 @@ private slots:
         QCOMPARE(errors_.size(), 1);
         QVERIFY(errors_[0].contains(QStringLiteral("закрытым набором данных")));
         QCOMPARE(f.saved(), lines({"select * from way.dbf"}));
+    }
+
+    // A table that names a field twice: each field shows its own values under its own name.
+    void aFieldNamedTwiceShowsItsOwnValuesUnderItsOwnName() {
+        Window f;
+        TfrmMain& w = *f.w;
+        const auto table = test::corpusPath("dbf/DbfDataReader/dbase_03.dbf");
+        w.edtQueryDBName->setText(QString::fromStdString(table.parent_path().string()));
+        w.memSQL->setPlainText(QStringLiteral("select * from dbase_03.dbf"));
+        QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        auto* m = w.grSQL->model();
+        QCOMPARE(m->columnCount(), 31);
+        QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Point_ID"));
+        QCOMPARE(m->headerData(30, Qt::Horizontal).toString(), QStringLiteral("Point_ID_2"));
+        QCOMPARE(f.cell(0, 0), QStringLiteral("0507121"));
+        QCOMPARE(f.cell(0, 30), QStringLiteral("401"));
+        QTest::mouseClick(w.btnSaveSQL, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        const std::string saved = f.saved();
+        QVERIFY2(saved.find(" Point_ID_2 \r\n") != std::string::npos, saved.c_str());
+        QVERIFY2(saved.find(" 401        \r\n") != std::string::npos, saved.c_str());
     }
 
     void saveBeforeAnyRunWritesTheInitialStatement() {
