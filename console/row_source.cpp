@@ -9,6 +9,8 @@ namespace strnum::console {
 
 using namespace strnum::literals;
 
+QueryStopped::QueryStopped() : Error(ErrorKind::InvalidArgument, std::string("Запрос прерван"_cp)) {}
+
 std::int64_t RowSource::skip(std::int64_t n) {
     std::vector<std::string> cells;
     std::int64_t k = 0;

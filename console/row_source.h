@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "data/table.h"
 
 namespace strnum::console {
@@ -32,12 +33,20 @@ struct ResultColumn {
     int width = 0;      // display width in characters
 };
 
+// Reading stopped at the user's word (the console's "Прервать"): no failure, and no end
+// of the rows either.  Message: "Запрос прерван" (1251).
+class QueryStopped : public Error {
+public:
+    QueryStopped();
+};
+
 class RowSource {
 public:
     virtual ~RowSource() = default;
     virtual const std::vector<ResultColumn>& columns() const = 0;
     // The next row's values as text (1251; dates dd.mm.yyyy, NULL as ""), or false past the
-    // last row.  Throws Error (a table that cannot be read, a damaged memo file).
+    // last row.  Throws Error (a table that cannot be read, a damaged memo file), or
+    // QueryStopped.
     virtual bool fetch(std::vector<std::string>& cells) = 0;
     // Skips up to n rows without reading them; returns how many there were.
     virtual std::int64_t skip(std::int64_t n);

@@ -312,10 +312,16 @@ SqlQuery::SqlQuery(SqlSession& session, std::string_view sql, std::string_view d
             throwError(ErrorKind::InvalidArgument, std::move(m));
         }
         if (!sqlite3_stmt_readonly(stmt_) || sqlite3_column_count(stmt_) == 0)
-            throwError(ErrorKind::InvalidArgument,
-                       std::string("Запрос не выполнен: консоль SQL только читает таблицы, а этот оператор не дает строк для чтения"_cp));
+            throwError(
+                ErrorKind::InvalidArgument,
+                std::string(
+                    "Запрос не выполнен: консоль SQL только читает таблицы, а этот оператор не дает строк для чтения"_cp));
 
-        pending_ = step();
+        try {
+            pending_ = step();
+        } catch (const QueryStopped&) {
+            stopPending_ = true;  // its columns are known all the same
+        }
         const int n = sqlite3_column_count(stmt_);
         for (int i = 0; i < n; ++i) {
             ResultColumn c;
@@ -360,6 +366,7 @@ SqlQuery::~SqlQuery() {
 
 void SqlQuery::fail(int rc) {
     if (auto f = module_ ? module_->takeFailure() : std::nullopt) throw *f;
+    if (rc == SQLITE_INTERRUPT) throw QueryStopped();
     const std::string message = sqlite3_errmsg(db_);
     const bool modifies = message.starts_with("table ") && message.ends_with(" may not be modified");
     if (rc == SQLITE_AUTH || message.starts_with("not authorized") || message == "authorization denied" || modifies) {
@@ -417,6 +424,11 @@ void SqlQuery::readRow(std::vector<std::string>& cells) const {
 }
 
 bool SqlQuery::fetch(std::vector<std::string>& cells) {
+    touched_ = true;
+    if (stopPending_) {
+        stopPending_ = false;
+        throw QueryStopped();
+    }
     if (!pending_) {
         if (done_ || !step()) return false;
     }
@@ -426,6 +438,11 @@ bool SqlQuery::fetch(std::vector<std::string>& cells) {
 }
 
 std::int64_t SqlQuery::skip(std::int64_t n) {
+    touched_ = true;
+    if (stopPending_ && n > 0) {
+        stopPending_ = false;
+        throw QueryStopped();
+    }
     std::int64_t k = 0;
     if (n > 0 && pending_) {
         pending_ = false;
@@ -436,9 +453,12 @@ std::int64_t SqlQuery::skip(std::int64_t n) {
 }
 
 void SqlQuery::rewind() {
+    if (!touched_) return;  // still at its start
     sqlite3_reset(stmt_);
     pending_ = false;
     done_ = false;
+    stopPending_ = false;
+    touched_ = false;
 }
 
 }  // namespace strnum::console

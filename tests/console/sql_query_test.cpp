@@ -1,8 +1,8 @@
 // The SQL console over the live tables: names as files, joins of dBASE with Paradox,
 // Russian text, dates, memos, the lookups the module offers SQLite (they must give what a
 // scan gives), messages that say what is wrong and where, every statement that would
-// write refused with no file touched and named for what it is, and fields a table names
-// twice.
+// write refused with no file touched and named for what it is, a stop that keeps what was
+// read, and fields a table names twice.
 #include "console/sql_query.h"
 
 #include <gtest/gtest.h>
@@ -300,12 +300,75 @@ TEST(SqlQuery, MessagesSayWhatIsWrongAndWhere) {
     has("select (1", "текст запроса оборван");
     has("select 1; select 2", "больше одного оператора SQL (строка 1, позиция 11)");
     has("  -- nothing\n", "Текст запроса пуст");
-    int asked = 0;
-    t.session.setInterrupt([&] { return ++asked > 5; });
-    has("with recursive c(x) as (select 1 union all select x + 1 from c) select count(*) from c", "запрос прерван");
-    t.session.setInterrupt({});
     EXPECT_NE(failure(t.session, "select 1", t.dir / "nothere").find("Каталог базы данных не найден"),
               std::string::npos);
+}
+
+// "Прервать": a stop is the user's word, no failure.  The statement keeps its columns and
+// the rows read before the stop; reading on says QueryStopped once, then the rows end.
+TEST(SqlQuery, AStoppedStatementKeepsItsColumnsAndTheRowsReadBeforeTheStop) {
+    Tables t;
+    int asked = 0, stopAt = 5;
+    t.session.setInterrupt([&] { return ++asked > stopAt; });
+    const std::string endless = "with recursive c(x) as (select 1 union all select x + 1 from c) ";
+
+    // Stopped before its first row: the columns, and no row.
+    SqlQuery none(t.session, w(endless + "select count(*) n from c"), pathTo1251(t.dir.path()));
+    ASSERT_EQ(none.columns().size(), 1u);
+    EXPECT_EQ(none.columns()[0].label, "n");
+    std::vector<std::string> cells;
+    EXPECT_THROW(none.fetch(cells), QueryStopped);
+    EXPECT_FALSE(none.fetch(cells));
+
+    // Stopped between rows: the rows before it are read.
+    asked = 0;
+    stopAt = 60;
+    SqlQuery some(t.session, w(endless + "select x from c where x % 20000 = 0"), pathTo1251(t.dir.path()));
+    std::vector<std::string> read;
+    try {
+        while (some.fetch(cells)) read.push_back(cells.at(0));
+        FAIL() << "no stop";
+    } catch (const QueryStopped& e) {
+        EXPECT_EQ(e.utf8(), "Запрос прерван");
+    }
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0], "20000");
+    EXPECT_EQ(read.back(), std::to_string(20000 * read.size()));
+    EXPECT_FALSE(some.fetch(cells));
+    // Read again from the start, it runs again.
+    stopAt = 1 << 30;
+    some.rewind();
+    ASSERT_TRUE(some.fetch(cells));
+    EXPECT_EQ(cells[0], "20000");
+    t.session.setInterrupt({});
+}
+
+// The grid goes back to the first row when it is given the query: a statement that has
+// handed out nothing yet is not run again for that (a long sort would take twice as long,
+// and a stop before the first row would have to be asked for twice).
+TEST(SqlQuery, RewindingBeforeAnyRowIsFetchedDoesNotRunTheStatementAgain) {
+    Tables t;
+    int asked = 0;
+    t.session.setInterrupt([&] {
+        ++asked;
+        return false;
+    });
+    SqlQuery q(t.session,
+               w("with recursive c(x) as (select 1 union all select x + 1 from c where x < 200000) "
+                 "select max(x) from c"),
+               pathTo1251(t.dir.path()));
+    const int first = asked;
+    EXPECT_GT(first, 5);
+    q.rewind();
+    std::vector<std::string> cells;
+    ASSERT_TRUE(q.fetch(cells));
+    EXPECT_EQ(cells[0], "200000");
+    EXPECT_EQ(asked, first);
+    q.rewind();  // a row was handed out: now it runs again
+    ASSERT_TRUE(q.fetch(cells));
+    EXPECT_EQ(cells[0], "200000");
+    EXPECT_GT(asked, first);
+    t.session.setInterrupt({});
 }
 
 // A real table names one field twice (Point_ID, first a text, last a number): each field
