@@ -7,8 +7,8 @@
 //
 // A statement stopped with "Прервать" is no error: the grid keeps the rows read before
 // the stop under their columns, and the line under the grid says that the query was
-// stopped.  A save stopped with "Прервать" leaves the previous file as it was and says so
-// there.
+// stopped.  Save Result says there where the file went (or why it did not); a save
+// stopped with "Прервать" leaves the previous file as it was.
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QProgressDialog>
@@ -164,16 +164,25 @@ void TfrmMain::btnSaveSQLClick() {
     if (!confirm("Вывести данные на печать/в файл?"_cp)) return;
     BusyCursor busy(*this);
     const bool shown = grSQL->model() == dsQuery1_;
+    const std::filesystem::path file = resultFile();
+    const QString path = toQt(pathTo1251(file));
+    bool placed = false;
     try {
         // The grid does not follow the walk: its model takes the rows as they pass.
         const std::int64_t rows =
-            console::writeResultFile(resultFile(), querySql_, query_ ? &dsQuery1_->walker() : nullptr);
+            console::writeResultFile(file, querySql_, query_ ? &dsQuery1_->walker() : nullptr, {}, &placed);
         dsQuery1_->walked(rows);
         if (shown) grSQL->scrollToBottom();
+        showSqlStatus(QStringLiteral("Результат сохранен в файл %1 (строк: %2).").arg(path).arg(rows));
     } catch (const console::QueryStopped&) {
-        showSqlStatus(QStringLiteral("Сохранение прервано: файл %1 не изменен.").arg(toQt(pathTo1251(resultFile()))));
+        showSqlStatus(QStringLiteral("Сохранение прервано: файл %1 не изменен.").arg(path));
     } catch (const std::exception& e) {
-        showErrorDialog(this, toQt(errorText(e)));
+        const QString what = !placed ? QStringLiteral("Результат не сохранен в файл %1.").arg(path)
+                             : query_
+                                 ? QStringLiteral("В файл %1 записаны строки, прочитанные до ошибки.").arg(path)
+                                 : QStringLiteral("В файл %1 записаны только текст запроса и разделитель.").arg(path);
+        showSqlStatus(what);
+        showErrorDialog(this, what + QLatin1Char('\n') + toQt(errorText(e)));
     }
 }
 

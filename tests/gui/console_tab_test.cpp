@@ -1,7 +1,7 @@
 // The "Отладка" tab as a technician uses it: Show WAY, Run, Save Result, Close over a
 // demonstration region; the failures the tab shows; a statement stopped with "Прервать";
-// a table that names a field twice; the district list emptied when an operation takes the
-// table component; a large result scrolled with flat memory.
+// where Save Result wrote; a table that names a field twice; the district list emptied
+// when an operation takes the table component; a large result scrolled with flat memory.
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTimer>
@@ -253,6 +253,42 @@ private slots:
         QCOMPARE(f.saved(), std::string("previous"));
         QCOMPARE(m->rowCount(), read);  // the grid as it was
         QCOMPARE(f.cell(0, 0), QStringLiteral("100000"));
+    }
+
+    // A save that works names its file under the grid; one that fails names it and says why.
+    void saveResultSaysWhereItWrote() {
+        Window f;
+        TfrmMain& w = *f.w;
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        const QString path = QString::fromStdString((f.dir / "REPORT.TXT").string());
+        w.memSQL->setPlainText(QStringLiteral("select * from way.dbf"));
+        w.edtQueryDBName->setText(w.dedtWayPath->text());
+        QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
+        QCOMPARE(w.lblSQLStatus->text(), QString());
+        const int districts = w.grSQL->model()->rowCount();
+        QTest::mouseClick(w.btnSaveSQL, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        QCOMPARE(w.lblSQLStatus->text(),
+                 QStringLiteral("Результат сохранен в файл %1 (строк: %2).").arg(path).arg(districts));
+        QVERIFY(f.saved().starts_with("select * from way.dbf\r\n"));
+        if (!shots.isEmpty()) {
+            QTest::qWait(100);
+            w.grab().save(shots + QStringLiteral("/frmMain-sql-saved.png"));
+        }
+
+        // One that cannot write names the file and the reason.
+        std::filesystem::remove(f.dir / "REPORT.TXT");
+        std::filesystem::create_directory(f.dir / "REPORT.TXT");
+        QTest::mouseClick(w.btnSaveSQL, Qt::LeftButton);
+        QCOMPARE(errors_.size(), 1);
+        QVERIFY2(errors_[0].startsWith(QStringLiteral("Результат не сохранен в файл %1.\n").arg(path)),
+                 qPrintable(errors_[0]));
+        QVERIFY2(errors_[0].size() > QStringLiteral("Результат не сохранен в файл %1.\n").arg(path).size() + 5,
+                 qPrintable(errors_[0]));
+        QCOMPARE(w.lblSQLStatus->text(), QStringLiteral("Результат не сохранен в файл %1.").arg(path));
+        // Close clears the line.
+        QTest::mouseClick(w.btnCloseSQL, Qt::LeftButton);
+        QCOMPARE(w.lblSQLStatus->text(), QString());
     }
 
     void aLargeResultScrollsWithFlatMemoryAndSavesToItsEnd() {
