@@ -100,14 +100,29 @@ private:
     std::string buffer_;
 };
 
+// readFailed: set when the rows (not the output) failed.
 std::int64_t writeRows(Lines& lines, RowSource& rows, const std::function<std::string(std::string)>& form,
-                       const std::function<void(std::int64_t, const std::vector<std::string>&)>& seen) {
-    rows.rewind();
+                       const std::function<void(std::int64_t, const std::vector<std::string>&)>& seen,
+                       bool& readFailed) {
+    const auto next = [&](std::vector<std::string>& cells) {
+        try {
+            return rows.fetch(cells);
+        } catch (...) {
+            readFailed = true;
+            throw;
+        }
+    };
+    try {
+        rows.rewind();
+    } catch (...) {
+        readFailed = true;
+        throw;
+    }
     const auto& columns = rows.columns();
     lines.add(form(headerLine(columns)));
     std::vector<std::string> cells;
     std::int64_t n = 0;
-    while (rows.fetch(cells)) {
+    while (next(cells)) {
         if (seen) seen(n, cells);
         lines.add(form(resultLine(cells, columns)));
         ++n;
@@ -116,38 +131,45 @@ std::int64_t writeRows(Lines& lines, RowSource& rows, const std::function<std::s
 }
 
 [[noreturn]] void closedQuery() {
-    throwError(ErrorKind::InvalidArgument,
-               std::string("Невозможно выполнить операцию над закрытым набором данных: запрос не выполнен или закрыт"_cp));
+    throwError(
+        ErrorKind::InvalidArgument,
+        std::string("Невозможно выполнить операцию над закрытым набором данных: запрос не выполнен или закрыт"_cp));
 }
 
 }  // namespace
 
 std::int64_t writeResultFile(const std::filesystem::path& file, const std::vector<std::string>& sql, RowSource* rows,
-                             const std::function<void(std::int64_t, const std::vector<std::string>&)>& seen) {
+                             const std::function<void(std::int64_t, const std::vector<std::string>&)>& seen,
+                             bool* placed) {
+    if (placed) *placed = false;
     OutputFile out(file);
     Lines lines([&](std::string_view bytes) { out.write(bytes); }, "\r\n");
     for (const auto& l : sql) lines.add(l);
     lines.add(kResultSeparator);
-    if (!rows) {
-        // Nothing to read from: the text and the separator are the file.
+    const auto finish = [&] {
         lines.flush();
         out.close();
+        if (placed) *placed = true;
+    };
+    if (!rows) {
+        // Nothing to read from: the text and the separator are the file.
+        finish();
         closedQuery();
     }
     std::int64_t n = 0;
+    bool readFailed = false;
     try {
-        n = writeRows(lines, *rows, [](std::string s) { return s; }, seen);
-    } catch (const Error& e) {
+        n = writeRows(
+            lines, *rows, [](std::string s) { return s; }, seen, readFailed);
+    } catch (const QueryStopped&) {
+        throw;  // stopped: no file, the old one stays (OutputFile)
+    } catch (const Error&) {
         // A row that cannot be read: the rows before it are the file.  A failed write
-        // (kind Io) leaves the old file as it was (OutputFile), and goes on as it is.
-        if (e.kind() != ErrorKind::Io) {
-            lines.flush();
-            out.close();
-        }
+        // leaves the old file as it was (OutputFile).
+        if (readFailed) finish();
         throw;
     }
-    lines.flush();
-    out.close();
+    finish();
     return n;
 }
 
@@ -158,8 +180,9 @@ std::int64_t printResult(const std::vector<std::string>& sql, RowSource& rows,
     for (const auto& l : sql) lines.add(utf8(l));
     lines.add(kResultSeparator);
     std::int64_t n = 0;
+    bool readFailed = false;
     try {
-        n = writeRows(lines, rows, utf8, {});
+        n = writeRows(lines, rows, utf8, {}, readFailed);
     } catch (...) {
         lines.flush();
         throw;

@@ -8,8 +8,8 @@
 // the width exceeds 255 by, then 255 characters.  Width 0: an empty cell and its blank.
 //
 // The file is written anew beside the old one and put in its place when all of it is
-// written (data/replacing_file.h): a save that fails part-way leaves the previous
-// REPORT.TXT as it was.
+// written (data/replacing_file.h): a save that fails to write, or is stopped, part-way
+// leaves the previous REPORT.TXT as it was.
 #pragma once
 
 #include <cstdint>
@@ -45,12 +45,18 @@ std::vector<std::string> sqlLines(std::string_view text);
 // their first, the header and every row, one row at a time (nothing held).  rows ==
 // nullptr is a query that is not open: the SQL lines and the separator are written and put
 // in place, then the closed query is the Error.  Each row read is also handed to
-// `seen` (its number from 0), when given.  Throws Error: the file cannot be made or
-// written (the old one then stays), a row cannot be read.  Returns the rows written.
+// `seen` (its number from 0), when given.  Returns the rows written.
+// Throws Error:
+//   - the file cannot be made or written: the old one stays as it was;
+//   - a row cannot be read: the file is put in place with the rows before it;
+//   - QueryStopped: the walk was stopped at the user's word; the old file stays as it was.
+// *placed (when given) says whether the file was put in place.
 std::int64_t writeResultFile(const std::filesystem::path& file, const std::vector<std::string>& sql, RowSource* rows,
-                             const std::function<void(std::int64_t, const std::vector<std::string>&)>& seen = {});
+                             const std::function<void(std::int64_t, const std::vector<std::string>&)>& seen = {},
+                             bool* placed = nullptr);
 
 // The same layout as lines for a terminal (UTF-8, LF), written to `out` as it goes.
-std::int64_t printResult(const std::vector<std::string>& sql, RowSource& rows, const std::function<void(std::string_view)>& out);
+std::int64_t printResult(const std::vector<std::string>& sql, RowSource& rows,
+                         const std::function<void(std::string_view)>& out);
 
 }  // namespace strnum::console

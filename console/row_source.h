@@ -15,13 +15,15 @@
 //   other (time stamps, currency)    20
 // A result column that is no table field (an expression, an aggregate) gets its width from
 // the first row's value: integer 11, real 20, text 60, blob 20; 20 when there is no row or
-// the value is NULL.
+// the value is NULL.  A column whose name is not the field's own (a field named twice,
+// below) is at least as wide as the name it goes by, so that the name shows whole.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "data/table.h"
 
 namespace strnum::console {
@@ -31,12 +33,20 @@ struct ResultColumn {
     int width = 0;      // display width in characters
 };
 
+// Reading stopped at the user's word (the console's "Прервать"): no failure, and no end
+// of the rows either.  Message: "Запрос прерван" (1251).
+class QueryStopped : public Error {
+public:
+    QueryStopped();
+};
+
 class RowSource {
 public:
     virtual ~RowSource() = default;
     virtual const std::vector<ResultColumn>& columns() const = 0;
     // The next row's values as text (1251; dates dd.mm.yyyy, NULL as ""), or false past the
-    // last row.  Throws Error (a table that cannot be read, a damaged memo file).
+    // last row.  Throws Error (a table that cannot be read, a damaged memo file), or
+    // QueryStopped.
     virtual bool fetch(std::vector<std::string>& cells) = 0;
     // Skips up to n rows without reading them; returns how many there were.
     virtual std::int64_t skip(std::int64_t n);
@@ -45,6 +55,15 @@ public:
 };
 
 int displayWidth(const FieldInfo& field);
+
+// The names the fields of a table go by in the console (1251), in field order: each
+// field's own name, except
+//   - a field whose name an earlier field already has (letter case aside, as SQL compares
+//     names; a damaged table, or one from a program that allowed it): NAME_2, or NAME_3,
+//     ... the first of these that no field of the table has and no earlier column took;
+//   - a field without a name: F1, F2, ... by its place (made unique the same way).
+// So `select *` shows every field, each under a name that can be used in SQL.
+std::vector<std::string> columnNames(const std::vector<FieldInfo>& fields);
 
 // A binary value shown as text: "(двоичные данные, N байт)" in 1251.
 std::string blobText(std::size_t bytes);

@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/parallel.h"
 #include "base/ru.h"
 #include "base/text.h"
 #include "console/sql_functions.h"
-#include "base/parallel.h"
 #include "data/paths.h"
 
 namespace strnum::console {
@@ -43,8 +43,7 @@ std::string russianReason(std::string_view m, std::string_view written) {
     const auto r = [](std::string_view ru) { return std::string(ru); };
     if (startsWith(m, "near \"") && m.ends_with("\": syntax error"))
         return r("синтаксическая ошибка около «"_cp) + between(m, "near \"", "\": syntax error") + r("»"_cp);
-    if (m == "incomplete input")
-        return r("текст запроса оборван: не закрыты скобка, кавычка или комментарий"_cp);
+    if (m == "incomplete input") return r("текст запроса оборван: не закрыты скобка, кавычка или комментарий"_cp);
     if (startsWith(m, "unrecognized token: \"") && m.size() > 21 && std::strchr("'\"`[", m[21]))
         return r("не закрыта кавычка: «"_cp) + between(m, "unrecognized token: \"", "\"") + r("»"_cp);
     if (startsWith(m, "unrecognized token: \""))
@@ -116,14 +115,32 @@ bool blankTail(std::string_view s) {
     return true;
 }
 
+// SQLite's own list of tables, indexes, views and triggers.  It is asked about a row
+// added to it before it is asked about the CREATE that adds it (and a row removed with a
+// DROP): those rows are the CREATE or DROP, not an INSERT or DELETE of the user's.
+bool schemaTable(const char* name) {
+    return name && (sqlite3_stricmp(name, "sqlite_master") == 0 || sqlite3_stricmp(name, "sqlite_temp_master") == 0 ||
+                    sqlite3_stricmp(name, "sqlite_schema") == 0 || sqlite3_stricmp(name, "sqlite_temp_schema") == 0);
+}
+
+constexpr std::string_view kCreating = "создание таблиц, индексов, представлений или триггеров (CREATE)"_cp;
+constexpr std::string_view kDropping = "удаление таблиц, индексов, представлений или триггеров (DROP)"_cp;
+
+// What the authorizer refused, in the words of the message "... а в тексте есть ...".
 std::string_view refusalOf(int action, const char* a1, const char* a2, std::string& named) {
+    const std::string table = cp(a1 ? a1 : "");
     switch (action) {
         case SQLITE_INSERT:
-            return "добавление записей (INSERT)"_cp;
+            if (schemaTable(a1)) return kCreating;
+            named = std::string("добавление записей в таблицу "_cp) + table + " (INSERT)";
+            return named;
         case SQLITE_UPDATE:
-            return "изменение записей (UPDATE)"_cp;
+            named = std::string("изменение записей таблицы "_cp) + table + " (UPDATE)";
+            return named;
         case SQLITE_DELETE:
-            return "удаление записей (DELETE)"_cp;
+            if (schemaTable(a1)) return kDropping;
+            named = std::string("удаление записей из таблицы "_cp) + table + " (DELETE)";
+            return named;
         case SQLITE_CREATE_INDEX:
         case SQLITE_CREATE_TABLE:
         case SQLITE_CREATE_TEMP_INDEX:
@@ -133,7 +150,7 @@ std::string_view refusalOf(int action, const char* a1, const char* a2, std::stri
         case SQLITE_CREATE_TRIGGER:
         case SQLITE_CREATE_VIEW:
         case SQLITE_CREATE_VTABLE:
-            return "создание таблиц, индексов, представлений или триггеров (CREATE)"_cp;
+            return kCreating;
         case SQLITE_DROP_INDEX:
         case SQLITE_DROP_TABLE:
         case SQLITE_DROP_TEMP_INDEX:
@@ -143,7 +160,7 @@ std::string_view refusalOf(int action, const char* a1, const char* a2, std::stri
         case SQLITE_DROP_TRIGGER:
         case SQLITE_DROP_VIEW:
         case SQLITE_DROP_VTABLE:
-            return "удаление таблиц, индексов, представлений или триггеров (DROP)"_cp;
+            return kDropping;
         case SQLITE_ALTER_TABLE:
             return "изменение строения таблицы (ALTER)"_cp;
         case SQLITE_ATTACH:
@@ -159,10 +176,11 @@ std::string_view refusalOf(int action, const char* a1, const char* a2, std::stri
             return "управление транзакциями (BEGIN, COMMIT, ROLLBACK, SAVEPOINT)"_cp;
         case SQLITE_PRAGMA:
             named = std::string("команда PRAGMA "_cp) + cp(a1 ? a1 : "") +
-                    (a2 ? std::string(" с значением "_cp) + cp(a2) : std::string());
+                    (a2 ? std::string(" со значением "_cp) + cp(a2) : std::string());
             return named;
         case SQLITE_FUNCTION:
-            named = std::string("функция "_cp) + cp(a2 ? a2 : "") + std::string(", которая открывает файлы или меняет работу SQLite"_cp);
+            named = std::string("функция "_cp) + cp(a2 ? a2 : "") +
+                    std::string(", которая открывает файлы или меняет работу SQLite"_cp);
             return named;
         default:
             named = std::string("действие SQLite номер "_cp) + std::to_string(action);
@@ -171,7 +189,7 @@ std::string_view refusalOf(int action, const char* a1, const char* a2, std::stri
 }
 
 bool allowedPragma(const char* name) {
-    static const char* const kReading[] = {"table_info",    "table_xinfo",   "table_list", "function_list",
+    static const char* const kReading[] = {"table_info",     "table_xinfo", "table_list",      "function_list",
                                            "collation_list", "pragma_list", "compile_options", "module_list"};
     if (!name) return false;
     for (const char* p : kReading)
@@ -216,6 +234,12 @@ struct Authorizer {
             case SQLITE_PRAGMA:
                 if (allowedPragma(a1)) return SQLITE_OK;
                 break;
+            case SQLITE_UPDATE:
+                // SQLite asks this of its own schema while it sets up a table-valued
+                // function (pragma_table_info, json_each); the connection writes nothing
+                // (a read-only empty database, defensive mode, the statement read-only).
+                if (schemaTable(a1)) return SQLITE_OK;
+                break;
             default:
                 break;
         }
@@ -240,8 +264,8 @@ fs::path SqlSession::database(std::string_view name) const {
         dir = fs::current_path(ec);
     } else {
         const bool absolute = name.front() == '/' || name.front() == '\\' || (name.size() >= 2 && name[1] == ':');
-        dir = resolveDirectory(absolute ? std::string(name) : pathTo1251(fs::current_path(ec)) + "/" + std::string(name),
-                               settings());
+        dir = resolveDirectory(
+            absolute ? std::string(name) : pathTo1251(fs::current_path(ec)) + "/" + std::string(name), settings());
     }
     if (dir.empty() || !fs::is_directory(dir, ec)) {
         std::string m("Каталог базы данных не найден: "_cp);
@@ -279,7 +303,8 @@ SqlQuery::SqlQuery(SqlSession& session, std::string_view sql, std::string_view d
         if (!stmt_) throwError(ErrorKind::InvalidArgument, std::string("Текст запроса пуст"_cp));
         std::size_t used = static_cast<std::size_t>(tail - rewritten_.text.c_str());
         if (!blankTail(std::string_view(rewritten_.text).substr(used))) {
-            while (used < rewritten_.text.size() && (rewritten_.text[used] == ';' || std::isspace(static_cast<unsigned char>(rewritten_.text[used]))))
+            while (used < rewritten_.text.size() &&
+                   (rewritten_.text[used] == ';' || std::isspace(static_cast<unsigned char>(rewritten_.text[used]))))
                 ++used;
             std::string m("В тексте запроса больше одного оператора SQL ("_cp);
             m += placeInText(text_, rewritten_.writtenOffset(used));
@@ -287,10 +312,16 @@ SqlQuery::SqlQuery(SqlSession& session, std::string_view sql, std::string_view d
             throwError(ErrorKind::InvalidArgument, std::move(m));
         }
         if (!sqlite3_stmt_readonly(stmt_) || sqlite3_column_count(stmt_) == 0)
-            throwError(ErrorKind::InvalidArgument,
-                       std::string("Запрос не выполнен: консоль SQL только читает таблицы, а этот оператор не дает строк для чтения"_cp));
+            throwError(
+                ErrorKind::InvalidArgument,
+                std::string(
+                    "Запрос не выполнен: консоль SQL только читает таблицы, а этот оператор не дает строк для чтения"_cp));
 
-        pending_ = step();
+        try {
+            pending_ = step();
+        } catch (const QueryStopped&) {
+            stopPending_ = true;  // its columns are known all the same
+        }
         const int n = sqlite3_column_count(stmt_);
         for (int i = 0; i < n; ++i) {
             ResultColumn c;
@@ -301,6 +332,8 @@ SqlQuery::SqlQuery(SqlSession& session, std::string_view sql, std::string_view d
             const FieldInfo* f = table && origin ? module_->field(table, origin) : nullptr;
             if (f) {
                 c.width = displayWidth(*f);
+                // A field named twice goes by a name of its own: shown whole.
+                if (origin != cp1251ToUtf8(f->name)) c.width = std::max(c.width, static_cast<int>(c.label.size()));
             } else {
                 switch (pending_ ? sqlite3_column_type(stmt_, i) : SQLITE_NULL) {
                     case SQLITE_INTEGER:
@@ -333,11 +366,12 @@ SqlQuery::~SqlQuery() {
 
 void SqlQuery::fail(int rc) {
     if (auto f = module_ ? module_->takeFailure() : std::nullopt) throw *f;
+    if (rc == SQLITE_INTERRUPT) throw QueryStopped();
     const std::string message = sqlite3_errmsg(db_);
     const bool modifies = message.starts_with("table ") && message.ends_with(" may not be modified");
-    if (rc == SQLITE_AUTH || message == "not authorized" || message == "authorization denied" || modifies) {
+    if (rc == SQLITE_AUTH || message.starts_with("not authorized") || message == "authorization denied" || modifies) {
         std::string m("Запрос не выполнен: консоль SQL только читает таблицы, а в тексте есть "_cp);
-        m += modifies         ? std::string("изменение таблицы "_cp) + cp(message.substr(6, message.size() - 26))
+        m += modifies ? std::string("изменение таблицы "_cp) + cp(message.substr(6, message.size() - 26))
              : refusal_.empty() ? std::string("недопустимое действие"_cp)
                                 : refusal_;
         throwError(ErrorKind::InvalidArgument, std::move(m));
@@ -390,6 +424,11 @@ void SqlQuery::readRow(std::vector<std::string>& cells) const {
 }
 
 bool SqlQuery::fetch(std::vector<std::string>& cells) {
+    touched_ = true;
+    if (stopPending_) {
+        stopPending_ = false;
+        throw QueryStopped();
+    }
     if (!pending_) {
         if (done_ || !step()) return false;
     }
@@ -399,6 +438,11 @@ bool SqlQuery::fetch(std::vector<std::string>& cells) {
 }
 
 std::int64_t SqlQuery::skip(std::int64_t n) {
+    touched_ = true;
+    if (stopPending_ && n > 0) {
+        stopPending_ = false;
+        throw QueryStopped();
+    }
     std::int64_t k = 0;
     if (n > 0 && pending_) {
         pending_ = false;
@@ -409,9 +453,12 @@ std::int64_t SqlQuery::skip(std::int64_t n) {
 }
 
 void SqlQuery::rewind() {
+    if (!touched_) return;  // still at its start
     sqlite3_reset(stmt_);
     pending_ = false;
     done_ = false;
+    stopPending_ = false;
+    touched_ = false;
 }
 
 }  // namespace strnum::console

@@ -16,7 +16,11 @@
 // DETACH, VACUUM, transactions, PRAGMA other than the few that describe tables and
 // functions, load_extension, fts3_tokenizer), extension loading switched off, a text
 // in double quotes never taken for a string, and one statement per text.  A statement
-// that is refused fails before it runs: no file is created or changed.
+// that is refused fails before it runs: no file is created or changed, and the message
+// names what was refused (creating a table is CREATE, though SQLite asks first about the
+// row it would add to its schema).  Table-valued functions (pragma_table_info('...'),
+// json_each) read: SQLite's look at its schema while it sets one up is let through, and
+// the pragma behind a pragma_... function passes the same check as the PRAGMA itself.
 //
 // Errors are Error with a Russian message that says what is wrong and where: SQLite's
 // own messages are put in Russian words with the line and position in the text; a table
@@ -50,7 +54,8 @@ public:
     // The directory a database name stands for.  Throws Error (NotFound) when there is none.
     std::filesystem::path database(std::string_view name) const;
     // Asked now and then while a statement works (every few thousand steps of SQLite's
-    // machine); true stops the statement with "запрос прерван".
+    // machine); true stops the statement: the rows read so far stay read, and reading on
+    // throws QueryStopped (console/row_source.h) once.
     void setInterrupt(std::function<bool()> interrupt) { interrupt_ = std::move(interrupt); }
     const std::function<bool()>& interrupt() const { return interrupt_; }
 
@@ -62,7 +67,8 @@ private:
 class SqlQuery : public RowSource {
 public:
     // Prepares and starts the statement (sql: 1251); the first row is read at once.
-    // Throws Error.
+    // Throws Error.  A statement stopped before its first row is no failure: it has its
+    // columns, and its first fetch throws QueryStopped.
     SqlQuery(SqlSession& session, std::string_view sql, std::string_view database);
     ~SqlQuery() override;
     SqlQuery(const SqlQuery&) = delete;
@@ -71,6 +77,9 @@ public:
     const std::vector<ResultColumn>& columns() const override { return columns_; }
     bool fetch(std::vector<std::string>& cells) override;
     std::int64_t skip(std::int64_t n) override;
+    // Runs the statement again from its start, unless it has handed out nothing since it
+    // started (its first row read, or its stop): then it stays as it is, and a statement
+    // that took long to give its first row is not run twice.
     void rewind() override;
 
     const std::filesystem::path& directory() const { return directory_; }
@@ -90,6 +99,8 @@ private:
     std::vector<ResultColumn> columns_;
     bool pending_ = false;  // a row stepped to and not fetched yet
     bool done_ = false;
+    bool stopPending_ = false;  // stopped before the first fetch: that fetch says so
+    bool touched_ = false;      // fetch or skip called since the statement started
 
     friend struct Authorizer;
 };

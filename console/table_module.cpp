@@ -10,6 +10,7 @@
 
 #include "base/ru.h"
 #include "base/text.h"
+#include "console/row_source.h"
 #include "console/sql_functions.h"
 #include "data/paradox_format.h"
 #include "data/paradox_table.h"
@@ -42,6 +43,7 @@ struct TableModule::Source {
     std::vector<FieldInfo> fields;
     std::vector<std::string> columns;  // as declared (UTF-8)
     std::vector<bool> textMemo;
+    std::vector<bool> sharedName;  // per column: another field has its field's name
     double rows = 1;
     bool uniqueFirstField = false;  // a Paradox table keyed on its first field alone
     std::vector<int> lookups;       // per column: lookups asked so far
@@ -81,7 +83,8 @@ const std::array<unsigned char, 256> kFold1251 = [] {
         t[static_cast<std::size_t>(b)] = static_cast<unsigned char>(b);
         const char32_t lower = foldLower(cp1251CodePoint(static_cast<unsigned char>(b)));
         for (int o = 0; o < 256; ++o)
-            if (cp1251CodePoint(static_cast<unsigned char>(o)) == lower) t[static_cast<std::size_t>(b)] = static_cast<unsigned char>(o);
+            if (cp1251CodePoint(static_cast<unsigned char>(o)) == lower)
+                t[static_cast<std::size_t>(b)] = static_cast<unsigned char>(o);
     }
     return t;
 }();
@@ -94,6 +97,7 @@ std::string foldedCp1251(std::string_view s) {
 
 bool searchable(const TableModule::Source& s, int c) {
     if (c < 0 || c >= static_cast<int>(s.fields.size())) return false;
+    if (s.named.paradox && s.sharedName[static_cast<std::size_t>(c)]) return false;
     const FieldInfo& f = s.fields[static_cast<std::size_t>(c)];
     switch (f.kind) {
         case FieldKind::Text:
@@ -370,7 +374,8 @@ struct ModuleAccess {
         c.table->textInto(c.prefixColumn, c.cell);
         if (c.cell.size() < c.prefix.size()) return false;
         for (std::size_t k = 0; k < c.prefix.size(); ++k)
-            if (kFold1251[static_cast<unsigned char>(c.cell[k])] != static_cast<unsigned char>(c.prefix[k])) return false;
+            if (kFold1251[static_cast<unsigned char>(c.cell[k])] != static_cast<unsigned char>(c.prefix[k]))
+                return false;
         return true;
     }
     static void settle(VCursor& c) {
@@ -524,30 +529,30 @@ struct ModuleAccess {
 namespace {
 
 const sqlite3_module kModule = {
-    0,                          // iVersion
-    ModuleAccess::create,       // xCreate
-    ModuleAccess::connect,      // xConnect
-    ModuleAccess::bestIndex,    // xBestIndex
-    ModuleAccess::disconnect,   // xDisconnect
-    ModuleAccess::disconnect,   // xDestroy
-    ModuleAccess::open,         // xOpen
-    ModuleAccess::close,        // xClose
-    ModuleAccess::filter,       // xFilter
-    ModuleAccess::next,         // xNext
-    ModuleAccess::eof,          // xEof
-    ModuleAccess::column,       // xColumn
-    ModuleAccess::rowid,        // xRowid
-    nullptr,                    // xUpdate: read only
-    nullptr,                    // xBegin
-    nullptr,                    // xSync
-    nullptr,                    // xCommit
-    nullptr,                    // xRollback
-    nullptr,                    // xFindFunction
-    nullptr,                    // xRename
-    nullptr,                    // xSavepoint
-    nullptr,                    // xRelease
-    nullptr,                    // xRollbackTo
-    nullptr,                    // xShadowName
+    0,                         // iVersion
+    ModuleAccess::create,      // xCreate
+    ModuleAccess::connect,     // xConnect
+    ModuleAccess::bestIndex,   // xBestIndex
+    ModuleAccess::disconnect,  // xDisconnect
+    ModuleAccess::disconnect,  // xDestroy
+    ModuleAccess::open,        // xOpen
+    ModuleAccess::close,       // xClose
+    ModuleAccess::filter,      // xFilter
+    ModuleAccess::next,        // xNext
+    ModuleAccess::eof,         // xEof
+    ModuleAccess::column,      // xColumn
+    ModuleAccess::rowid,       // xRowid
+    nullptr,                   // xUpdate: read only
+    nullptr,                   // xBegin
+    nullptr,                   // xSync
+    nullptr,                   // xCommit
+    nullptr,                   // xRollback
+    nullptr,                   // xFindFunction
+    nullptr,                   // xRename
+    nullptr,                   // xSavepoint
+    nullptr,                   // xRelease
+    nullptr,                   // xRollbackTo
+    nullptr,                   // xShadowName
 };
 
 bool textMemoField(const TableModule::Source& s, const FieldInfo& f) {
@@ -588,19 +593,17 @@ void TableModule::declare(const NamedTable& table) {
         for (const auto& f : s->fields) length += f.length;
         s->rows = ec ? 1000.0 : std::max(1.0, static_cast<double>(size) / length);
     }
-    // Column names: the field names, each once (a damaged table may repeat one).
+    // Column names: the field names, each once (console/row_source.h: a field named twice).
+    const std::vector<std::string> names = columnNames(s->fields);
     for (std::size_t k = 0; k < s->fields.size(); ++k) {
-        std::string name = utf8Of(s->fields[k].name);
-        if (name.empty()) name = "F" + std::to_string(k + 1);
-        std::string unique = name;
-        for (int n = 2;; ++n) {
-            bool taken = false;
-            for (const auto& c : s->columns) taken = taken || sqlite3_stricmp(c.c_str(), unique.c_str()) == 0;
-            if (!taken) break;
-            unique = name + "_" + std::to_string(n);
-        }
-        s->columns.push_back(unique);
+        s->columns.push_back(utf8Of(names[k]));
         s->textMemo.push_back(textMemoField(*s, s->fields[k]));
+        // A Paradox order is asked for by field name: a name two fields share would give
+        // the first one's order, so such a column is searched by a scan.
+        bool shared = false;
+        for (std::size_t j = 0; j < s->fields.size(); ++j)
+            shared = shared || (j != k && sqlite3_stricmp(s->fields[j].name.c_str(), s->fields[k].name.c_str()) == 0);
+        s->sharedName.push_back(shared);
     }
     s->lookups.assign(s->fields.size(), 0);
     s->gathered.resize(s->fields.size());

@@ -231,13 +231,20 @@ void TfrmMain::buildDebugPage(QWidget* page) {
     memSQL->setFont(courierNew(15));
     memSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memSQL->setPlainText(QStringLiteral("select * from way.dbf"));
-    grSQL = place<QTableView>(page, "grSQL", 0, 153, 638, 437 - 153 - 26);
+    grSQL = place<QTableView>(page, "grSQL", 0, 153, 638, 437 - 153 - 26 - 30);
+    lblSQLStatus = place<QLabel>(page, "lblSQLStatus", 6, 437 - 26 - 30 + 1, 626, 28);
+    lblSQLStatus->setWordWrap(true);
+    lblSQLStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblSQLStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     dsPDL_ = new console::ResultModel(this);
     dsPDL_->setObjectName(QStringLiteral("dsPDL"));
     dsQuery1_ = new console::ResultModel(this);
     dsQuery1_->setObjectName(QStringLiteral("dsQuery1"));
     for (auto* m : {dsPDL_, dsQuery1_})
         m->onError = [this](const std::string& message) { showErrorDialog(this, toQt(message)); };
+    dsQuery1_->onStopped = [this] {
+        showSqlStatus(QStringLiteral("Запрос прерван. Строк прочитано до остановки: %1.").arg(dsQuery1_->rowCount()));
+    };
     grSQL->setModel(nullptr);
     grSQL->verticalHeader()->setDefaultSectionSize(18);
     QWidget::setTabOrder(btnShowWay, btnRunSQL);

@@ -127,6 +127,9 @@ public:
     QLineEdit* edtQueryDBName;
     QPlainTextEdit* memSQL;
     QTableView* grSQL;
+    // Under the grid: what the last Run or Save Result came to (a stopped query, where the
+    // result was saved); empty otherwise.
+    QLabel* lblSQLStatus;
 
     // Operation flags copied from the check boxes when the district check starts.
     bool noStatusErrors = false;
@@ -169,6 +172,7 @@ private:
     class QProgressDialog* sqlProgress_ = nullptr;
     class QTimer* sqlProgressDone_ = nullptr;
     void bindGrid(console::ResultModel* model);  // nullptr: the grid shows nothing
+    void showSqlStatus(const QString& text);     // empty: none
     std::unique_ptr<console::SqlSession> sqlSession_;
     std::unique_ptr<console::SqlQuery> query_;
     std::vector<std::string> querySql_;

@@ -4,6 +4,11 @@
 // district list after Show WAY) or dsQuery1 (the result of the last Run).  Each handler
 // runs to its end before it returns; none lets the window take clicks meanwhile (the
 // hourglass shows while a statement starts or a result is saved).
+//
+// A statement stopped with "Прервать" is no error: the grid keeps the rows read before
+// the stop under their columns, and the line under the grid says that the query was
+// stopped.  Save Result says there where the file went (or why it did not); a save
+// stopped with "Прервать" leaves the previous file as it was.
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QProgressDialog>
@@ -13,6 +18,7 @@
 #include "app/gui/frm_main.h"
 #include "base/error.h"
 #include "base/ru.h"
+#include "base/text.h"
 #include "console/result_file.h"
 #include "data/paths.h"
 #include "gui/message_box.h"
@@ -28,7 +34,8 @@ namespace {
 void fitColumns(QTableView* grid, const std::vector<console::ResultColumn>& columns) {
     const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const int chars = std::clamp<int>(std::max<int>(columns[i].width, static_cast<int>(columns[i].label.size())), 2, 60);
+        const int chars =
+            std::clamp<int>(std::max<int>(columns[i].width, static_cast<int>(columns[i].label.size())), 2, 60);
         grid->setColumnWidth(static_cast<int>(i), chars * digit + 10);
     }
 }
@@ -58,7 +65,8 @@ bool TfrmMain::sqlInterrupted() {
     sqlLastAsked_.start();
     if (sqlWorking_.elapsed() < kShowAfterMs) return false;
     if (!sqlProgress_) {
-        sqlProgress_ = new QProgressDialog(QStringLiteral("Выполняется запрос SQL..."), QStringLiteral("Прервать"), 0, 0, this);
+        sqlProgress_ =
+            new QProgressDialog(QStringLiteral("Выполняется запрос SQL..."), QStringLiteral("Прервать"), 0, 0, this);
         sqlProgress_->setWindowTitle(QStringLiteral("Отладка"));
         sqlProgress_->setWindowModality(Qt::WindowModal);
         sqlProgress_->setMinimumDuration(0);
@@ -89,6 +97,11 @@ bool TfrmMain::refusedWhileRunning() {
     return true;
 }
 
+void TfrmMain::showSqlStatus(const QString& text) {
+    lblSQLStatus->setText(text);
+    lblSQLStatus->setToolTip(text);
+}
+
 void TfrmMain::bindGrid(console::ResultModel* model) {
     grSQL->setModel(model);
     if (model && model->source()) fitColumns(grSQL, model->source()->columns());
@@ -97,6 +110,7 @@ void TfrmMain::bindGrid(console::ResultModel* model) {
 void TfrmMain::btnShowWayClick() {
     if (refusedWhileRunning()) return;
     BusyCursor busy(*this);
+    showSqlStatus({});
     try {
         tblPDL_.close();
         tblPDL_.setDirectory(resolveDirectory(wayDirectory(), settings_.engine));
@@ -113,6 +127,7 @@ void TfrmMain::btnShowWayClick() {
 void TfrmMain::btnRunSQLClick() {
     if (refusedWhileRunning()) return;
     BusyCursor busy(*this);
+    showSqlStatus({});
     // Close the query first: a grid bound to it shows nothing until the new one opens.
     dsQuery1_->setSource(nullptr);
     query_.reset();
@@ -124,8 +139,7 @@ void TfrmMain::btnRunSQLClick() {
             throwError(ErrorKind::InvalidArgument,
                        std::string("Текст запроса содержит знаки вне кодовой страницы 1251"_cp));
         if (!database)
-            throwError(ErrorKind::InvalidArgument,
-                       std::string("Имя БД содержит знаки вне кодовой страницы 1251"_cp));
+            throwError(ErrorKind::InvalidArgument, std::string("Имя БД содержит знаки вне кодовой страницы 1251"_cp));
         std::string sql;
         for (const auto& line : querySql_) sql += line + "\n";
         query_ = std::make_unique<console::SqlQuery>(*sqlSession_, sql, *database);
@@ -139,6 +153,7 @@ void TfrmMain::btnRunSQLClick() {
 
 void TfrmMain::btnCloseSQLClick() {
     if (refusedWhileRunning()) return;
+    showSqlStatus({});
     dsQuery1_->setSource(nullptr);
     query_.reset();  // its SQL text stays for Save Result
     bindGrid(nullptr);
@@ -149,13 +164,25 @@ void TfrmMain::btnSaveSQLClick() {
     if (!confirm("Вывести данные на печать/в файл?"_cp)) return;
     BusyCursor busy(*this);
     const bool shown = grSQL->model() == dsQuery1_;
+    const std::filesystem::path file = resultFile();
+    const QString path = toQt(pathTo1251(file));
+    bool placed = false;
     try {
         // The grid does not follow the walk: its model takes the rows as they pass.
-        const std::int64_t rows = console::writeResultFile(resultFile(), querySql_, query_ ? &dsQuery1_->walker() : nullptr);
+        const std::int64_t rows =
+            console::writeResultFile(file, querySql_, query_ ? &dsQuery1_->walker() : nullptr, {}, &placed);
         dsQuery1_->walked(rows);
         if (shown) grSQL->scrollToBottom();
+        showSqlStatus(QStringLiteral("Результат сохранен в файл %1 (строк: %2).").arg(path).arg(rows));
+    } catch (const console::QueryStopped&) {
+        showSqlStatus(QStringLiteral("Сохранение прервано: файл %1 не изменен.").arg(path));
     } catch (const std::exception& e) {
-        showErrorDialog(this, toQt(errorText(e)));
+        const QString what = !placed ? QStringLiteral("Результат не сохранен в файл %1.").arg(path)
+                             : query_
+                                 ? QStringLiteral("В файл %1 записаны строки, прочитанные до ошибки.").arg(path)
+                                 : QStringLiteral("В файл %1 записаны только текст запроса и разделитель.").arg(path);
+        showSqlStatus(what);
+        showErrorDialog(this, what + QLatin1Char('\n') + toQt(errorText(e)));
     }
 }
 

@@ -64,6 +64,7 @@ void ResultModel::setSource(RowSource* source) {
     kept_.clear();
     recent_.clear();
     failedOnce_ = false;
+    stopped_ = false;
     if (source_) source_->rewind();
     endResetModel();
     // The first rows at once, before the grid asks.
@@ -87,9 +88,7 @@ void ResultModel::walked(std::int64_t rows) {
     emit dataChanged(index(0, 0), index(std::max<int>(0, rowCount() - 1), std::max(0, columnCount() - 1)));
 }
 
-int ResultModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(known_);
-}
+int ResultModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : static_cast<int>(known_); }
 
 int ResultModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() || !source_ ? 0 : static_cast<int>(source_->columns().size());
@@ -118,6 +117,16 @@ void ResultModel::failed(const std::exception& e) const {
     });
 }
 
+void ResultModel::stoppedReading() const {
+    done_ = true;
+    if (stopped_) return;
+    stopped_ = true;
+    auto* self = const_cast<ResultModel*>(this);
+    QTimer::singleShot(0, self, [self] {
+        if (self->onStopped) self->onStopped();
+    });
+}
+
 const ResultModel::Block* ResultModel::block(std::int64_t index) const {
     if (auto it = kept_.find(index); it != kept_.end()) {
         recent_.remove(index);
@@ -126,6 +135,7 @@ const ResultModel::Block* ResultModel::block(std::int64_t index) const {
     }
     if (!source_ || reading_) return nullptr;
     const Reading reading(*this);
+    Block rows;
     try {
         const std::int64_t start = index * kBlockRows;
         if (start < position_) {
@@ -137,19 +147,21 @@ const ResultModel::Block* ResultModel::block(std::int64_t index) const {
             done_ = true;
             return nullptr;
         }
-        Block rows;
         std::vector<std::string> cells;
         while (static_cast<std::int64_t>(rows.size()) < kBlockRows && source_->fetch(cells)) {
             rows.push_back(cells);
             ++position_;
         }
         if (static_cast<std::int64_t>(rows.size()) < kBlockRows) done_ = true;
-        keep(index, std::move(rows));
-        return &kept_[index];
+    } catch (const QueryStopped&) {
+        // The rows read before the stop are the last rows shown.
+        stoppedReading();
     } catch (const std::exception& e) {
         failed(e);
         return nullptr;
     }
+    keep(index, std::move(rows));
+    return &kept_[index];
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
@@ -171,9 +183,7 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     return toQt(columns[static_cast<std::size_t>(section)].label);
 }
 
-bool ResultModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && source_ && !done_;
-}
+bool ResultModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && source_ && !done_; }
 
 void ResultModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent) || reading_) return;

@@ -10,7 +10,9 @@
 // walker() is the source as Save Result walks it: through the model, so that the rows
 // read on the way to the end are the model's too and the grid can show the last of them.
 // A failure while reading rows ends the rows shown and is handed to onError once, after
-// the grid has finished painting.
+// the grid has finished painting.  A stop at the user's word (QueryStopped) is no
+// failure: the rows read before it stay shown under their columns (none: the columns
+// alone), no more are read, and onStopped is called once, after the grid has painted.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -45,6 +47,9 @@ public:
     void walked(std::int64_t rows);
 
     std::function<void(const std::string&)> onError;  // message in 1251
+    std::function<void()> onStopped;
+    // The rows shown end where reading was stopped.
+    bool stopped() const { return stopped_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -60,9 +65,10 @@ private:
     using Block = std::vector<std::vector<std::string>>;
     class Walker;
 
-    const Block* block(std::int64_t index) const;   // read when not kept; nullptr on failure
+    const Block* block(std::int64_t index) const;  // read when not kept; nullptr on failure
     void keep(std::int64_t index, Block rows) const;
     void failed(const std::exception& e) const;
+    void stoppedReading() const;
 
     RowSource* source_ = nullptr;
     std::unique_ptr<Walker> walker_;
@@ -72,6 +78,7 @@ private:
     mutable std::map<std::int64_t, Block> kept_;
     mutable std::list<std::int64_t> recent_;  // kept blocks, most recently used first
     mutable bool failedOnce_ = false;
+    mutable bool stopped_ = false;
     // The source is being read (a statement may let the window repaint while it works):
     // the grid then shows nothing new rather than read it again from inside.
     mutable bool reading_ = false;

@@ -1,6 +1,7 @@
 // The saved result, byte for byte: cells cut and filled to their widths with one blank
 // after each, the 255-character rule, 1251 and CR LF, an empty result, a query that is
-// closed, a row that cannot be read, and a full disk that must leave the previous file.
+// closed, a row that cannot be read, and a full disk or a stopped walk that must leave the
+// previous file.
 #include "console/result_file.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,19 @@ namespace {
 
 using test::w;
 
-// Rows from memory, with an optional failure at one row.
+// Rows from memory, with an optional failure (of the given kind) or stop at one row.
 class FixedRows : public RowSource {
 public:
-    FixedRows(std::vector<ResultColumn> c, std::vector<std::vector<std::string>> r, int failAt = -1)
-        : columns_(std::move(c)), rows_(std::move(r)), failAt_(failAt) {}
+    enum class Ends { Damaged, Unreadable, Stopped };
+    FixedRows(std::vector<ResultColumn> c, std::vector<std::vector<std::string>> r, int failAt = -1,
+              Ends how = Ends::Damaged)
+        : columns_(std::move(c)), rows_(std::move(r)), failAt_(failAt), how_(how) {}
     const std::vector<ResultColumn>& columns() const override { return columns_; }
     bool fetch(std::vector<std::string>& cells) override {
-        if (static_cast<int>(next_) == failAt_) throwError(ErrorKind::Corrupt, "damaged row");
+        if (static_cast<int>(next_) == failAt_) {
+            if (how_ == Ends::Stopped) throw QueryStopped();
+            throwError(how_ == Ends::Damaged ? ErrorKind::Corrupt : ErrorKind::Io, "damaged row");
+        }
         if (next_ >= rows_.size()) return false;
         cells = rows_[next_++];
         return true;
@@ -35,6 +41,7 @@ private:
     std::vector<std::vector<std::string>> rows_;
     std::size_t next_ = 0;
     int failAt_;
+    Ends how_;
 };
 
 TEST(ResultFile, CellsAreCutOrFilledToTheirWidthAndFollowedByOneBlank) {
@@ -54,8 +61,9 @@ TEST(ResultFile, TheFileHoldsTheTextTheSeparatorTheHeaderAndTheRows) {
     test::TempDir dir;
     FixedRows rows({{w("ФАМИЛИЯ"), 4}, {"N", 3}}, {{w("ИВАНОВ"), "1"}, {"", "12345"}});
     EXPECT_EQ(writeResultFile(dir / "REPORT.TXT", {w("select фамилия,"), "  n from t"}, &rows), 2);
-    const std::string expected = w("select фамилия,\r\n  n from t\r\n=========================\r\nФАМИ N   \r\n"
-                                   "ИВАН 1   \r\n     123 \r\n");
+    const std::string expected =
+        w("select фамилия,\r\n  n from t\r\n=========================\r\nФАМИ N   \r\n"
+          "ИВАН 1   \r\n     123 \r\n");
     EXPECT_EQ(test::readBytes(dir / "REPORT.TXT"), expected);
 
     // A second save writes the file anew; an empty result has the header line only.
@@ -81,8 +89,30 @@ TEST(ResultFile, AClosedQuerySavesTheTextAndTheSeparatorThenFails) {
 TEST(ResultFile, ARowThatCannotBeReadEndsTheFileAfterTheRowsBefore) {
     test::TempDir dir;
     FixedRows rows({{"A", 1}}, {{"1"}, {"2"}, {"3"}}, 2);
-    EXPECT_THROW(writeResultFile(dir / "R.TXT", {"q"}, &rows), Error);
+    bool placed = false;
+    EXPECT_THROW(writeResultFile(dir / "R.TXT", {"q"}, &rows, {}, &placed), Error);
+    EXPECT_TRUE(placed);
     EXPECT_EQ(test::readBytes(dir / "R.TXT"), "q\r\n=========================\r\nA \r\n1 \r\n2 \r\n");
+    // A read that the system refused is a row that cannot be read too, not a failed write.
+    FixedRows unreadable({{"A", 1}}, {{"1"}, {"2"}}, 1, FixedRows::Ends::Unreadable);
+    EXPECT_THROW(writeResultFile(dir / "R.TXT", {"u"}, &unreadable, {}, &placed), Error);
+    EXPECT_TRUE(placed);
+    EXPECT_EQ(test::readBytes(dir / "R.TXT"), "u\r\n=========================\r\nA \r\n1 \r\n");
+}
+
+// "Прервать" while Save Result walks the rows: the save is called off, nothing replaces
+// the previous file, and the stop is no failure to the caller.
+TEST(ResultFile, AStoppedWalkLeavesThePreviousFileAsItWas) {
+    test::TempDir dir;
+    test::writeBytes(dir / "REPORT.TXT", "previous save");
+    FixedRows rows({{"A", 1}}, {{"1"}, {"2"}, {"3"}}, 2, FixedRows::Ends::Stopped);
+    bool placed = true;
+    EXPECT_THROW(writeResultFile(dir / "REPORT.TXT", {"q"}, &rows, {}, &placed), QueryStopped);
+    EXPECT_FALSE(placed);
+    EXPECT_EQ(test::readBytes(dir / "REPORT.TXT"), "previous save");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1u);
 }
 
 TEST(ResultFile, AFullDiskLeavesThePreviousFileAsItWas) {

@@ -1,16 +1,20 @@
 // The SQL console over the live tables: names as files, joins of dBASE with Paradox,
 // Russian text, dates, memos, the lookups the module offers SQLite (they must give what a
-// scan gives), messages that say what is wrong and where, and every statement that would
-// write refused with no file touched.
+// scan gives), messages that say what is wrong and where, every statement that would
+// write refused with no file touched and named for what it is, a stop that keeps what was
+// read, and fields a table names twice.
 #include "console/sql_query.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
+#include "console/result_file.h"
 #include "console/sql_functions.h"
 #include "console/sql_text.h"
 #include "data/dbf_create.h"
+#include "data/paradox_format.h"
+#include "data/paradox_writer.h"
 #include "demo/demo_region.h"
 #include "support/test_support.h"
 
@@ -74,8 +78,8 @@ TEST(SqlNames, TablesAreNamedAsTheirFilesOutsideLiteralsAndComments) {
     Tables t;
     const EngineSettings settings;
     const auto r = rewriteTableNames(
-        "select p.fm, 'pdl.dbf' from pdl.dbf p, WAY.DBF -- way.dbf\n join \"U01/PDL.DBF\" on 1 /* x.dbf */", t.dir.path(),
-        settings);
+        "select p.fm, 'pdl.dbf' from pdl.dbf p, WAY.DBF -- way.dbf\n join \"U01/PDL.DBF\" on 1 /* x.dbf */",
+        t.dir.path(), settings);
     EXPECT_EQ(r.text,
               "select p.fm, 'pdl.dbf' from \"pdl.dbf\" p, \"WAY.DBF\" AS \"WAY\" -- way.dbf\n join \"U01/PDL.DBF\" AS "
               "\"PDL\" on 1 /* x.dbf */");
@@ -165,7 +169,7 @@ TEST(SqlQuery, ReadsTheTablesWithRussianTextDatesAndNoDeletedRecords) {
 TEST(SqlFunctions, RussianLettersFoldAndSortAsTheAlphabetHasThem) {
     EXPECT_EQ(utf8Upper("ёлка, щи и Straße"), "ЁЛКА, ЩИ И STRAßE");
     EXPECT_EQ(utf8Lower("ЁЛКА ІЇЄҐ"), "ёлка іїєґ");
-    EXPECT_EQ(utf8Lower("\xff\xfeА"), "\xff\xfeа");  // bytes that are no characters stay
+    EXPECT_EQ(utf8Lower("\xff\xfeА"), "\xff\xfeа");    // bytes that are no characters stay
     EXPECT_LT(compareNoCase("Иванов", "ИВАНОВА"), 0);  // bytes would say otherwise
     EXPECT_LT(compareNoCase("ёж", "жук"), 0);          // ё with е, before ж
     EXPECT_GT(compareNoCase("ёж", "еж"), 0);
@@ -221,14 +225,15 @@ TEST(SqlQuery, JoinsAcrossDbaseAndParadoxGiveWhatScansGive) {
     const fs::path u02 = dir / "ORTAN" / "U02";
     const std::string body = "cast(substr(p.npsu, 1, 9) as integer)";
     // Through the directory's order, and with the lookup made impossible (num + 0).
-    const Rows joined = run(s,
-                            "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num = " + body +
-                                " order by 1, 3",
-                            u02);
-    const Rows scanned = run(s,
-                             "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num + 0 = " +
-                                 body + " order by 1, 3",
-                             u02);
+    const Rows joined = run(
+        s,
+        "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num = " + body + " order by 1, 3",
+        u02);
+    const Rows scanned =
+        run(s,
+            "select p.npd, n.fam, n.num from pdl.dbf p join \"../../NUMS/NUMS.DB\" n on n.num + 0 = " + body +
+                " order by 1, 3",
+            u02);
     EXPECT_FALSE(joined.rows.empty());
     EXPECT_EQ(joined.rows, scanned.rows);
 
@@ -295,12 +300,199 @@ TEST(SqlQuery, MessagesSayWhatIsWrongAndWhere) {
     has("select (1", "текст запроса оборван");
     has("select 1; select 2", "больше одного оператора SQL (строка 1, позиция 11)");
     has("  -- nothing\n", "Текст запроса пуст");
-    int asked = 0;
-    t.session.setInterrupt([&] { return ++asked > 5; });
-    has("with recursive c(x) as (select 1 union all select x + 1 from c) select count(*) from c", "запрос прерван");
-    t.session.setInterrupt({});
     EXPECT_NE(failure(t.session, "select 1", t.dir / "nothere").find("Каталог базы данных не найден"),
               std::string::npos);
+}
+
+// "Прервать": a stop is the user's word, no failure.  The statement keeps its columns and
+// the rows read before the stop; reading on says QueryStopped once, then the rows end.
+TEST(SqlQuery, AStoppedStatementKeepsItsColumnsAndTheRowsReadBeforeTheStop) {
+    Tables t;
+    int asked = 0, stopAt = 5;
+    t.session.setInterrupt([&] { return ++asked > stopAt; });
+    const std::string endless = "with recursive c(x) as (select 1 union all select x + 1 from c) ";
+
+    // Stopped before its first row: the columns, and no row.
+    SqlQuery none(t.session, w(endless + "select count(*) n from c"), pathTo1251(t.dir.path()));
+    ASSERT_EQ(none.columns().size(), 1u);
+    EXPECT_EQ(none.columns()[0].label, "n");
+    std::vector<std::string> cells;
+    EXPECT_THROW(none.fetch(cells), QueryStopped);
+    EXPECT_FALSE(none.fetch(cells));
+
+    // Stopped between rows: the rows before it are read.
+    asked = 0;
+    stopAt = 60;
+    SqlQuery some(t.session, w(endless + "select x from c where x % 20000 = 0"), pathTo1251(t.dir.path()));
+    std::vector<std::string> read;
+    try {
+        while (some.fetch(cells)) read.push_back(cells.at(0));
+        FAIL() << "no stop";
+    } catch (const QueryStopped& e) {
+        EXPECT_EQ(e.utf8(), "Запрос прерван");
+    }
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0], "20000");
+    EXPECT_EQ(read.back(), std::to_string(20000 * read.size()));
+    EXPECT_FALSE(some.fetch(cells));
+    // Read again from the start, it runs again.
+    stopAt = 1 << 30;
+    some.rewind();
+    ASSERT_TRUE(some.fetch(cells));
+    EXPECT_EQ(cells[0], "20000");
+    t.session.setInterrupt({});
+}
+
+// The grid goes back to the first row when it is given the query: a statement that has
+// handed out nothing yet is not run again for that (a long sort would take twice as long,
+// and a stop before the first row would have to be asked for twice).
+TEST(SqlQuery, RewindingBeforeAnyRowIsFetchedDoesNotRunTheStatementAgain) {
+    Tables t;
+    int asked = 0;
+    t.session.setInterrupt([&] {
+        ++asked;
+        return false;
+    });
+    SqlQuery q(t.session,
+               w("with recursive c(x) as (select 1 union all select x + 1 from c where x < 200000) "
+                 "select max(x) from c"),
+               pathTo1251(t.dir.path()));
+    const int first = asked;
+    EXPECT_GT(first, 5);
+    q.rewind();
+    std::vector<std::string> cells;
+    ASSERT_TRUE(q.fetch(cells));
+    EXPECT_EQ(cells[0], "200000");
+    EXPECT_EQ(asked, first);
+    q.rewind();  // a row was handed out: now it runs again
+    ASSERT_TRUE(q.fetch(cells));
+    EXPECT_EQ(cells[0], "200000");
+    EXPECT_GT(asked, first);
+    t.session.setInterrupt({});
+}
+
+// A real table names one field twice (Point_ID, first a text, last a number): each field
+// shows its own values, the later one as Point_ID_2, a name SQL can use, shown whole.
+TEST(SqlQuery, AFieldNamedTwiceGoesByANameOfItsOwn) {
+    SqlSession s{EngineSettings{}};
+    const fs::path dir = test::corpusPath("dbf/DbfDataReader/dbase_03.dbf").parent_path();
+    SqlQuery q(s, "select * from dbase_03.dbf", pathTo1251(dir));
+    const auto& c = q.columns();
+    ASSERT_EQ(c.size(), 31u);
+    EXPECT_EQ(c[0].label, "Point_ID");
+    EXPECT_EQ(c[0].width, 12);
+    EXPECT_EQ(c[30].label, "Point_ID_2");
+    EXPECT_EQ(c[30].width, 10);  // its field is 9 wide: the name shows whole
+    std::vector<std::string> cells;
+    ASSERT_TRUE(q.fetch(cells));
+    EXPECT_EQ(cells[0], "0507121");
+    EXPECT_EQ(cells[30], "401");
+    // Both names in SQL, each its own field; a lookup (gathered at the second) agrees.
+    for (int k = 0; k < 2; ++k) {
+        const Rows r = run(s, "select Point_ID, point_id_2 from dbase_03.dbf where Point_ID_2 = 402", dir);
+        EXPECT_EQ(r.rows, (std::vector<std::vector<std::string>>{{"0507122", "402"}}));
+    }
+    // The saved result: both labels whole, each over its own values.
+    test::TempDir out;
+    q.rewind();
+    writeResultFile(out / "REPORT.TXT", {"select * from dbase_03.dbf"}, &q);
+    const std::string saved = test::readBytes(out / "REPORT.TXT");
+    const std::size_t header = saved.find("Point_ID     Type");
+    ASSERT_NE(header, std::string::npos) << saved;
+    const std::string headerLine = saved.substr(header, saved.find("\r\n", header) - header);
+    EXPECT_TRUE(headerLine.ends_with(" Point_ID_2 ")) << headerLine;
+    const std::size_t row = saved.find("\r\n", header) + 2;
+    const std::string firstRow = saved.substr(row, saved.find("\r\n", row) - row);
+    EXPECT_TRUE(firstRow.starts_with("0507121      ")) << firstRow;
+    EXPECT_TRUE(firstRow.ends_with(" 401        ")) << firstRow;
+    EXPECT_EQ(firstRow.size(), headerLine.size());
+
+    // Show WAY shows a table by the same names.
+    auto table = openDbfTable(dir / "dbase_03.dbf", EngineSettings{});
+    TableRows shown(*table);
+    EXPECT_EQ(shown.columns()[0].label, "Point_ID");
+    EXPECT_EQ(shown.columns()[30].label, "Point_ID_2");
+    EXPECT_EQ(shown.columns()[30].width, 10);
+    ASSERT_TRUE(shown.fetch(cells));
+    EXPECT_EQ(cells[30], "401");
+}
+
+TEST(SqlQuery, NamesOfFieldsNamedTwiceNeverTakeAnotherFieldsName) {
+    const auto named = [](std::vector<std::string> names) {
+        std::vector<FieldInfo> f;
+        for (auto& n : names) f.push_back(FieldInfo{std::move(n), 'C', FieldKind::Text, 5, 0});
+        return columnNames(f);
+    };
+    // Letter case aside, as SQL compares names; A_2 is a field's own name, so the later A
+    // is A_3 (a_3 is taken already, whatever its case); a field without a name is F and its
+    // place.
+    EXPECT_EQ(named({"A", "a", "A_2", "", "B", "A"}), (std::vector<std::string>{"A", "a_3", "A_2", "F4", "B", "A_4"}));
+    EXPECT_EQ(named({"X", "Y"}), (std::vector<std::string>{"X", "Y"}));
+}
+
+// A Paradox table that names a field twice: a lookup on the later one must not go through
+// an order of the earlier one (orders are asked for by name).
+TEST(SqlQuery, ALookupOnAParadoxFieldNamedTwiceGivesWhatAScanGives) {
+    test::TempDir dir;
+    const std::vector<ParadoxFieldDef> f{
+        {"ID", pxtype::Long, 0}, {"NAME", pxtype::Alpha, 8}, {"NAME", pxtype::Alpha, 8}};
+    // NAME of record k is Nk, the second NAME is N(99-k).
+    std::string rows;
+    std::vector<std::vector<std::string>> same;
+    for (int k = 0; k < 100; ++k) {
+        std::string r(4 + 8 + 8, '\0');
+        pxEncodeInt(r.data(), 4, k);
+        pxEncodeAlpha(r.data() + 4, 8, "N" + std::to_string(k), CodePage::Cp866);
+        pxEncodeAlpha(r.data() + 12, 8, "N" + std::to_string(99 - k), CodePage::Cp866);
+        rows += r;
+        same.push_back({std::to_string(k), std::to_string(k)});
+    }
+    createParadoxTable(dir / "T.DB", f, {}, rows);
+    SqlSession s{EngineSettings{}};
+    EXPECT_EQ(run(s, "select id, name, name_2 from t.db where name_2 = 'N99'", dir.path()).rows,
+              (std::vector<std::vector<std::string>>{{"0", "N0", "N99"}}));
+    // A join looks a column up once per row: from the second lookup on, through an order.
+    EXPECT_EQ(run(s, "select a.id, b.id from t.db a join t.db b on b.name_2 = a.name_2 order by 1, 2", dir.path()).rows,
+              same);
+    EXPECT_EQ(run(s, "select a.id, b.id from t.db a join t.db b on b.name = a.name order by 1, 2", dir.path()).rows,
+              same);
+}
+
+// A refusal names what the statement would have done.  SQLite asks about the row that a
+// CREATE adds to its schema before it asks about the CREATE, and about its schema while it
+// sets up a table-valued function: neither is the user's INSERT or UPDATE.
+TEST(SqlQuery, ARefusalNamesWhatWasRefused) {
+    Tables t;
+    const std::pair<const char*, const char*> refused[] = {
+        {"create table x(a)", "(CREATE)"},
+        {"create temp table x(a)", "(CREATE)"},
+        {"create view v as select 1", "(CREATE)"},
+        {"create virtual table v using strnum_table(0)", "(CREATE)"},
+        {"drop table \"pdl.dbf\"", "(DROP)"},
+        {"insert into pdl.dbf(npd) values ('9')", "добавление записей в таблицу pdl.dbf (INSERT)"},
+        {"with x as (select 1) insert into pdl.dbf(npd) select 1 from x", "(INSERT)"},
+        {"alter table \"pdl.dbf\" rename to y", "(ALTER)"},
+        {"begin", "(BEGIN"},
+        {"pragma journal_mode = WAL", "команда PRAGMA journal_mode со значением WAL"},
+        {"select * from pragma_database_list", "команда PRAGMA database_list"},
+        {"select load_extension('x')", "функция load_extension"},
+    };
+    for (const auto& [sql, part] : refused) {
+        const std::string e = failure(t.session, sql, t.dir.path());
+        EXPECT_NE(e.find("только читает"), std::string::npos) << sql << " -> " << e;
+        EXPECT_NE(e.find(part), std::string::npos) << sql << " -> " << e;
+    }
+    // Table-valued functions read: the reading pragmas as functions, JSON.
+    EXPECT_GT(std::stoi(run(t.session, "select count(*) from pragma_function_list", t.dir.path()).rows.at(0).at(0)),
+              10);
+    EXPECT_TRUE(run(t.session, "select * from pragma_table_info('x')", t.dir.path()).rows.empty());
+    EXPECT_EQ(
+        run(t.session, "select count(*) from pragma_table_info('pdl.dbf'), pdl.dbf where pdl.npd = '1'", t.dir.path())
+            .rows.at(0)
+            .at(0),
+        "5");
+    EXPECT_EQ(run(t.session, "select value from json_each('[7,8]') order by 1 desc", t.dir.path()).rows,
+              (std::vector<std::vector<std::string>>{{"8"}, {"7"}}));
 }
 
 // Everything a snapshot of a directory holds: names, sizes, times and bytes.
@@ -308,8 +500,8 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
     std::map<std::string, std::string> s;
     for (const auto& e : fs::recursive_directory_iterator(dir))
         if (e.is_regular_file())
-            s[e.path().string()] = test::readBytes(e.path()) +
-                                   std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+            s[e.path().string()] =
+                test::readBytes(e.path()) + std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
     return s;
 }
 

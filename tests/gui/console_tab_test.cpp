@@ -1,6 +1,7 @@
 // The "Отладка" tab as a technician uses it: Show WAY, Run, Save Result, Close over a
-// demonstration region; the failures the tab shows; the district list emptied when an
-// operation takes the table component; a large result scrolled with flat memory.
+// demonstration region; the failures the tab shows; a statement stopped with "Прервать";
+// where Save Result wrote; a table that names a field twice; the district list emptied
+// when an operation takes the table component; a large result scrolled with flat memory.
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTimer>
@@ -86,8 +87,9 @@ private slots:
         QCOMPARE(w.grSQL->model()->rowCount(), districts);
         QCOMPARE(f.cell(0, 0), QString::fromStdString((f.dir / "region" / "ORTAN" / "U01").string()));
         if (!shots.isEmpty()) {
-            w.memSQL->setPlainText(QStringLiteral("select p.fm, p.im, p.ot, p.dtr, p.npsu\nfrom pdl.dbf p\n"
-                                                  "where p.fm like 'а%'\norder by p.dtr"));
+            w.memSQL->setPlainText(
+                QStringLiteral("select p.fm, p.im, p.ot, p.dtr, p.npsu\nfrom pdl.dbf p\n"
+                               "where p.fm like 'а%'\norder by p.dtr"));
             w.edtQueryDBName->setText(QString::fromStdString((f.dir / "region" / "ORTAN" / "U01").string()));
             QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
             QTest::qWait(100);
@@ -122,6 +124,28 @@ private slots:
         QCOMPARE(errors_.size(), 1);
         QVERIFY(errors_[0].contains(QStringLiteral("закрытым набором данных")));
         QCOMPARE(f.saved(), lines({"select * from way.dbf"}));
+    }
+
+    // A table that names a field twice: each field shows its own values under its own name.
+    void aFieldNamedTwiceShowsItsOwnValuesUnderItsOwnName() {
+        Window f;
+        TfrmMain& w = *f.w;
+        const auto table = test::corpusPath("dbf/DbfDataReader/dbase_03.dbf");
+        w.edtQueryDBName->setText(QString::fromStdString(table.parent_path().string()));
+        w.memSQL->setPlainText(QStringLiteral("select * from dbase_03.dbf"));
+        QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        auto* m = w.grSQL->model();
+        QCOMPARE(m->columnCount(), 31);
+        QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Point_ID"));
+        QCOMPARE(m->headerData(30, Qt::Horizontal).toString(), QStringLiteral("Point_ID_2"));
+        QCOMPARE(f.cell(0, 0), QStringLiteral("0507121"));
+        QCOMPARE(f.cell(0, 30), QStringLiteral("401"));
+        QTest::mouseClick(w.btnSaveSQL, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        const std::string saved = f.saved();
+        QVERIFY2(saved.find(" Point_ID_2 \r\n") != std::string::npos, saved.c_str());
+        QVERIFY2(saved.find(" 401        \r\n") != std::string::npos, saved.c_str());
     }
 
     void saveBeforeAnyRunWritesTheInitialStatement() {
@@ -175,9 +199,96 @@ private slots:
         });
         QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
         QVERIFY(offered);
+        // Stopped before its first row: no error, the result's column and no rows.
+        QTRY_VERIFY(w.lblSQLStatus->text().startsWith(QStringLiteral("Запрос прерван")));
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        QVERIFY(w.Query1() != nullptr);
+        QCOMPARE(w.grSQL->model(), w.dsQuery1());
+        QCOMPARE(w.grSQL->model()->columnCount(), 1);
+        QCOMPARE(w.grSQL->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("count(*)"));
+        QCOMPARE(w.grSQL->model()->rowCount(), 0);
+        QCOMPARE(w.lblSQLStatus->text(), QStringLiteral("Запрос прерван. Строк прочитано до остановки: 0."));
+    }
+
+    // Stopped while the grid reads its first rows: the rows read so far stay under their
+    // column.  Save Result walks the statement again; stopping that leaves the old file.
+    void aStopKeepsTheRowsReadAndAStoppedSaveLeavesTheFile() {
+        Window f;
+        TfrmMain& w = *f.w;
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        const auto stopIn = [&](int ms) {
+            QTimer::singleShot(ms, &w, [&w] {
+                if (auto* p = w.findChild<QProgressDialog*>(); p && p->isVisible()) p->cancel();
+            });
+        };
+        w.memSQL->setPlainText(
+            QStringLiteral("with recursive c(x) as (select 1 union all select x + 1 from c)\n"
+                           "select x, 'строка ' || x as t from c where x % 100000 = 0"));
+        stopIn(2500);
+        QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
+        QTRY_VERIFY(w.lblSQLStatus->text().startsWith(QStringLiteral("Запрос прерван")));
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        auto* m = w.grSQL->model();
+        QCOMPARE(m, w.dsQuery1());
+        QCOMPARE(m->columnCount(), 2);
+        const int read = m->rowCount();
+        QVERIFY(read > 0);
+        QVERIFY(read < console::ResultModel::kBlockRows);
+        QCOMPARE(f.cell(0, 0), QStringLiteral("100000"));
+        QCOMPARE(f.cell(read - 1, 1), QStringLiteral("строка %1").arg(100000 * read));
+        QCOMPARE(w.lblSQLStatus->text(), QStringLiteral("Запрос прерван. Строк прочитано до остановки: %1.").arg(read));
+        QVERIFY(!m->canFetchMore({}));
+        if (!shots.isEmpty()) {
+            QTest::qWait(100);
+            w.grab().save(shots + QStringLiteral("/frmMain-sql-stopped.png"));
+        }
+
+        // Save Result runs the statement again; stopped, it leaves the previous file.
+        test::writeBytes(f.dir / "REPORT.TXT", "previous");
+        stopIn(2500);
+        QTest::mouseClick(w.btnSaveSQL, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        const QString path = QString::fromStdString((f.dir / "REPORT.TXT").string());
+        QCOMPARE(w.lblSQLStatus->text(), QStringLiteral("Сохранение прервано: файл %1 не изменен.").arg(path));
+        QCOMPARE(f.saved(), std::string("previous"));
+        QCOMPARE(m->rowCount(), read);  // the grid as it was
+        QCOMPARE(f.cell(0, 0), QStringLiteral("100000"));
+    }
+
+    // A save that works names its file under the grid; one that fails names it and says why.
+    void saveResultSaysWhereItWrote() {
+        Window f;
+        TfrmMain& w = *f.w;
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        const QString path = QString::fromStdString((f.dir / "REPORT.TXT").string());
+        w.memSQL->setPlainText(QStringLiteral("select * from way.dbf"));
+        w.edtQueryDBName->setText(w.dedtWayPath->text());
+        QTest::mouseClick(w.btnRunSQL, Qt::LeftButton);
+        QCOMPARE(w.lblSQLStatus->text(), QString());
+        const int districts = w.grSQL->model()->rowCount();
+        QTest::mouseClick(w.btnSaveSQL, Qt::LeftButton);
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
+        QCOMPARE(w.lblSQLStatus->text(),
+                 QStringLiteral("Результат сохранен в файл %1 (строк: %2).").arg(path).arg(districts));
+        QVERIFY(f.saved().starts_with("select * from way.dbf\r\n"));
+        if (!shots.isEmpty()) {
+            QTest::qWait(100);
+            w.grab().save(shots + QStringLiteral("/frmMain-sql-saved.png"));
+        }
+
+        // One that cannot write names the file and the reason.
+        std::filesystem::remove(f.dir / "REPORT.TXT");
+        std::filesystem::create_directory(f.dir / "REPORT.TXT");
+        QTest::mouseClick(w.btnSaveSQL, Qt::LeftButton);
         QCOMPARE(errors_.size(), 1);
-        QVERIFY2(errors_[0].contains(QStringLiteral("запрос прерван")), qPrintable(errors_[0]));
-        QCOMPARE(w.Query1(), nullptr);
+        QVERIFY2(errors_[0].startsWith(QStringLiteral("Результат не сохранен в файл %1.\n").arg(path)),
+                 qPrintable(errors_[0]));
+        QVERIFY2(errors_[0].size() > QStringLiteral("Результат не сохранен в файл %1.\n").arg(path).size() + 5,
+                 qPrintable(errors_[0]));
+        QCOMPARE(w.lblSQLStatus->text(), QStringLiteral("Результат не сохранен в файл %1.").arg(path));
+        // Close clears the line.
+        QTest::mouseClick(w.btnCloseSQL, Qt::LeftButton);
+        QCOMPARE(w.lblSQLStatus->text(), QString());
     }
 
     void aLargeResultScrollsWithFlatMemoryAndSavesToItsEnd() {
