@@ -15,6 +15,12 @@ packages=(
     xvfb xauth                                # window tests and screenshots without a display
 )
 
+# --windows: also what the Windows build needs (the cross compiler, Wine to run its tests,
+# dpkg-dev to unpack Debian's source packages).
+if [[ ${1:-} == --windows ]]; then
+    packages+=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
