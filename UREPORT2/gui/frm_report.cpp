@@ -222,13 +222,17 @@ TfrmReport::~TfrmReport() {
 void TfrmReport::reportChanged() { Memo1->reportChanged(); }
 
 void TfrmReport::showNonModal() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
 }
 
 void TfrmReport::showModal() {
-    if (isVisible()) throwError(ErrorKind::InvalidArgument, "Cannot make a visible window modal");
+    if (isVisible()) {
+        showNonModal();
+        return;
+    }
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     modalLoop_ = &loop;

@@ -47,10 +47,12 @@ public:
 
     // Call after an operation has changed the report: the text box shows it anew.
     void reportChanged();
-    // Shows the window without waiting and brings it to the front.
+    // Shows the window without waiting and brings it to the front (restored when it was
+    // minimised).
     void showNonModal();
-    // Shows the window modally and returns when it is closed.  Throws Error
-    // (InvalidArgument) "Cannot make a visible window modal" when it is already shown.
+    // Shows the window modally and returns when it is closed.  A window already shown (a
+    // Yes to an operation's closing question leaves it open beside the main window) cannot
+    // become modal: it is brought to the front as it is, and the call returns at once.
     void showModal();
 
     int linesPerPage() const { return linesPerPage_; }

@@ -387,7 +387,9 @@ bool TfrmMain::confirm(std::string_view text) { return askYesNo(this, QStringLit
 
 void TfrmMain::showReport(bool modal) {
     if (!frmReport_) return;
-    frmReport_->reportChanged();
+    // A report window already open ("Отчет" pressed while it is) only comes to the front and
+    // keeps its place in the report; after a run the report is new and shown from its start.
+    if (!(modal && frmReport_->isVisible())) frmReport_->reportChanged();
     if (modal)
         frmReport_->showModal();
     else

@@ -3,6 +3,7 @@
 // time, and the number assignment over a small region shown in the report window.
 #include "app/gui/frm_main.h"
 
+#include <QScrollBar>
 #include <QtTest>
 
 #include "UREPORT2/gui/frm_report.h"
@@ -313,17 +314,49 @@ private slots:
         r.hide();
     }
 
-    void reportWindowModalWhileVisibleIsAnError() {
-        test::TempDir dir;
-        Report report;
-        TfrmMain w(report, dir / "SOBES.INI");
-        TfrmReport r(report, QStringLiteral("/dev/null"));
-        w.setReportWindow(&r);
-        r.showNonModal();
-        w.btnReportShowClick();
-        QCOMPARE(errors_, QStringList{QStringLiteral("Cannot make a visible window modal")});
+    // "Отчет" pressed while the report window was open (left open by a Yes to a closing
+    // question) showed "Cannot make a visible window modal" in English.  It now brings the
+    // window to the front as it is, at the same place in the report, however often pressed.
+    void reportButtonWhileTheReportIsOpenBringsItToTheFront() {
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
+        answer_ = true;
+        QTest::mouseClick(w.btnCheckFIO, Qt::LeftButton);
+        QVERIFY(r.isVisible() && !r.isModal());
+        QVERIFY(QTest::qWaitForWindowExposed(&r));
+        QScrollBar* v = r.Memo1->verticalScrollBar();
+        QVERIFY(v->maximum() > 5);
+        v->setValue(5);
+        for (int press = 0; press < 2; ++press) {
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTest::mouseClick(w.btnReportShow, Qt::LeftButton);
+            QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join(QLatin1Char('|'))));
+            QVERIFY(QTest::qWaitForWindowActive(&r));
+            QVERIFY(r.isVisible() && !r.isModal());
+            QCOMPARE(v->value(), 5);
+        }
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            QTest::qWait(200);
+            QVERIFY(r.grab().save(shots + QStringLiteral("/frmReport-twice.png")));
+        }
         r.hide();
+
+        // Shown modally by a first press, the window is not shown again by a second one that
+        // reaches the button meanwhile: that press returns at once and the first showing goes on.
+        bool secondReturned = false;
+        QTimer::singleShot(0, &r, [&] {
+            w.btnReportShowClick();
+            secondReturned = r.isVisible() && r.isModal();
+            r.sbtnExit->click();
+        });
+        QTest::mouseClick(w.btnReportShow, Qt::LeftButton);
+        QVERIFY(secondReturned);
+        QVERIFY(!r.isVisible());
+        QVERIFY(errors_.isEmpty());
     }
+
 };
 
 }  // namespace strnum
