@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QStyle>
+#include <QTabBar>
+#include <algorithm>
 
 #include "UREPORT2/gui/frm_report.h"
 #include "console/result_file.h"
@@ -193,24 +195,25 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
     lblFound->setText(QStringLiteral("0"));
     lblFound->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-    QWidget* order[] = {btnAssignNumInPDL,
-                        dedtWayPath->lineEdit(),
-                        dedtNUMS->lineEdit(),
-                        btnCheckFIO,
-                        chkReadOnly,
-                        chkNoStatErrors,
-                        chkNoBirthErrors,
-                        chkCreateOBMN,
-                        btnFindNumFIO,
-                        edtNum,
-                        edtFAM,
-                        edtNAM,
-                        edtOtch,
-                        chkEmptyList,
-                        chkSeverErrors,
-                        chkAnkList,
-                        btnReportShow};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
+    // The keyboard order of the page; focusNextPrevChild follows it.
+    tabOrder_[0] = {PageControl1->tabBar(),
+                    btnAssignNumInPDL,
+                    dedtWayPath->lineEdit(),
+                    dedtNUMS->lineEdit(),
+                    btnCheckFIO,
+                    chkReadOnly,
+                    chkNoStatErrors,
+                    chkNoBirthErrors,
+                    chkCreateOBMN,
+                    btnFindNumFIO,
+                    edtNum,
+                    edtFAM,
+                    edtNAM,
+                    edtOtch,
+                    chkEmptyList,
+                    chkSeverErrors,
+                    chkAnkList,
+                    btnReportShow};
 }
 
 void TfrmMain::buildDebugPage(QWidget* page) {
@@ -239,11 +242,37 @@ void TfrmMain::buildDebugPage(QWidget* page) {
         m->onError = [this](const std::string& message) { showErrorDialog(this, toQt(message)); };
     grSQL->setModel(nullptr);
     grSQL->verticalHeader()->setDefaultSectionSize(18);
-    QWidget::setTabOrder(btnShowWay, btnRunSQL);
-    QWidget::setTabOrder(btnRunSQL, btnCloseSQL);
-    QWidget::setTabOrder(btnCloseSQL, edtQueryDBName);
-    QWidget::setTabOrder(edtQueryDBName, memSQL);
-    QWidget::setTabOrder(memSQL, btnSaveSQL);
+    // Tab leaves the SQL text for the next control, as everywhere else in the window.
+    memSQL->setTabChangesFocus(true);
+    tabOrder_[1] = {PageControl1->tabBar(), btnShowWay, btnRunSQL,  btnCloseSQL,
+                    edtQueryDBName,         memSQL,     btnSaveSQL, grSQL};
+}
+
+// Tab and Shift+Tab go round the current page's controls in the order set when the page was
+// built, the tab bar above them included.  Qt's own focus chain is not used for this: the
+// directory edits (a line edit and a button in one widget) keep their place in it whatever
+// order is asked for, and the chain skipped "Простановка номеров".
+bool TfrmMain::focusNextPrevChild(bool next) {
+    const int page = PageControl1->currentIndex();
+    QWidget* focused = QApplication::focusWidget();
+    if (page < 0 || page >= static_cast<int>(std::size(tabOrder_)) || !focused)
+        return QWidget::focusNextPrevChild(next);
+    const std::vector<QWidget*>& order = tabOrder_[page];
+    // The control holding the focus, or the one it lies in (a cell editor of the grid).
+    const auto at =
+        std::find_if(order.begin(), order.end(), [&](QWidget* w) { return w == focused || w->isAncestorOf(focused); });
+    if (at == order.end()) return QWidget::focusNextPrevChild(next);
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    std::ptrdiff_t i = at - order.begin();
+    for (std::ptrdiff_t step = 0; step < count; ++step) {
+        i = (i + (next ? 1 : count - 1)) % count;
+        QWidget* candidate = order[static_cast<std::size_t>(i)];
+        if (candidate->isVisible() && candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return true;
 }
 
 TfrmMain::~TfrmMain() {

@@ -28,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "UREPORT2/report.h"
 #include "app/gui/widgets.h"
@@ -143,10 +144,13 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildProcessingPage(QWidget* page);
     void buildDebugPage(QWidget* page);
+    // The keyboard (Tab) order of each page, the tab bar first.
+    std::vector<QWidget*> tabOrder_[2];
     void FormCreate();
     void FormClose();
     void FormDestroy();

@@ -4,6 +4,7 @@
 #include "app/gui/frm_main.h"
 
 #include <QScrollBar>
+#include <QTabBar>
 #include <QtTest>
 
 #include "UREPORT2/gui/frm_report.h"
@@ -355,6 +356,66 @@ private slots:
         QVERIFY(secondReturned);
         QVERIFY(!r.isVisible());
         QVERIFY(errors_.isEmpty());
+    }
+
+    // Tab never reached "Простановка номеров", the first control of the page: the directory
+    // edits kept their own place in Qt's focus chain.  Tab and Shift+Tab go round each page in
+    // its order, the tab bar before the first control.
+    void tabGoesRoundEachPageInItsOrder() {
+        test::TempDir dir;
+        Report report;
+        TfrmMain w(report, dir / "SOBES.INI");
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // The control with the focus after the key, by name (a directory edit's line edit by
+        // the edit's name).
+        const auto nameOf = [](const QWidget* widget) {
+            if (!widget) return QStringLiteral("(none)");
+            if (widget->objectName().isEmpty() && widget->parentWidget())
+                return widget->parentWidget()->objectName() + QStringLiteral(".lineEdit");
+            return widget->objectName();
+        };
+        const auto tab = [&](Qt::Key key = Qt::Key_Tab) {
+            if (QWidget* focused = QApplication::focusWidget()) QTest::keyClick(focused, key);
+            return nameOf(QApplication::focusWidget());
+        };
+        QWidget* tabBar = w.PageControl1->tabBar();
+        const QList<QWidget*> processing{w.btnAssignNumInPDL,
+                                         w.dedtWayPath->lineEdit(),
+                                         w.dedtNUMS->lineEdit(),
+                                         w.btnCheckFIO,
+                                         w.chkReadOnly,
+                                         w.chkNoStatErrors,
+                                         w.chkNoBirthErrors,
+                                         w.chkCreateOBMN,
+                                         w.btnFindNumFIO,
+                                         w.edtNum,
+                                         w.edtFAM,
+                                         w.edtNAM,
+                                         w.edtOtch,
+                                         w.chkEmptyList,
+                                         w.chkSeverErrors,
+                                         w.chkAnkList,
+                                         w.btnReportShow};
+        tabBar->setFocus();
+        for (QWidget* expected : processing) QCOMPARE(tab(), nameOf(expected));
+        QCOMPARE(QApplication::focusWidget(), w.btnReportShow);
+        QCOMPARE(tab(), nameOf(tabBar));
+        QCOMPARE(tab(), nameOf(w.btnAssignNumInPDL));
+        QCOMPARE(tab(Qt::Key_Backtab), nameOf(tabBar));
+        for (auto it = processing.rbegin(); it != processing.rend(); ++it) QCOMPARE(tab(Qt::Key_Backtab), nameOf(*it));
+
+        // The console's page; Tab leaves the SQL text without writing into it.
+        w.PageControl1->setCurrentIndex(1);
+        tabBar->setFocus();
+        for (QWidget* expected :
+             {static_cast<QWidget*>(w.btnShowWay), static_cast<QWidget*>(w.btnRunSQL),
+              static_cast<QWidget*>(w.btnCloseSQL), static_cast<QWidget*>(w.edtQueryDBName),
+              static_cast<QWidget*>(w.memSQL), static_cast<QWidget*>(w.btnSaveSQL), static_cast<QWidget*>(w.grSQL)})
+            QCOMPARE(tab(), nameOf(expected));
+        QCOMPARE(w.memSQL->toPlainText(), QStringLiteral("select * from way.dbf"));
+        QCOMPARE(tab(Qt::Key_Backtab), nameOf(w.btnSaveSQL));
     }
 
 };
