@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QTabBar>
 #include <algorithm>
@@ -385,6 +386,7 @@ void TfrmMain::setProgress(int position) { ProgressBar1->setValue(position); }
 void TfrmMain::showProgress(bool visible) { ProgressBar1->setVisible(visible); }
 
 void TfrmMain::setBusy(bool busy) {
+    endOpeningFeedback();  // the walk's own hourglass takes over
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ++busyDepth_;
@@ -412,7 +414,10 @@ void TfrmMain::showPendingLabels() {
     pendingRecCount_.reset();
 }
 
-bool TfrmMain::confirm(std::string_view text) { return askYesNo(this, QStringLiteral("Confirm"), toQt(text)); }
+bool TfrmMain::confirm(std::string_view text) {
+    endOpeningFeedback();
+    return askYesNo(this, QStringLiteral("Confirm"), toQt(text));
+}
 
 void TfrmMain::showReport(bool modal) {
     if (!frmReport_) return;
@@ -426,6 +431,7 @@ void TfrmMain::showReport(bool modal) {
 }
 
 void TfrmMain::showError(std::string_view message) {
+    endOpeningFeedback();  // no hourglass over the error
     lastError_ = std::string(message);
     showErrorDialog(this, toQt(message));
 }
@@ -442,10 +448,13 @@ bool TfrmMain::runOperation(const std::function<void()>& operation) {
     try {
         operation();
     } catch (const std::exception& e) {
+        endOpeningFeedback();
         showErrorDialog(this, toQt(errorText(e)));
     } catch (...) {
+        endOpeningFeedback();
         showErrorDialog(this, QStringLiteral("Неизвестная ошибка"));
     }
+    endOpeningFeedback();
     running_ = false;
     showPendingLabels();
     if (frmReport_) frmReport_->reportChanged();
@@ -487,11 +496,35 @@ void TfrmMain::btnReportShowClick() {
 
 Table& TfrmMain::numberDirectory() {
     if (!tblNUM_.isOpen()) {
+        // Reading a large directory and building its order take a second or more, before the
+        // walk shows its hourglass: the window says so first.
+        beginOpeningFeedback();
+        const auto endOutsideRun = qScopeGuard([this] {
+            if (!running_) endOpeningFeedback();
+        });
         tblNUM_.setTableName("NUMS");
         tblNUM_.setTableType(TableType::Default);
         tblNUM_.open();
     }
     return tblNUM_.table();
+}
+
+void TfrmMain::beginOpeningFeedback() {
+    if (openingLabel_) return;
+    openingLabel_ = lblDistrictBD->text();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    lblDistrictBD->setFullText(QStringLiteral("Открытие справочника номеров..."));
+    lblDistrictBD->repaint();
+    // The cursor and the label reach the screen before the window stops answering; input
+    // waits until the run lets the window process messages.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrmMain::endOpeningFeedback() {
+    if (!openingLabel_) return;
+    lblDistrictBD->setFullText(*openingLabel_);
+    openingLabel_.reset();
+    QApplication::restoreOverrideCursor();
 }
 
 std::string TfrmMain::wayDirectory() const {

@@ -159,6 +159,12 @@ private:
     std::string wayDirectory() const;
     // The number directory, opened from its directory when it is closed.
     Table& numberDirectory();
+    // While the number directory opens: the hourglass, and "Открытие справочника номеров..."
+    // painted in lblDistrictBD.  Both go, the label's text put back, when the walk shows its
+    // own hourglass, a question or an error is shown, or the run ends.
+    void beginOpeningFeedback();
+    void endOpeningFeedback();
+    std::optional<QString> openingLabel_;  // lblDistrictBD's text before; set while shown
 
     // The console tab.
     bool refusedWhileRunning();

@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QtTest>
+#include <algorithm>
+#include <functional>
 
 #include "UREPORT2/gui/frm_report.h"
 #include "base/error.h"
@@ -37,6 +39,25 @@ struct DemoWindows {
         w.show();
     }
     std::tuple<test::TempDir&, Report&, TfrmMain&, TfrmReport&> parts() { return {dir, report, w, r}; }
+};
+
+// Calls back whenever the widget paints, before it paints.
+class PaintWatcher : public QObject {
+public:
+    PaintWatcher(QWidget* widget, std::function<void()> painting) : widget_(widget), painting_(std::move(painting)) {
+        widget_->installEventFilter(this);
+    }
+    ~PaintWatcher() override { widget_->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget_ && event->type() == QEvent::Paint) painting_();
+        return false;
+    }
+
+private:
+    QWidget* widget_;
+    std::function<void()> painting_;
 };
 
 class FrmMainTest : public QObject {
@@ -418,6 +439,68 @@ private slots:
         QCOMPARE(tab(Qt::Key_Backtab), nameOf(w.btnSaveSQL));
     }
 
+    // Opening the number directory took a second and more with nothing on the screen.  The
+    // hourglass and "Открытие справочника номеров..." in the district label are painted
+    // first; afterwards the cursor and the label are as they were, after a failure too.
+    void numberDirectoryOpeningIsShownAndPutBack() {
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QString opening = QStringLiteral("Открытие справочника номеров...");
+        struct Painted {
+            QString text;
+            bool whole;  // not cut short to fit the label
+            bool busy;
+            bool open;
+        };
+        QList<Painted> painted;
+        PaintWatcher watcher(w.lblDistrictBD, [&] {
+            const QCursor* cursor = QApplication::overrideCursor();
+            painted.push_back({w.lblDistrictBD->text(), w.lblDistrictBD->shownText() == w.lblDistrictBD->text(),
+                               cursor && cursor->shape() == Qt::WaitCursor, w.tblNUM().isOpen()});
+        });
+        const auto openingShown = [&] {
+            return std::count_if(painted.begin(), painted.end(), [&](const Painted& p) { return p.text == opening; });
+        };
+        w.chkReadOnly->setChecked(true);
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QVERIFY(errors_.isEmpty());
+        QCOMPARE(openingShown(), 1);
+        const auto first =
+            std::find_if(painted.begin(), painted.end(), [&](const Painted& p) { return p.text == opening; });
+        QVERIFY(first != painted.end());
+        QVERIFY(first->whole);
+        QVERIFY(first->busy);
+        QVERIFY(!first->open);
+        QVERIFY(w.tblNUM().isOpen());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(w.lblDistrictBD->text() != opening);  // the last district visited
+
+        // Open already: the next run has nothing to say.
+        painted.clear();
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QCOMPARE(openingShown(), 0);
+
+        // A directory without NUMS: the error comes without the hourglass, and the label is
+        // back to what it showed.
+        w.dedtNUMS->setText(QString::fromStdString((dir / "empty").string()));
+        std::filesystem::create_directory(dir / "empty");
+        const QString before = w.lblDistrictBD->text();
+        bool busyAtError = true;
+        setErrorDialogHook([&](QWidget*, const QString& text) {
+            errors_ << text;
+            busyAtError = QApplication::overrideCursor() != nullptr;
+        });
+        painted.clear();
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QCOMPARE(openingShown(), 1);
+        QCOMPARE(errors_.size(), 1);
+        QVERIFY2(errors_[0].contains(QStringLiteral("NUMS")), qPrintable(errors_[0]));
+        QVERIFY(!busyAtError);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(w.lblDistrictBD->text(), before);
+        QVERIFY(!w.tblNUM().isOpen());
+    }
 };
 
 }  // namespace strnum
