@@ -421,6 +421,21 @@ private slots:
         f.close();
     }
 
+    // A new run refills the report while the window is open (the run lets it process
+    // messages); a copy then takes only the lines that are there.
+    void selectionPastTheEndOfARefilledReport() {
+        Report report = sample();
+        TfrmReport f(report, QStringLiteral("/dev/null"));
+        f.reportChanged();
+        f.Memo1->selectLines(1, 5);
+        report.clear();
+        report.appendLine("one");
+        report.appendLine("two");
+        QCOMPARE(f.Memo1->selectedText(), QStringLiteral("two"));
+        report.clear();
+        QCOMPARE(f.Memo1->selectedText(), QString());
+    }
+
     void closingOnlyHidesAndKeepsTheSettings() {
         Report report = sample();
         TfrmReport f(report, QStringLiteral("/dev/null"));
