@@ -1,5 +1,6 @@
 #include "UREPORT2/paged_text.h"
 
+#include <algorithm>
 #include <string>
 
 #include "UREPORT2/dos_table.h"
@@ -37,6 +38,44 @@ void writePagedText(const Report& report, OutputFile& out, const PageOptions& op
         out.write(converted);
     }
     if (options.finalFormFeed && !formFeedLast) out.write("\f");
+}
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::vector<LinePiece> wrapAtWords(std::string_view line, std::size_t columns) {
+    const std::size_t width = std::max<std::size_t>(columns, 1);
+    const std::size_t n = line.size();
+    if (n <= width) return {LinePiece{0, n}};
+    std::vector<LinePiece> pieces;
+    std::size_t pos = 0;
+    const auto skipBlanks = [&] {
+        while (pos < n && isBlank(line[pos])) ++pos;
+    };
+    while (pos < n) {
+        if (n - pos <= width) {
+            pieces.push_back({pos, n});
+            break;
+        }
+        // The last blank that a piece of at most width characters can end before.
+        std::size_t blank = pos + width;
+        while (blank > pos && !isBlank(line[blank])) --blank;
+        if (blank == pos && !isBlank(line[pos])) {
+            pieces.push_back({pos, pos + width});  // one word longer than a line
+            pos += width;
+            continue;
+        }
+        std::size_t end = blank;
+        while (end > pos && isBlank(line[end - 1])) --end;
+        if (end > pos) pieces.push_back({pos, end});  // else only indentation: the word goes on alone
+        pos = blank;
+        skipBlanks();
+    }
+    if (pieces.empty()) pieces.push_back({0, 0});  // blanks only
+    return pieces;
 }
 
 }  // namespace strnum

@@ -9,7 +9,13 @@
 // asked and when the output does not already end with one.  N of 0 or less: no paging.
 // Lines are cut at 255 characters and end with CR LF; the report is converted one line
 // at a time, never copied as a whole.
+//
+// wrapAtWords() breaks a report line that is longer than a printed page is wide, for the
+// rich-text print.
 #pragma once
+
+#include <string_view>
+#include <vector>
 
 #include "UREPORT2/output_file.h"
 #include "UREPORT2/report.h"
@@ -28,5 +34,20 @@ inline constexpr std::size_t kPagedLineMax = 255;
 // Writes the whole report to out; throws Error(Io) from the output on a failed write,
 // leaving what was written.
 void writePagedText(const Report& report, OutputFile& out, const PageOptions& options);
+
+// A piece of a report line as printed on one line of a page: bytes [begin, end) of it.
+struct LinePiece {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    friend bool operator==(const LinePiece&, const LinePiece&) = default;
+};
+
+// Where a report line is broken when a printed page holds fewer characters a line
+// (columns, at least 1) than it has.  Breaks fall between words, at blanks (spaces and
+// tabs), which are left out at the break: "указана д/р 27.08.1931" breaks before "д/р" or
+// after it, never inside.  Only a word longer than a whole line is cut, at the line's
+// end.  The first piece keeps the line's indentation unless the word after it would not
+// fit with it; a line that fits, an empty one included, is one piece.
+std::vector<LinePiece> wrapAtWords(std::string_view line, std::size_t columns);
 
 }  // namespace strnum

@@ -8,10 +8,46 @@
 namespace strnum {
 namespace {
 
-void appendEscaped(std::string& out, std::string_view text) {
+// A reader breaks a line that is wider than its page where the Unicode line-breaking rules
+// allow, and they allow it inside words: after the hyphen of "другое-длинное" or the slash
+// of "д/р", before an opening bracket.  A word joiner (U+2060, invisible) between such a
+// character and the next keeps the word whole, so that lines break only at blanks.
+constexpr std::string_view kWordJoiner = "\\u8288 ";  // with \uc0: no substitute for old readers
+
+bool mayBreakAfter(unsigned char b) {
+    switch (b) {
+        case '-':
+        case '/':
+        case '\\':
+        case '!':
+        case '?':
+        case ')':
+        case ']':
+        case '}':
+        case '|':
+        case 0x96:  // en dash
+        case 0x97:  // em dash
+        case 0xAD:  // soft hyphen
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool mayBreakBefore(unsigned char b) { return b == '(' || b == '[' || b == '{' || b == 0x96 || b == 0x97; }
+
+// Blanks and control characters (a tab, the form feed of a page-break line) part words.
+bool isBlank(char c) { return c == ' ' || static_cast<unsigned char>(c) < 0x20; }
+
+// previous: the character before text on its line (a blank at the start of a line).
+void appendEscaped(std::string& out, std::string_view text, char previous) {
     static constexpr char kHex[] = "0123456789abcdef";
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
+        if (!isBlank(previous) && !isBlank(c) &&
+            (mayBreakAfter(static_cast<unsigned char>(previous)) || mayBreakBefore(b)))
+            out += kWordJoiner;
+        previous = c;
         if (c == '\\' || c == '{' || c == '}') {
             out += '\\';
             out += c;
@@ -48,13 +84,18 @@ void writeRtf(const Report& report, OutputFile& out, const RtfOptions& options) 
         std::snprintf(buf, sizeof buf, "\\red%d\\green%d\\blue%d;", colour.red(), colour.green(), colour.blue());
         head += buf;
     }
-    std::snprintf(buf, sizeof buf, "}\r\n\\viewkind4\\uc1\\pard\\plain\\f0\\fs%d ", options.fontPoints * 2);
+    head += "}\r\n";
+    // A4 with margins of 2 cm at the left (for binding), 1 cm at the right, 1.5 cm above and
+    // below; readers otherwise take a page of their own (often Letter).
+    head += "\\paperw11906\\paperh16838\\margl1134\\margr567\\margt850\\margb850\r\n";
+    std::snprintf(buf, sizeof buf, "\\viewkind4\\uc0\\pard\\plain\\f0\\fs%d ", options.fontPoints * 2);
     head += buf;
     out.write(head);
 
     std::string line;
     for (std::size_t i = 0; i < report.lineCount(); ++i) {
         line.clear();
+        char previous = ' ';
         report.forEachRun(i, [&](const Run& r) {
             const std::size_t index =
                 r.colour.isDefault()
@@ -63,7 +104,8 @@ void writeRtf(const Report& report, OutputFile& out, const RtfOptions& options) 
                                                colours.begin()) + 1;
             std::snprintf(buf, sizeof buf, "\\cf%zu ", index);
             line += buf;
-            appendEscaped(line, r.text);
+            appendEscaped(line, r.text, previous);
+            previous = r.text.back();  // runs are never empty
         });
         if (i + 1 < report.lineCount()) line += "\\cf0\\par\r\n";
         out.write(line);

@@ -4,14 +4,13 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QHideEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <filesystem>
 
 #include "UREPORT2/output_file.h"
@@ -222,13 +221,17 @@ TfrmReport::~TfrmReport() {
 void TfrmReport::reportChanged() { Memo1->reportChanged(); }
 
 void TfrmReport::showNonModal() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
 }
 
 void TfrmReport::showModal() {
-    if (isVisible()) throwError(ErrorKind::InvalidArgument, "Cannot make a visible window modal");
+    if (isVisible()) {
+        showNonModal();
+        return;
+    }
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     modalLoop_ = &loop;
@@ -298,31 +301,112 @@ void TfrmReport::saveTo(const QString& path) {
 
 void TfrmReport::printRichText(QPrinter& printer) {
     BusyCursor busy;
-    // Built only for the print: a rich-text copy of a large report is big.
-    QTextDocument document;
+    printer.setDocName(QString());
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        if (!printer.outputFileName().isEmpty())
+            throwError(ErrorKind::Io,
+                       std::string("Не удалось создать файл "_cp) + fromQtLossy(printer.outputFileName()));
+        throwError(ErrorKind::Io, std::string("Отчет не напечатан"_cp));
+    }
     QFont font = Memo1->font();
     font.setPointSize(fontPoints());  // points, so that the printer's resolution scales it
-    document.setDefaultFont(font);
-    document.setMetaInformation(QTextDocument::DocumentTitle, QString());
-    QTextCursor cursor(&document);
-    cursor.beginEditBlock();
-    QTextCharFormat plain;
-    for (std::size_t i = 0; i < report_.lineCount(); ++i) {
-        if (i > 0) cursor.insertBlock();
-        report_.forEachRun(i, [&](const Run& run) {
-            QTextCharFormat format = plain;
-            if (!run.colour.isDefault())
-                format.setForeground(QColor(run.colour.red(), run.colour.green(), run.colour.blue()));
-            cursor.insertText(toQt(run.text), format);
+    painter.setFont(font);
+    const PrintLayout layout = printLayout(printer, QFontMetricsF(painter.font(), painter.device()));
+    int page = 1;
+    const auto pageNumber = [&] {
+        // At the foot of the page, to the right.
+        const QString number = QString::number(page);
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(layout.area.right() - layout.cellWidth * number.size(),
+                                 layout.area.top() + (layout.rows + 1) * layout.lineHeight + layout.ascent),
+                         number);
+    };
+    forEachPrintedRow(report_, layout.columns, layout.rows, [&](const PrintedRow& printed) {
+        if (printed.page != page) {
+            pageNumber();
+            if (!printer.newPage()) throwError(ErrorKind::Io, std::string("Отчет не напечатан"_cp));
+            page = printed.page;
+        }
+        const qreal y = layout.area.top() + printed.row * layout.lineHeight + layout.ascent;
+        std::size_t runStart = 0;
+        report_.forEachRun(printed.line, [&](const Run& run) {
+            const std::size_t runEnd = runStart + run.text.size();
+            const std::size_t from = std::max(runStart, printed.begin);
+            const std::size_t to = std::min(runEnd, printed.end);
+            if (from < to) {
+                painter.setPen(run.colour.isDefault()
+                                   ? QColor(Qt::black)
+                                   : QColor(run.colour.red(), run.colour.green(), run.colour.blue()));
+                QString shown = toQt(run.text.substr(from - runStart, to - from));
+                for (QChar& c : shown)
+                    if (c.unicode() < 0x20) c = QLatin1Char(' ');
+                painter.drawText(
+                    QPointF(layout.area.left() + static_cast<qreal>(from - printed.begin) * layout.cellWidth, y),
+                    shown);
+            }
+            runStart = runEnd;
         });
-    }
-    cursor.endEditBlock();
-    printer.setDocName(QString());
-    document.print(&printer);
-    if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
+    });
+    pageNumber();
+    if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
         throwError(ErrorKind::Io, std::string("Отчет не напечатан"_cp));
     if (!printer.outputFileName().isEmpty() && !QFileInfo::exists(printer.outputFileName()))
         throwError(ErrorKind::Io, std::string("Не удалось создать файл "_cp) + fromQtLossy(printer.outputFileName()));
+}
+
+void TfrmReport::forEachPrintedRow(const Report& report, int columns, int rows,
+                                   const std::function<void(const PrintedRow&)>& f) {
+    PrintedRow printed;
+    printed.page = 1;
+    printed.row = 0;
+    const auto width = static_cast<std::size_t>(std::max(1, columns));
+    for (std::size_t i = 0; i < report.lineCount(); ++i) {
+        const std::string_view text = report.line(i);
+        // A page-break line starts a new page (unless one has just begun); its form feed is
+        // not printed.
+        std::size_t skip = 0;
+        if (!text.empty() && text[0] == '\f') {
+            skip = 1;
+            if (printed.row > 0) {
+                ++printed.page;
+                printed.row = 0;
+            }
+        }
+        printed.line = i;
+        for (const LinePiece& piece : wrapAtWords(text.substr(skip), width)) {
+            if (printed.row >= std::max(1, rows)) {
+                ++printed.page;
+                printed.row = 0;
+            }
+            printed.begin = skip + piece.begin;
+            printed.end = skip + piece.end;
+            f(printed);
+            ++printed.row;
+        }
+    }
+}
+
+TfrmReport::PrintLayout TfrmReport::printLayout(const QPrinter& printer, const QFontMetricsF& metrics) {
+    PrintLayout layout;
+    layout.cellWidth = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    layout.lineHeight = std::max<qreal>(1, metrics.lineSpacing());
+    layout.ascent = metrics.ascent();
+    // The margins of the rich text (rtf_writer.h) from the paper's edges; the printer's own
+    // unprintable margins count towards them.  Painting starts at the printable area.
+    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+    const qreal perMm = printer.resolution() / 25.4;
+    const qreal left = std::max<qreal>(0, 20 * perMm - (page.left() - paper.left()));
+    const qreal right = std::max<qreal>(0, 10 * perMm - (paper.right() - page.right()));
+    const qreal top = std::max<qreal>(0, 15 * perMm - (page.top() - paper.top()));
+    const qreal bottom = std::max<qreal>(0, 15 * perMm - (paper.bottom() - page.bottom()));
+    layout.area = QRectF(left, top, std::max<qreal>(0, page.width() - left - right),
+                         std::max<qreal>(0, page.height() - top - bottom));
+    layout.columns = std::max(1, static_cast<int>(layout.area.width() / layout.cellWidth));
+    // The last two rows of a page: an empty one and the page number.
+    layout.rows = std::max(1, static_cast<int>(layout.area.height() / layout.lineHeight) - 2);
+    return layout;
 }
 
 // --- handlers -------------------------------------------------------------------------

@@ -18,15 +18,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRectF>
 #include <QSpinBox>
 #include <QString>
 #include <QToolButton>
 #include <QWidget>
+#include <functional>
 
 #include "UREPORT2/gui/report_view.h"
 #include "UREPORT2/report.h"
 
 class QEventLoop;
+class QFontMetricsF;
 class QPrinter;
 
 namespace strnum {
@@ -47,10 +50,12 @@ public:
 
     // Call after an operation has changed the report: the text box shows it anew.
     void reportChanged();
-    // Shows the window without waiting and brings it to the front.
+    // Shows the window without waiting and brings it to the front (restored when it was
+    // minimised).
     void showNonModal();
-    // Shows the window modally and returns when it is closed.  Throws Error
-    // (InvalidArgument) "Cannot make a visible window modal" when it is already shown.
+    // Shows the window modally and returns when it is closed.  A window already shown (a
+    // Yes to an operation's closing question leaves it open beside the main window) cannot
+    // become modal: it is brought to the front as it is, and the call returns at once.
     void showModal();
 
     int linesPerPage() const { return linesPerPage_; }
@@ -69,9 +74,37 @@ public:
     void saveTo(const QString& path);
     // The report as an RTF file, in the text box's font size.
     void writeRtfTo(const QString& path);
-    // Prints the report as rich text with its colours and the text box's font, with an
-    // empty document title.
+    // Prints the report with its colours in the text box's font (its size in points), with
+    // an empty document title: the text at least 2 cm from the paper's left edge, 1 cm from
+    // its right, 1.5 cm from top and bottom, the page number at the foot.  A line wider than
+    // the page goes on in the next printed line, broken between words (wrapAtWords); a
+    // page-break line starts a new page.
     void printRichText(QPrinter& printer);
+
+    // The printed page: the text area in the painter's coordinates, the character cell,
+    // and how many characters and lines of report text it holds.
+    struct PrintLayout {
+        QRectF area;
+        qreal cellWidth = 1;
+        qreal lineHeight = 1;
+        qreal ascent = 0;
+        int columns = 1;
+        int rows = 1;
+    };
+    static PrintLayout printLayout(const QPrinter& printer, const QFontMetricsF& metrics);
+    // One printed line: bytes [begin, end) of report line `line`, on row `row` (from 0) of
+    // page `page` (from 1).
+    struct PrintedRow {
+        int page = 1;
+        int row = 0;
+        std::size_t line = 0;
+        std::size_t begin = 0;
+        std::size_t end = 0;
+    };
+    // The printed lines of the report in order, on pages of `rows` lines of `columns`
+    // characters (each at least 1).
+    static void forEachPrintedRow(const Report& report, int columns, int rows,
+                                  const std::function<void(const PrintedRow&)>& f);
 
     // The controls, by the names the window's description gives them.
     QFrame* Panel1;

@@ -113,8 +113,12 @@ void ReportView::selectAll() { selectLines(0, lineCount() - 1); }
 QString ReportView::selectedText() const {
     QString text;
     const int first = selectionFirst();
+    // A run that is filling the report anew while the window is open (it processes
+    // messages) may have left fewer lines than the selection covers: only those that are
+    // there are copied.
+    const int last = std::min(selectionLast(), lineCount() - 1);
     if (first < 0) return text;
-    for (int i = first; i <= selectionLast(); ++i) {
+    for (int i = first; i <= last; ++i) {
         if (i > first) text += QLatin1Char('\n');
         text += toQt(report_.line(static_cast<std::size_t>(i)));
     }

@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFont>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QStyle>
+#include <QTabBar>
+#include <algorithm>
 
 #include "UREPORT2/gui/frm_report.h"
 #include "app/program_log.h"
@@ -194,24 +197,25 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
     lblFound->setText(QStringLiteral("0"));
     lblFound->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-    QWidget* order[] = {btnAssignNumInPDL,
-                        dedtWayPath->lineEdit(),
-                        dedtNUMS->lineEdit(),
-                        btnCheckFIO,
-                        chkReadOnly,
-                        chkNoStatErrors,
-                        chkNoBirthErrors,
-                        chkCreateOBMN,
-                        btnFindNumFIO,
-                        edtNum,
-                        edtFAM,
-                        edtNAM,
-                        edtOtch,
-                        chkEmptyList,
-                        chkSeverErrors,
-                        chkAnkList,
-                        btnReportShow};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
+    // The keyboard order of the page; focusNextPrevChild follows it.
+    tabOrder_[0] = {PageControl1->tabBar(),
+                    btnAssignNumInPDL,
+                    dedtWayPath->lineEdit(),
+                    dedtNUMS->lineEdit(),
+                    btnCheckFIO,
+                    chkReadOnly,
+                    chkNoStatErrors,
+                    chkNoBirthErrors,
+                    chkCreateOBMN,
+                    btnFindNumFIO,
+                    edtNum,
+                    edtFAM,
+                    edtNAM,
+                    edtOtch,
+                    chkEmptyList,
+                    chkSeverErrors,
+                    chkAnkList,
+                    btnReportShow};
 }
 
 void TfrmMain::buildDebugPage(QWidget* page) {
@@ -247,11 +251,37 @@ void TfrmMain::buildDebugPage(QWidget* page) {
     };
     grSQL->setModel(nullptr);
     grSQL->verticalHeader()->setDefaultSectionSize(18);
-    QWidget::setTabOrder(btnShowWay, btnRunSQL);
-    QWidget::setTabOrder(btnRunSQL, btnCloseSQL);
-    QWidget::setTabOrder(btnCloseSQL, edtQueryDBName);
-    QWidget::setTabOrder(edtQueryDBName, memSQL);
-    QWidget::setTabOrder(memSQL, btnSaveSQL);
+    // Tab leaves the SQL text for the next control, as everywhere else in the window.
+    memSQL->setTabChangesFocus(true);
+    tabOrder_[1] = {PageControl1->tabBar(), btnShowWay, btnRunSQL,  btnCloseSQL,
+                    edtQueryDBName,         memSQL,     btnSaveSQL, grSQL};
+}
+
+// Tab and Shift+Tab go round the current page's controls in the order set when the page was
+// built, the tab bar above them included.  Qt's own focus chain is not used for this: the
+// directory edits (a line edit and a button in one widget) keep their place in it whatever
+// order is asked for, and the chain skipped "Простановка номеров".
+bool TfrmMain::focusNextPrevChild(bool next) {
+    const int page = PageControl1->currentIndex();
+    QWidget* focused = QApplication::focusWidget();
+    if (page < 0 || page >= static_cast<int>(std::size(tabOrder_)) || !focused)
+        return QWidget::focusNextPrevChild(next);
+    const std::vector<QWidget*>& order = tabOrder_[page];
+    // The control holding the focus, or the one it lies in (a cell editor of the grid).
+    const auto at =
+        std::find_if(order.begin(), order.end(), [&](QWidget* w) { return w == focused || w->isAncestorOf(focused); });
+    if (at == order.end()) return QWidget::focusNextPrevChild(next);
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    std::ptrdiff_t i = at - order.begin();
+    for (std::ptrdiff_t step = 0; step < count; ++step) {
+        i = (i + (next ? 1 : count - 1)) % count;
+        QWidget* candidate = order[static_cast<std::size_t>(i)];
+        if (candidate->isVisible() && candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return true;
 }
 
 TfrmMain::~TfrmMain() {
@@ -364,6 +394,7 @@ void TfrmMain::setProgress(int position) { ProgressBar1->setValue(position); }
 void TfrmMain::showProgress(bool visible) { ProgressBar1->setVisible(visible); }
 
 void TfrmMain::setBusy(bool busy) {
+    endOpeningFeedback();  // the walk's own hourglass takes over
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ++busyDepth_;
@@ -391,11 +422,16 @@ void TfrmMain::showPendingLabels() {
     pendingRecCount_.reset();
 }
 
-bool TfrmMain::confirm(std::string_view text) { return askYesNo(this, QStringLiteral("Confirm"), toQt(text)); }
+bool TfrmMain::confirm(std::string_view text) {
+    endOpeningFeedback();
+    return askYesNo(this, QStringLiteral("Confirm"), toQt(text));
+}
 
 void TfrmMain::showReport(bool modal) {
     if (!frmReport_) return;
-    frmReport_->reportChanged();
+    // A report window already open ("Отчет" pressed while it is) only comes to the front and
+    // keeps its place in the report; after a run the report is new and shown from its start.
+    if (!(modal && frmReport_->isVisible())) frmReport_->reportChanged();
     if (modal)
         frmReport_->showModal();
     else
@@ -403,6 +439,7 @@ void TfrmMain::showReport(bool modal) {
 }
 
 void TfrmMain::showError(std::string_view message) {
+    endOpeningFeedback();  // no hourglass over the error
     lastError_ = std::string(message);
     showErrorDialog(this, toQt(message));
 }
@@ -438,10 +475,13 @@ bool TfrmMain::runOperation(const std::function<void()>& operation) {
     try {
         operation();
     } catch (const std::exception& e) {
+        endOpeningFeedback();
         showErrorDialog(this, toQt(errorText(e)));
     } catch (...) {
+        endOpeningFeedback();
         showErrorDialog(this, QStringLiteral("Неизвестная ошибка"));
     }
+    endOpeningFeedback();
     running_ = false;
     showNotices();
     showPendingLabels();
@@ -484,11 +524,35 @@ void TfrmMain::btnReportShowClick() {
 
 Table& TfrmMain::numberDirectory() {
     if (!tblNUM_.isOpen()) {
+        // Reading a large directory and building its order take a second or more, before the
+        // walk shows its hourglass: the window says so first.
+        beginOpeningFeedback();
+        const auto endOutsideRun = qScopeGuard([this] {
+            if (!running_) endOpeningFeedback();
+        });
         tblNUM_.setTableName("NUMS");
         tblNUM_.setTableType(TableType::Default);
         tblNUM_.open();
     }
     return tblNUM_.table();
+}
+
+void TfrmMain::beginOpeningFeedback() {
+    if (openingLabel_) return;
+    openingLabel_ = lblDistrictBD->text();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    lblDistrictBD->setFullText(QStringLiteral("Открытие справочника номеров..."));
+    lblDistrictBD->repaint();
+    // The cursor and the label reach the screen before the window stops answering; input
+    // waits until the run lets the window process messages.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrmMain::endOpeningFeedback() {
+    if (!openingLabel_) return;
+    lblDistrictBD->setFullText(*openingLabel_);
+    openingLabel_.reset();
+    QApplication::restoreOverrideCursor();
 }
 
 std::string TfrmMain::wayDirectory() const {

@@ -150,10 +150,13 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildProcessingPage(QWidget* page);
     void buildDebugPage(QWidget* page);
+    // The keyboard (Tab) order of each page, the tab bar first.
+    std::vector<QWidget*> tabOrder_[2];
     void FormCreate();
     void FormClose();
     void FormDestroy();
@@ -162,6 +165,12 @@ private:
     std::string wayDirectory() const;
     // The number directory, opened from its directory when it is closed.
     Table& numberDirectory();
+    // While the number directory opens: the hourglass, and "Открытие справочника номеров..."
+    // painted in lblDistrictBD.  Both go, the label's text put back, when the walk shows its
+    // own hourglass, a question or an error is shown, or the run ends.
+    void beginOpeningFeedback();
+    void endOpeningFeedback();
+    std::optional<QString> openingLabel_;  // lblDistrictBD's text before; set while shown
 
     // The console tab.
     bool refusedWhileRunning();

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "base/error.h"
 #include "support/test_support.h"
 
@@ -118,6 +122,63 @@ TEST(PagedText, WritesToADevice) {
     OutputFile out("/dev/null");
     writePagedText(numbered(100), out, {});
     EXPECT_NO_THROW(out.close());
+}
+
+// The pieces of a line as text, for readable expectations.
+std::vector<std::string> wrapped(std::string_view line, std::size_t columns) {
+    std::vector<std::string> out;
+    for (const LinePiece& p : wrapAtWords(line, columns)) {
+        EXPECT_LE(p.begin, p.end);
+        EXPECT_LE(p.end, line.size());
+        EXPECT_LE(p.end - p.begin, std::max<std::size_t>(columns, 1));
+        out.emplace_back(line.substr(p.begin, p.end - p.begin));
+    }
+    return out;
+}
+
+using Lines = std::vector<std::string>;
+
+// A printed check line was broken as "указана д/" | "р 27.08.1931": lines longer than the
+// page now break only between words.
+TEST(WrapAtWords, BreaksBetweenWordsOnly) {
+    const std::string line = "1 10 87742246445: IVANOVA  v SPU so str.N 123-456-789 64 ukazana d/r 27.08.1931";
+    for (std::size_t columns = 12; columns < line.size(); ++columns) {
+        std::string joined;
+        for (const LinePiece& p : wrapAtWords(line, columns)) {
+            // Every piece starts at a word's start and ends at a word's end.
+            EXPECT_TRUE(p.begin == 0 || line[p.begin - 1] == ' ') << columns;
+            EXPECT_TRUE(p.end == line.size() || line[p.end] == ' ') << columns;
+            EXPECT_NE(line[p.end - 1], ' ') << columns;
+            joined += std::string(line.substr(p.begin, p.end - p.begin)) + ' ';
+        }
+        EXPECT_NE(joined.find("d/r 27.08.1931 "), std::string::npos) << columns;
+        EXPECT_NE(joined.find("123-456-789 64 "), std::string::npos) << columns;
+    }
+    EXPECT_EQ(wrapped(test::w("в СПУ указана д/р 27.08.1931"), 14),
+              (Lines{test::w("в СПУ указана"), test::w("д/р 27.08.1931")}));
+}
+
+TEST(WrapAtWords, FittingEmptyAndBlankLinesAreOnePiece) {
+    EXPECT_EQ(wrapped("", 10), Lines{""});
+    EXPECT_EQ(wrapped("exactly 10", 10), Lines{"exactly 10"});
+    EXPECT_EQ(wrapped("  two  ", 10), Lines{"  two  "});
+    EXPECT_EQ(wrapped(std::string(25, ' '), 10), Lines{""});
+    // Blanks at a break are left out, however many; a tab counts as a blank.
+    EXPECT_EQ(wrapped("one     two\tthree", 6), (Lines{"one", "two", "three"}));
+    EXPECT_EQ(wrapped("one two   ", 4), (Lines{"one", "two"}));
+}
+
+TEST(WrapAtWords, OnlyAWordLongerThanALineIsCut) {
+    EXPECT_EQ(wrapped("ab 0123456789ABCDEF cd", 8), (Lines{"ab", "01234567", "89ABCDEF", "cd"}));
+    EXPECT_EQ(wrapped("0123456789", 1).size(), 10u);
+    EXPECT_EQ(wrapped("abc", 0), (Lines{"a", "b", "c"}));  // no width counts as one column
+}
+
+TEST(WrapAtWords, IndentationStaysUnlessTheWordWouldNotFit) {
+    EXPECT_EQ(wrapped("   in SPU chislitsya", 12), (Lines{"   in SPU", "chislitsya"}));
+    // "          WORD" in 12 columns: the word goes on alone rather than being cut.
+    EXPECT_EQ(wrapped("          WORD more", 12), (Lines{"WORD more"}));
+    EXPECT_EQ(wrapped("    LONGERTHANALINE", 8), (Lines{"LONGERTH", "ANALINE"}));
 }
 
 }  // namespace

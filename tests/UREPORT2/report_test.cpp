@@ -102,7 +102,8 @@ TEST(RtfWriter, DeclaresCodePageFontAndColours) {
     EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1251", 0), 0u);
     EXPECT_NE(rtf.find("\\fcharset204 Courier New;"), std::string::npos);
     EXPECT_NE(rtf.find("{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"), std::string::npos);
-    EXPECT_NE(rtf.find("\\'c8\\'e2\\'e0\\'ed\\'ee\\'e2 \\{x\\}\\\\"), std::string::npos);
+    // (with a word joiner after the closing brace, where a reader could break the word)
+    EXPECT_NE(rtf.find("\\'c8\\'e2\\'e0\\'ed\\'ee\\'e2 \\{x\\}\\u8288 \\\\"), std::string::npos);
     EXPECT_NE(rtf.find("\\cf0 a\\cf1 b\\cf2 c"), std::string::npos);
     // Braces balance: every group opened is closed.
     int depth = 0;
@@ -113,6 +114,43 @@ TEST(RtfWriter, DeclaresCodePageFontAndColours) {
         ASSERT_GE(depth, 0);
     }
     EXPECT_EQ(depth, 0);
+}
+
+std::string rtfOf(const Report& r) {
+    test::TempDir dir;
+    OutputFile out(dir / "r.rtf");
+    writeRtf(r, out);
+    out.close();
+    return test::readBytes(dir / "r.rtf");
+}
+
+// LibreOffice took the page for Letter and broke "указана д/" | "р 27.08.1931" at the slash:
+// the file names an A4 page, and word joiners keep words whole.
+TEST(RtfWriter, NamesAnA4PageAndKeepsWordsWhole) {
+    Report r;
+    r.appendLine(test::w(" указана д/р 27.08.1931 в СПУ 123-456-789 64 (ОРТАН) -x a- / b"));
+    r.newLine();
+    r.appendRun("a/", Colour());
+    r.appendRun("b", kRed);  // a joiner also where a colour changes inside a word
+    const std::string rtf = rtfOf(r);
+    EXPECT_NE(rtf.find("\\paperw11906\\paperh16838\\margl1134\\margr567\\margt850\\margb850"), std::string::npos);
+    EXPECT_NE(rtf.find("\\uc0"), std::string::npos);  // joiners without a substitute character
+    EXPECT_EQ(rtf.find("\\uc1"), std::string::npos);
+    const std::string wj = "\\u8288 ";
+    EXPECT_NE(rtf.find("\\'e4/" + wj + "\\'f0 27.08.1931"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("123-" + wj + "456-" + wj + "789 64"), std::string::npos);
+    EXPECT_NE(rtf.find(" (\\'ce"), std::string::npos);               // a bracket after a blank: nothing to join
+    EXPECT_NE(rtf.find(" -" + wj + "x a- / b"), std::string::npos);  // none next to blanks
+    EXPECT_NE(rtf.find("a/\\cf1 " + wj + "b"), std::string::npos);
+    EXPECT_EQ(rtf.find("27.08.1931" + wj), std::string::npos);
+}
+
+TEST(RtfWriter, JoinsBeforeAnOpeningBracketInsideAWord) {
+    Report r;
+    r.appendLine("f(x) [y]z");
+    const std::string rtf = rtfOf(r);
+    const std::string wj = "\\u8288 ";
+    EXPECT_NE(rtf.find("f" + wj + "(x)" + " " + "[y]" + wj + "z"), std::string::npos) << rtf;
 }
 
 }  // namespace

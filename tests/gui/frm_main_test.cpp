@@ -3,7 +3,11 @@
 // time, and the number assignment over a small region shown in the report window.
 #include "app/gui/frm_main.h"
 
+#include <QScrollBar>
+#include <QTabBar>
 #include <QtTest>
+#include <algorithm>
+#include <functional>
 
 #include "UREPORT2/gui/frm_report.h"
 #include "base/error.h"
@@ -35,6 +39,25 @@ struct DemoWindows {
         w.show();
     }
     std::tuple<test::TempDir&, Report&, TfrmMain&, TfrmReport&> parts() { return {dir, report, w, r}; }
+};
+
+// Calls back whenever the widget paints, before it paints.
+class PaintWatcher : public QObject {
+public:
+    PaintWatcher(QWidget* widget, std::function<void()> painting) : widget_(widget), painting_(std::move(painting)) {
+        widget_->installEventFilter(this);
+    }
+    ~PaintWatcher() override { widget_->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget_ && event->type() == QEvent::Paint) painting_();
+        return false;
+    }
+
+private:
+    QWidget* widget_;
+    std::function<void()> painting_;
 };
 
 class FrmMainTest : public QObject {
@@ -313,16 +336,170 @@ private slots:
         r.hide();
     }
 
-    void reportWindowModalWhileVisibleIsAnError() {
+    // "Отчет" pressed while the report window was open (left open by a Yes to a closing
+    // question) showed "Cannot make a visible window modal" in English.  It now brings the
+    // window to the front as it is, at the same place in the report, however often pressed.
+    void reportButtonWhileTheReportIsOpenBringsItToTheFront() {
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
+        answer_ = true;
+        QTest::mouseClick(w.btnCheckFIO, Qt::LeftButton);
+        QVERIFY(r.isVisible() && !r.isModal());
+        QVERIFY(QTest::qWaitForWindowExposed(&r));
+        QScrollBar* v = r.Memo1->verticalScrollBar();
+        QVERIFY(v->maximum() > 5);
+        v->setValue(5);
+        for (int press = 0; press < 2; ++press) {
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTest::mouseClick(w.btnReportShow, Qt::LeftButton);
+            QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join(QLatin1Char('|'))));
+            QVERIFY(QTest::qWaitForWindowActive(&r));
+            QVERIFY(r.isVisible() && !r.isModal());
+            QCOMPARE(v->value(), 5);
+        }
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            QTest::qWait(200);
+            QVERIFY(r.grab().save(shots + QStringLiteral("/frmReport-twice.png")));
+        }
+        r.hide();
+
+        // Shown modally by a first press, the window is not shown again by a second one that
+        // reaches the button meanwhile: that press returns at once and the first showing goes on.
+        bool secondReturned = false;
+        QTimer::singleShot(0, &r, [&] {
+            w.btnReportShowClick();
+            secondReturned = r.isVisible() && r.isModal();
+            r.sbtnExit->click();
+        });
+        QTest::mouseClick(w.btnReportShow, Qt::LeftButton);
+        QVERIFY(secondReturned);
+        QVERIFY(!r.isVisible());
+        QVERIFY(errors_.isEmpty());
+    }
+
+    // Tab never reached "Простановка номеров", the first control of the page: the directory
+    // edits kept their own place in Qt's focus chain.  Tab and Shift+Tab go round each page in
+    // its order, the tab bar before the first control.
+    void tabGoesRoundEachPageInItsOrder() {
         test::TempDir dir;
         Report report;
         TfrmMain w(report, dir / "SOBES.INI");
-        TfrmReport r(report, QStringLiteral("/dev/null"));
-        w.setReportWindow(&r);
-        r.showNonModal();
-        w.btnReportShowClick();
-        QCOMPARE(errors_, QStringList{QStringLiteral("Cannot make a visible window modal")});
-        r.hide();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // The control with the focus after the key, by name (a directory edit's line edit by
+        // the edit's name).
+        const auto nameOf = [](const QWidget* widget) {
+            if (!widget) return QStringLiteral("(none)");
+            if (widget->objectName().isEmpty() && widget->parentWidget())
+                return widget->parentWidget()->objectName() + QStringLiteral(".lineEdit");
+            return widget->objectName();
+        };
+        const auto tab = [&](Qt::Key key = Qt::Key_Tab) {
+            if (QWidget* focused = QApplication::focusWidget()) QTest::keyClick(focused, key);
+            return nameOf(QApplication::focusWidget());
+        };
+        QWidget* tabBar = w.PageControl1->tabBar();
+        const QList<QWidget*> processing{w.btnAssignNumInPDL,
+                                         w.dedtWayPath->lineEdit(),
+                                         w.dedtNUMS->lineEdit(),
+                                         w.btnCheckFIO,
+                                         w.chkReadOnly,
+                                         w.chkNoStatErrors,
+                                         w.chkNoBirthErrors,
+                                         w.chkCreateOBMN,
+                                         w.btnFindNumFIO,
+                                         w.edtNum,
+                                         w.edtFAM,
+                                         w.edtNAM,
+                                         w.edtOtch,
+                                         w.chkEmptyList,
+                                         w.chkSeverErrors,
+                                         w.chkAnkList,
+                                         w.btnReportShow};
+        tabBar->setFocus();
+        for (QWidget* expected : processing) QCOMPARE(tab(), nameOf(expected));
+        QCOMPARE(QApplication::focusWidget(), w.btnReportShow);
+        QCOMPARE(tab(), nameOf(tabBar));
+        QCOMPARE(tab(), nameOf(w.btnAssignNumInPDL));
+        QCOMPARE(tab(Qt::Key_Backtab), nameOf(tabBar));
+        for (auto it = processing.rbegin(); it != processing.rend(); ++it) QCOMPARE(tab(Qt::Key_Backtab), nameOf(*it));
+
+        // The console's page; Tab leaves the SQL text without writing into it.
+        w.PageControl1->setCurrentIndex(1);
+        tabBar->setFocus();
+        for (QWidget* expected :
+             {static_cast<QWidget*>(w.btnShowWay), static_cast<QWidget*>(w.btnRunSQL),
+              static_cast<QWidget*>(w.btnCloseSQL), static_cast<QWidget*>(w.edtQueryDBName),
+              static_cast<QWidget*>(w.memSQL), static_cast<QWidget*>(w.btnSaveSQL), static_cast<QWidget*>(w.grSQL)})
+            QCOMPARE(tab(), nameOf(expected));
+        QCOMPARE(w.memSQL->toPlainText(), QStringLiteral("select * from way.dbf"));
+        QCOMPARE(tab(Qt::Key_Backtab), nameOf(w.btnSaveSQL));
+    }
+
+    // Opening the number directory took a second and more with nothing on the screen.  The
+    // hourglass and "Открытие справочника номеров..." in the district label are painted
+    // first; afterwards the cursor and the label are as they were, after a failure too.
+    void numberDirectoryOpeningIsShownAndPutBack() {
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QString opening = QStringLiteral("Открытие справочника номеров...");
+        struct Painted {
+            QString text;
+            bool whole;  // not cut short to fit the label
+            bool busy;
+            bool open;
+        };
+        QList<Painted> painted;
+        PaintWatcher watcher(w.lblDistrictBD, [&] {
+            const QCursor* cursor = QApplication::overrideCursor();
+            painted.push_back({w.lblDistrictBD->text(), w.lblDistrictBD->shownText() == w.lblDistrictBD->text(),
+                               cursor && cursor->shape() == Qt::WaitCursor, w.tblNUM().isOpen()});
+        });
+        const auto openingShown = [&] {
+            return std::count_if(painted.begin(), painted.end(), [&](const Painted& p) { return p.text == opening; });
+        };
+        w.chkReadOnly->setChecked(true);
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QVERIFY(errors_.isEmpty());
+        QCOMPARE(openingShown(), 1);
+        const auto first =
+            std::find_if(painted.begin(), painted.end(), [&](const Painted& p) { return p.text == opening; });
+        QVERIFY(first != painted.end());
+        QVERIFY(first->whole);
+        QVERIFY(first->busy);
+        QVERIFY(!first->open);
+        QVERIFY(w.tblNUM().isOpen());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(w.lblDistrictBD->text() != opening);  // the last district visited
+
+        // Open already: the next run has nothing to say.
+        painted.clear();
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QCOMPARE(openingShown(), 0);
+
+        // A directory without NUMS: the error comes without the hourglass, and the label is
+        // back to what it showed.
+        w.dedtNUMS->setText(QString::fromStdString((dir / "empty").string()));
+        std::filesystem::create_directory(dir / "empty");
+        const QString before = w.lblDistrictBD->text();
+        bool busyAtError = true;
+        setErrorDialogHook([&](QWidget*, const QString& text) {
+            errors_ << text;
+            busyAtError = QApplication::overrideCursor() != nullptr;
+        });
+        painted.clear();
+        QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
+        QCOMPARE(openingShown(), 1);
+        QCOMPARE(errors_.size(), 1);
+        QVERIFY2(errors_[0].contains(QStringLiteral("NUMS")), qPrintable(errors_[0]));
+        QVERIFY(!busyAtError);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(w.lblDistrictBD->text(), before);
+        QVERIFY(!w.tblNUM().isOpen());
     }
 };
 

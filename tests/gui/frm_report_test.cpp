@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QPageSize>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTimer>
@@ -325,6 +326,70 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, f.printRichText(nowhere));
     }
 
+    // Printed, "указана д/р 27.08.1931" was broken as "указана д/" | "р 27.08.1931": a line
+    // longer than the page goes on in the next printed line, broken between words only.
+    void printedLinesBreakBetweenWords() {
+        Report report;
+        report.appendLine(w("Участок 01"));
+        report.appendLine(w("   в СПУ  числится "));
+        report.appendRun(w("КОНСТАНТИНОПОЛЬСКАЯ ЕЛИЗАВЕТА"), kRed);
+        report.appendRun(w(" ВЛАДИМИРОВНА"), Colour());
+        const std::string check =
+            w("1 12 48233610495: КОНСТАНТИНОПОЛЬСКАЯ ЕЛИЗАВЕТА ВЛАДИМИРОВНА 14.11.1931  в СПУ со стр.N "
+              "482-336-104 95 указана д/р 27.08.1931");
+        for (int i = 0; i < 9; ++i) report.appendLine(std::string(static_cast<std::size_t>(i), ' ') + check);
+        report.appendLine(w("\fновая страница"));
+        report.appendLine(std::string(120, 'x'));
+        QList<TfrmReport::PrintedRow> rows;
+        TfrmReport::forEachPrintedRow(report, 94, 10, [&](const TfrmReport::PrintedRow& r) { rows << r; });
+        QString printed;  // the rows, one a line
+        for (const auto& r : rows) {
+            const std::string_view line = report.line(r.line);
+            QVERIFY(r.end - r.begin <= 94);
+            printed += QString::fromStdString(test::u(line.substr(r.begin, r.end - r.begin))) + QLatin1Char('\n');
+        }
+        QVERIFY2(printed.count(QStringLiteral("указана д/р 27.08.1931\n")) +
+                         printed.count(QStringLiteral("указана\nд/р 27.08.1931\n")) ==
+                     9,
+                 qPrintable(printed));
+        // Ten rows to a page: two short lines and the first four check lines (two rows each)
+        // fill page 1.
+        QCOMPARE(rows.size(), qsizetype{2 + 9 * 2 + 1 + 2});
+        QCOMPARE(rows[9].page, 1);
+        QCOMPARE(rows[10].page, 2);
+        QCOMPARE(rows[10].row, 0);
+        // The page-break line starts page 3 without its form feed; the long word is cut.
+        const auto pageBreak = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r.line == 11; });
+        QVERIFY(pageBreak != rows.end());
+        QCOMPARE(pageBreak->page, 3);
+        QCOMPARE(pageBreak->row, 0);
+        QCOMPARE(pageBreak->begin, std::size_t{1});
+        QCOMPARE(rows.back().line, std::size_t{12});
+        QCOMPARE(rows.back().end - rows.back().begin, std::size_t{120 - 94});
+
+        // On A4 in 9 points the text is 180 mm wide: 94 characters of Courier New.
+        Report one;
+        one.appendLine(check);
+        TfrmReport f(one, QStringLiteral("/dev/null"));
+        TempDir dir;
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QFont font = f.Memo1->font();
+        font.setPointSize(9);
+        const TfrmReport::PrintLayout layout = TfrmReport::printLayout(printer, QFontMetricsF(font, &printer));
+        QVERIFY2(layout.columns >= 90 && layout.columns <= 96, qPrintable(QString::number(layout.columns)));
+        QVERIFY2(layout.rows >= 70 && layout.rows <= 80, qPrintable(QString::number(layout.rows)));
+        QCOMPARE(qRound(layout.area.left() * 25.4 / printer.resolution()), 20);
+
+        const QString shots = qEnvironmentVariable("STRNUM_SCREENSHOT_DIR");
+        printer.setOutputFileName(shots.isEmpty() ? qpath(dir / "r.pdf")
+                                                  : shots + QStringLiteral("/report-printed.pdf"));
+        TfrmReport whole(report, QStringLiteral("/dev/null"));
+        whole.printRichText(printer);
+    }
+
     void modalShowingEndsWhenTheWindowCloses() {
         Report report = sample();
         TfrmReport f(report, QStringLiteral("/dev/null"));
@@ -341,20 +406,34 @@ private slots:
         QCOMPARE(report.lineCount(), sample().lineCount());
     }
 
-    void modalRequestWhileShownFails() {
+    // A modal request while the window is shown was an error in English ("Cannot make a
+    // visible window modal"); the window now comes to the front as it is.
+    void modalRequestWhileShownBringsItToTheFront() {
         Report report;
         TfrmReport f(report, QStringLiteral("/dev/null"));
         f.showNonModal();
         QVERIFY(f.isVisible());
-        try {
-            f.showModal();
-            QFAIL("a visible window was made modal");
-        } catch (const Error& e) {
-            QCOMPARE(std::string(e.text()), std::string("Cannot make a visible window modal"));
-        }
+        f.showMinimized();
+        f.showModal();  // returns at once
         QVERIFY(f.isVisible());
+        QVERIFY(!f.isMinimized());
         QVERIFY(!f.isModal());
         f.close();
+    }
+
+    // A new run refills the report while the window is open (the run lets it process
+    // messages); a copy then takes only the lines that are there.
+    void selectionPastTheEndOfARefilledReport() {
+        Report report = sample();
+        TfrmReport f(report, QStringLiteral("/dev/null"));
+        f.reportChanged();
+        f.Memo1->selectLines(1, 5);
+        report.clear();
+        report.appendLine("one");
+        report.appendLine("two");
+        QCOMPARE(f.Memo1->selectedText(), QStringLiteral("two"));
+        report.clear();
+        QCOMPARE(f.Memo1->selectedText(), QString());
     }
 
     void closingOnlyHidesAndKeepsTheSettings() {
