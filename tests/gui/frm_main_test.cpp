@@ -295,6 +295,33 @@ private slots:
         r.hide();
     }
 
+    // A damaged district file and a foreign not-found table: the report keeps its own lines,
+    // and when the run ends one message names each file with its reason and strnum.log.
+    void whatARunWentPastIsShownAfterItAndLogged() {
+        DemoWindows run;
+        auto [dir, report, w, r] = run.parts();
+        test::writeBytes(dir / "region" / "ORTAN" / "U01" / "OPEKA.DBF", "not a table");
+        std::filesystem::copy_file(test::corpusPath("paradox/paradoxdriver/db/CUSTOMER.DB"), dir / "ANKT.DB");
+        const std::string ankt = test::readBytes(dir / "ANKT.DB");
+        answer_ = false;
+        w.chkAnkList->setChecked(true);
+        QTest::mouseClick(w.btnCheckFIO, Qt::LeftButton);
+        QCOMPARE(questions_.size(), 1);
+        QCOMPARE(errors_.size(), 1);
+        const QString shown = errors_[0];
+        QVERIFY2(shown.contains(QStringLiteral("OPEKA.DBF")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("ANKT.DB")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("strnum.log")), qPrintable(shown));
+        const std::string log = test::readBytes(dir / "strnum.log");
+        QVERIFY(log.find(test::w("OPEKA.DBF")) != std::string::npos);
+        QVERIFY(log.find(test::w("не совпадает по структуре")) != std::string::npos);
+        QCOMPARE(test::readBytes(dir / "ANKT.DB"), ankt);
+        bool reported = false;
+        for (std::size_t i = 0; i < report.lineCount(); ++i)
+            reported = reported || test::u(report.line(i)) == "Ошибка при открытии таблицы ANKT";
+        QVERIFY(reported);
+    }
+
     // A surname typed as a clerk types it (lower case, made upper by the edit), the button,
     // and the found lines in the report window; then a number typed with hyphens stops at once.
     void findButtonShowsTheFoundLines() {
