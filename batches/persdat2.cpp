@@ -3,9 +3,9 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/replacing_file.h"
 #include "identity/comparison.h"
 #include "identity/insurance_number.h"
+#include "system/replacing_file.h"
 
 namespace strnum {
 

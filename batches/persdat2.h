@@ -4,7 +4,7 @@
 //
 // The file is made anew in the program directory under the fixed name 00000100.001; lines
 // go out through ScanCSV2.  It is written beside the old file and takes its place at
-// close(), when all of it is on disk (data/replacing_file.h): a batch is whole or not there,
+// close(), when all of it is on disk (system/replacing_file.h): a batch is whole or not there,
 // and a batch that could not be written leaves the one before as it was.  Lines are
 // gathered and written many at a time.  Write failures are Error (Io) naming the file; after
 // one, every later call fails with it and close() puts nothing in place.

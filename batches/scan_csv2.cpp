@@ -1,6 +1,6 @@
 #include "batches/scan_csv2.h"
 
-#include "UREPORT2/dos_table.h"
+#include "report/dos_table.h"
 
 namespace strnum {
 

@@ -19,18 +19,18 @@
 #include <filesystem>
 #include <string>
 
-#include "UREPORT2/report.h"
-#include "app/settings.h"
-#include "app/text_host.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "bench/bench_region.h"
 #include "data/file_descriptions.h"
-#include "data/paths.h"
 #include "data/table_object.h"
 #include "demo/demo_region.h"
 #include "journal/run_journal.h"
 #include "operations/assign_numbers.h"
+#include "report/report.h"
+#include "settings/settings.h"
+#include "system/paths.h"
+#include "walk/text_host.h"
 
 using namespace strnum;
 using strnum::bench::peakRssMb;

@@ -11,14 +11,14 @@
 #include <filesystem>
 #include <string>
 
-#include "UREPORT2/report.h"
-#include "app/settings.h"
-#include "app/text_host.h"
 #include "base/text.h"
 #include "bench/bench_region.h"
-#include "data/paths.h"
 #include "data/table_object.h"
 #include "operations/check_numbers.h"
+#include "report/report.h"
+#include "settings/settings.h"
+#include "system/paths.h"
+#include "walk/text_host.h"
 
 using namespace strnum;
 namespace fs = std::filesystem;

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "base/text.h"
-#include "data/dbf_create.h"
-#include "data/dbf_table.h"
+#include "dbase/dbf_create.h"
+#include "dbase/dbf_table.h"
 
 using namespace strnum;
 namespace fs = std::filesystem;

@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <string>
 
-#include "UREPORT2/report.h"
-#include "app/settings.h"
-#include "app/text_host.h"
 #include "base/text.h"
 #include "bench/bench_region.h"
 #include "data/table_object.h"
 #include "operations/find_records.h"
+#include "report/report.h"
+#include "settings/settings.h"
+#include "walk/text_host.h"
 
 using namespace strnum;
 namespace fs = std::filesystem;

@@ -18,9 +18,9 @@
 #include <random>
 #include <string>
 
-#include "data/not_found_table.h"
+#include "batches/not_found_table.h"
 #include "data/number_directory.h"
-#include "data/paradox_writer.h"
+#include "paradox/paradox_writer.h"
 
 using namespace strnum;
 namespace fs = std::filesystem;

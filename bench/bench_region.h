@@ -18,12 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "base/error.h"
 #include "data/file_descriptions.h"
-#include "data/paths.h"
-#include "data/table.h"
+#include "data/table_open.h"
 #include "demo/demo_region.h"
+#include "settings/settings.h"
+#include "system/paths.h"
+#include "tables/table.h"
 
 namespace strnum::bench {
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <string>
 
-#include "UREPORT2/paged_text.h"
-#include "UREPORT2/rtf_writer.h"
 #include "base/ru.h"
 #include "identity/coloured_writer.h"
+#include "report/paged_text.h"
+#include "report/rtf_writer.h"
 
 using namespace strnum;
 using namespace strnum::literals;

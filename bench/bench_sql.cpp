@@ -26,13 +26,15 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "bench/bench_region.h"
 #include "console/sql_query.h"
-#include "data/dbf_create.h"
-#include "base/parallel.h"
-#include "data/paths.h"
+#include "dbase/dbf_create.h"
+#include "dbase/dbf_table.h"
+#include "paradox/paradox_table.h"
+#include "settings/settings.h"
+#include "system/paths.h"
 
 using namespace strnum;
 namespace fs = std::filesystem;
@@ -177,7 +179,8 @@ int main(int argc, char** argv) {
         native.import("nums", *nums, {{"NUM", true}, {"FAM", false}, {"NAM", false}});
         native.exec("CREATE INDEX nums_num ON nums(NUM)");
         // Sorting threads as the console has them.
-        sqlite3_limit(native.db, SQLITE_LIMIT_WORKER_THREADS, std::max(0, static_cast<int>(threadCount(settings.engine.threads)) - 1));
+        sqlite3_limit(native.db, SQLITE_LIMIT_WORKER_THREADS,
+                      std::max(0, static_cast<int>(threadCount(settings.engine.threads)) - 1));
     }
     std::printf("native import (not timed below): %.1f s\n", bench::since(t0));
 
@@ -193,7 +196,8 @@ int main(int argc, char** argv) {
     };
     const std::string body = "cast(substr(p.NPSU, 1, 9) as integer)";
     const std::vector<Query> queries = {
-        {"like", "select count(*) from pdl.dbf where fm like 'ИВАН%'", "select count(*) from pdl where fm like 'ИВАН%'"},
+        {"like", "select count(*) from pdl.dbf where fm like 'ИВАН%'",
+         "select count(*) from pdl where fm like 'ИВАН%'"},
         {"group", "select fm, count(*) n from pdl.dbf group by fm order by n desc, fm limit 10",
          "select fm, count(*) n from pdl group by fm order by n desc, fm limit 10"},
         {"join",

@@ -5,20 +5,20 @@
 #include <iostream>
 #include <memory>
 
-#include "UREPORT2/paged_text.h"
-#include "UREPORT2/rtf_writer.h"
-#include "app/program_log.h"
-#include "app/settings.h"
-#include "app/text_host.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/district_run.h"
-#include "data/paths.h"
 #include "journal/run_journal.h"
 #include "operations/assign_numbers.h"
+#include "report/paged_text.h"
+#include "report/rtf_writer.h"
+#include "settings/settings.h"
+#include "system/paths.h"
+#include "system/program_log.h"
 #include "walk/district_walk.h"
+#include "walk/text_host.h"
 
 namespace strnum::cli {
 
@@ -61,18 +61,21 @@ void addAssignCommand(CLI::App& app) {
         std::shared_ptr<RunJournal> journal;
         if (!args->countOnly && r.settings.journalKeepDays > 0) {
             const std::filesystem::path here = std::filesystem::current_path();
-            journal = RunJournal::start(here, {"assign", r.settings.wayPath, r.settings.dbPath}, r.settings.journalKeepDays);
+            journal =
+                RunJournal::start(here, {"assign", r.settings.wayPath, r.settings.dbPath}, r.settings.journalKeepDays);
             r.settings.engine.journal = journal;
             r.tblPDL.setSettings(r.settings.engine);
             std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << journal->path().string() << '\n';
-            appendProgramLog(here, std::string("Простановка номеров: журнал записей "_cp) + pathTo1251(journal->path()));
+            appendProgramLog(here,
+                             std::string("Простановка номеров: журнал записей "_cp) + pathTo1251(journal->path()));
         }
         AssignRun run{
             r.host,          r.report, r.tblPDL, [&]() -> Table& { return r.numberDirectory(); }, r.settings.engine,
             args->countOnly, {}};
         const bool ok = assignNumbers(run, r.settings.wayPath);
         if (journal)
-            journal->finish(ok, assignCounters(run.total), ok || r.host.errors.empty() ? std::string() : r.host.errors.back());
+            journal->finish(ok, assignCounters(run.total),
+                            ok || r.host.errors.empty() ? std::string() : r.host.errors.back());
         r.finish(ok, args->paged, args->rtf);
     });
 }

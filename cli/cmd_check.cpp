@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "UREPORT2/report.h"
 #include "cli/commands.h"
 #include "cli/district_run.h"
 #include "operations/check_numbers.h"
+#include "report/report.h"
 
 namespace strnum::cli {
 

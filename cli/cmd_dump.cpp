@@ -6,7 +6,7 @@
 #include "base/error.h"
 #include "cli/commands.h"
 #include "cli/dump.h"
-#include "data/table.h"
+#include "tables/table.h"
 
 namespace strnum::cli {
 

@@ -4,7 +4,6 @@
 #include <iostream>
 #include <memory>
 
-#include "app/settings.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
@@ -12,6 +11,7 @@
 #include "journal/journal_reader.h"
 #include "journal/run_journal.h"
 #include "journal/undo.h"
+#include "settings/settings.h"
 
 namespace strnum::cli {
 
@@ -61,7 +61,8 @@ void addJournalCommand(CLI::App& app) {
         if (where.filename() == kJournalFolder && !std::filesystem::exists(where / kJournalFolder))
             where = where.parent_path();
         const auto journals = RunJournal::list(where);
-        if (journals.empty()) std::cout << cp1251ToUtf8(std::string("Журналов нет в "_cp)) << (where / kJournalFolder).string() << '\n';
+        if (journals.empty())
+            std::cout << cp1251ToUtf8(std::string("Журналов нет в "_cp)) << (where / kJournalFolder).string() << '\n';
         for (const auto& path : journals) {
             std::string line = path.string() + "  ";
             try {

@@ -7,11 +7,11 @@
 #include <memory>
 #include <sstream>
 
-#include "UREPORT2/paged_text.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
 #include "cli/commands.h"
+#include "report/paged_text.h"
 
 namespace strnum::cli {
 

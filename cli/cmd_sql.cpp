@@ -5,13 +5,13 @@
 #include <iostream>
 #include <memory>
 
-#include "app/settings.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/district_run.h"
 #include "console/result_file.h"
 #include "console/sql_query.h"
+#include "settings/settings.h"
 
 namespace strnum::cli {
 
@@ -39,7 +39,9 @@ void addSqlCommand(CLI::App& app) {
             const std::vector<std::string> lines = console::sqlLines(sql);
             console::SqlSession session(settings.engine);
             console::SqlQuery query(session, sql, to1251(args->db, "--db"));
-            console::printResult(lines, query, [](std::string_view s) { std::cout.write(s.data(), static_cast<std::streamsize>(s.size())); });
+            console::printResult(lines, query, [](std::string_view s) {
+                std::cout.write(s.data(), static_cast<std::streamsize>(s.size()));
+            });
             std::cout.flush();
             if (!args->save.empty()) console::writeResultFile(std::filesystem::path(args->save), lines, &query);
         } catch (const Error& e) {

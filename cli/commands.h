@@ -6,7 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "UREPORT2/report.h"
+#include "report/report.h"
 
 namespace strnum::cli {
 

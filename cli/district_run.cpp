@@ -7,7 +7,7 @@
 #include "base/ru.h"
 #include "base/text.h"
 #include "cli/commands.h"
-#include "data/paths.h"
+#include "system/paths.h"
 
 namespace strnum::cli {
 

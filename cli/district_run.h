@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "UREPORT2/report.h"
-#include "app/settings.h"
-#include "app/text_host.h"
 #include "data/table_object.h"
+#include "report/report.h"
+#include "settings/settings.h"
+#include "walk/text_host.h"
 
 namespace strnum::cli {
 

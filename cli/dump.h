@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "data/table.h"
+#include "tables/table.h"
 
 namespace strnum::cli {
 

@@ -5,7 +5,7 @@
 
 #include "base/text.h"
 #include "cli/dump.h"
-#include "data/dbf_table.h"
+#include "dbase/dbf_table.h"
 
 namespace strnum::cli {
 

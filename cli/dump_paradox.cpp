@@ -4,7 +4,7 @@
 
 #include "base/text.h"
 #include "cli/dump.h"
-#include "data/paradox_table.h"
+#include "paradox/paradox_table.h"
 
 namespace strnum::cli {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "UREPORT2/output_file.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
+#include "report/output_file.h"
 
 namespace strnum::console {
 

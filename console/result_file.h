@@ -8,7 +8,7 @@
 // the width exceeds 255 by, then 255 characters.  Width 0: an empty cell and its blank.
 //
 // The file is written anew beside the old one and put in its place when all of it is
-// written (data/replacing_file.h): a save that fails to write, or is stopped, part-way
+// written (system/replacing_file.h): a save that fails to write, or is stopped, part-way
 // leaves the previous REPORT.TXT as it was.
 #pragma once
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/ru.h"
-#include "data/paradox_format.h"
+#include "paradox/paradox_format.h"
 
 namespace strnum::console {
 

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "data/table.h"
+#include "tables/table.h"
 
 namespace strnum::console {
 

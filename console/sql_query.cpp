@@ -12,7 +12,7 @@
 #include "base/ru.h"
 #include "base/text.h"
 #include "console/sql_functions.h"
-#include "data/paths.h"
+#include "system/paths.h"
 
 namespace strnum::console {
 

@@ -37,7 +37,7 @@
 
 #include "console/row_source.h"
 #include "console/table_module.h"
-#include "data/engine_settings.h"
+#include "tables/engine_settings.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -8,7 +8,7 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/paths.h"
+#include "system/paths.h"
 
 namespace strnum::console {
 
@@ -39,8 +39,8 @@ std::vector<Token> tokenize(std::string_view s) {
         const unsigned char c = at(i);
         Kind kind = Kind::Punct;
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
-            while (i < n && (at(i) == ' ' || at(i) == '\t' || at(i) == '\n' || at(i) == '\r' || at(i) == '\f' ||
-                             at(i) == '\v'))
+            while (i < n &&
+                   (at(i) == ' ' || at(i) == '\t' || at(i) == '\n' || at(i) == '\r' || at(i) == '\f' || at(i) == '\v'))
                 ++i;
             kind = Kind::Space;
         } else if (c == '-' && at(i + 1) == '-') {
@@ -92,9 +92,7 @@ std::string asciiLower(std::string_view s) {
 
 bool wordIs(std::string_view word, std::string_view lower) { return asciiLower(word) == lower; }
 
-bool isKeyword(std::string_view word) {
-    return sqlite3_keyword_check(word.data(), static_cast<int>(word.size())) != 0;
-}
+bool isKeyword(std::string_view word) { return sqlite3_keyword_check(word.data(), static_cast<int>(word.size())) != 0; }
 
 // The inner text of a quoted name.
 std::string dequote(std::string_view q) {
@@ -142,7 +140,6 @@ std::string stemOf(std::string_view path) {
     return std::string(name);
 }
 
-
 // The file a written name stands for, found as the tables' own programs found it.
 std::optional<fs::path> locate(std::string_view written, const fs::path& directory, const EngineSettings& settings) {
     const std::size_t cut = lastSeparator(written);
@@ -153,8 +150,9 @@ std::optional<fs::path> locate(std::string_view written, const fs::path& directo
         const std::string_view dirPart = written.substr(0, cut);
         const auto dir1251 = utf8To1251(dirPart);
         if (!dir1251) return std::nullopt;
-        const bool absolute = dirPart.front() == '/' || dirPart.front() == '\\' ||
-                              (dirPart.size() >= 2 && dirPart[1] == ':' && wordStart(static_cast<unsigned char>(dirPart[0])));
+        const bool absolute =
+            dirPart.front() == '/' || dirPart.front() == '\\' ||
+            (dirPart.size() >= 2 && dirPart[1] == ':' && wordStart(static_cast<unsigned char>(dirPart[0])));
         base = resolveDirectory(absolute ? *dir1251 : pathTo1251(directory) + "/" + *dir1251, settings);
         if (base.empty()) return std::nullopt;
     }
@@ -176,9 +174,9 @@ public:
                 ++j;
                 continue;
             }
-            const bool tablePlace = prev && ((prev->kind == Kind::Word && (wordIs(text(*prev), "from") ||
-                                                                            wordIs(text(*prev), "join"))) ||
-                                             (text(*prev) == "," && inFrom.back()));
+            const bool tablePlace =
+                prev && ((prev->kind == Kind::Word && (wordIs(text(*prev), "from") || wordIs(text(*prev), "join"))) ||
+                         (text(*prev) == "," && inFrom.back()));
             const std::size_t used = reference(j, tablePlace);
             if (used == 0) {
                 copy(t.from, t.to);
@@ -207,9 +205,9 @@ private:
             const std::string w = asciiLower(s);
             if (w == "from")
                 inFrom.back() = true;
-            else if (w == "select" || w == "where" || w == "group" || w == "order" || w == "having" ||
-                     w == "limit" || w == "window" || w == "union" || w == "intersect" || w == "except" ||
-                     w == "values" || w == "set" || w == "returning")
+            else if (w == "select" || w == "where" || w == "group" || w == "order" || w == "having" || w == "limit" ||
+                     w == "window" || w == "union" || w == "intersect" || w == "except" || w == "values" ||
+                     w == "set" || w == "returning")
                 inFrom.back() = false;
         }
     }
@@ -243,11 +241,10 @@ private:
             const Token* ext = at(j + 2);
             // Not the second part of a dotted name (an alias's field).
             const bool afterDot = j > 0 && tokens_[j - 1].to == t.from && text(tokens_[j - 1]) == ".";
-            const std::string dotted =
-                ext ? std::string(text(t)) + "." + std::string(text(*ext)) : std::string();
+            const std::string dotted = ext ? std::string(text(t)) + "." + std::string(text(*ext)) : std::string();
             const Extension e = dotted.empty() ? Extension::None : extensionOf(dotted);
-            if (!afterDot && adjacentPunct(j + 1, t.to, '.') && ext && ext->kind == Kind::Word && ext->from == dot->to &&
-                (e == Extension::Dbf || e == Extension::Db)) {
+            if (!afterDot && adjacentPunct(j + 1, t.to, '.') && ext && ext->kind == Kind::Word &&
+                ext->from == dot->to && (e == Extension::Dbf || e == Extension::Db)) {
                 written = dotted;
                 used = 3;
                 withExtension = true;

@@ -26,16 +26,16 @@
 #include <string_view>
 #include <vector>
 
-#include "data/engine_settings.h"
+#include "tables/engine_settings.h"
 
 namespace strnum::console {
 
 // A table the statement reads.
 struct NamedTable {
-    std::string sqlName;          // UTF-8: the name the rewritten text gives it (unquoted)
-    std::string written;          // UTF-8: as the text wrote it first, for messages
-    std::filesystem::path file;   // the table's file on this machine
-    bool paradox = false;         // .DB (else .DBF)
+    std::string sqlName;         // UTF-8: the name the rewritten text gives it (unquoted)
+    std::string written;         // UTF-8: as the text wrote it first, for messages
+    std::filesystem::path file;  // the table's file on this machine
+    bool paradox = false;        // .DB (else .DBF)
 };
 
 struct RewrittenSql {
@@ -47,9 +47,9 @@ struct RewrittenSql {
     std::size_t writtenOffset(std::size_t offset) const;
 
     struct Piece {
-        std::size_t from, to;           // in text
-        std::size_t writtenFrom;        // in the text as written
-        bool copied;                    // true: the same bytes; false: a replaced name
+        std::size_t from, to;     // in text
+        std::size_t writtenFrom;  // in the text as written
+        bool copied;              // true: the same bytes; false: a replaced name
     };
     std::vector<Piece> pieces;
 };

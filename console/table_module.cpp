@@ -12,8 +12,9 @@
 #include "base/text.h"
 #include "console/row_source.h"
 #include "console/sql_functions.h"
-#include "data/paradox_format.h"
-#include "data/paradox_table.h"
+#include "dbase/dbf_table.h"
+#include "paradox/paradox_format.h"
+#include "paradox/paradox_table.h"
 
 namespace strnum::console {
 

@@ -40,8 +40,8 @@
 
 #include "base/error.h"
 #include "console/sql_text.h"
-#include "data/engine_settings.h"
-#include "data/table.h"
+#include "tables/engine_settings.h"
+#include "tables/table.h"
 
 struct sqlite3;
 

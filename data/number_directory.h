@@ -1,7 +1,7 @@
 // The number directory NUMS: opened once, kept in memory with both of its orders.
 //
 // The directory is a Paradox table of the Sverkin database (NUM, FAM, NAM, OTCH, BIRTH,
-// COND ...).  Opening reads it whole into a packed arena (data/paradox_table.h) and builds
+// COND ...).  Opening reads it whole into a packed arena (paradox/paradox_table.h) and builds
 // the two orders the operations use: the primary order (leading field NUM; find by one
 // integer, whether or not the table is keyed or has its .PX) and "FAM;NAM;OTCH;BIRTH"
 // (find by four values compared exactly; equal entries follow each other in ascending NUM,
@@ -19,7 +19,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "data/paradox_table.h"
+#include "paradox/paradox_table.h"
 
 namespace strnum {
 

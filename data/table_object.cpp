@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/ru.h"
+#include "data/table_open.h"
 
 namespace strnum {
 

@@ -20,8 +20,8 @@
 #include <memory>
 #include <string>
 
-#include "data/engine_settings.h"
-#include "data/table.h"
+#include "tables/engine_settings.h"
+#include "tables/table.h"
 
 namespace strnum {
 

@@ -1,11 +1,12 @@
-// openTable: the one place that picks the format of a table by its type and name.  Kept apart
-// from table.cpp so that a program using only one format does not pull in the other.
+#include "data/table_open.h"
+
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/dbf_table.h"
-#include "data/paths.h"
-#include "data/table.h"
+#include "dbase/dbf_table.h"
+#include "paradox/paradox_table.h"
+#include "system/paths.h"
+#include "tables/table.h"
 
 namespace strnum {
 

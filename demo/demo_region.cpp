@@ -6,15 +6,15 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/ini_file.h"
 #include "base/date.h"
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/dbf_create.h"
-#include "data/paradox_format.h"
-#include "data/paradox_writer.h"
+#include "dbase/dbf_create.h"
 #include "identity/insurance_number.h"
+#include "paradox/paradox_format.h"
+#include "paradox/paradox_writer.h"
+#include "settings/ini_file.h"
 
 namespace strnum {
 
@@ -23,31 +23,33 @@ using namespace strnum::literals;
 namespace {
 
 // Names in UTF-8, converted once.
-const char* const kSurnames[] = {"Иванов",  "Петров",   "Сидоров",  "Кузнецов", "Смирнов", "Попов",   "Васильев",
-                                 "Соколов", "Михайлов", "Новиков",  "Фёдоров",  "Морозов", "Волков",  "Алексеев",
-                                 "Лебедев", "Семёнов",  "Егоров",   "Павлов",   "Козлов",  "Степанов", "Николаев",
-                                 "Орлов",   "Андреев",  "Макаров",  "Никитин",  "Захаров", "Зайцев",  "Соловьёв",
-                                 "Борисов", "Яковлев",  "Григорьев", "Романов", "Воробьёв", "Сергеев", "Кузьмин",
-                                 "Фролов",  "Александров", "Дмитриев", "Королёв", "Гусев"};
-const char* const kMaleNames[] = {"Иван",  "Пётр",    "Сергей",   "Алексей", "Николай", "Владимир", "Михаил",
-                                  "Андрей", "Дмитрий", "Виктор",  "Юрий",    "Анатолий", "Борис",   "Василий",
-                                  "Геннадий", "Григорий", "Евгений", "Леонид", "Олег",    "Павел"};
-const char* const kFemaleNames[] = {"Анна",   "Мария",   "Елена",   "Ольга",    "Татьяна", "Наталья", "Ирина",
-                                    "Галина", "Людмила", "Светлана", "Валентина", "Нина",   "Зинаида", "Антонина",
-                                    "Вера",   "Любовь",  "Надежда", "Екатерина", "Раиса",  "Тамара"};
-const char* const kMalePatronymics[] = {"Иванович",  "Петрович",   "Сергеевич", "Алексеевич", "Николаевич",
-                                        "Владимирович", "Михайлович", "Андреевич", "Дмитриевич", "Викторович",
-                                        "Юрьевич",   "Борисович",  "Васильевич", "Григорьевич", "Павлович"};
-const char* const kFemalePatronymics[] = {"Ивановна",  "Петровна",   "Сергеевна", "Алексеевна", "Николаевна",
-                                          "Владимировна", "Михайловна", "Андреевна", "Дмитриевна", "Викторовна",
-                                          "Юрьевна",   "Борисовна",  "Васильевна", "Григорьевна", "Павловна"};
+const char* const kSurnames[] = {"Иванов",  "Петров",      "Сидоров",   "Кузнецов", "Смирнов",  "Попов",    "Васильев",
+                                 "Соколов", "Михайлов",    "Новиков",   "Фёдоров",  "Морозов",  "Волков",   "Алексеев",
+                                 "Лебедев", "Семёнов",     "Егоров",    "Павлов",   "Козлов",   "Степанов", "Николаев",
+                                 "Орлов",   "Андреев",     "Макаров",   "Никитин",  "Захаров",  "Зайцев",   "Соловьёв",
+                                 "Борисов", "Яковлев",     "Григорьев", "Романов",  "Воробьёв", "Сергеев",  "Кузьмин",
+                                 "Фролов",  "Александров", "Дмитриев",  "Королёв",  "Гусев"};
+const char* const kMaleNames[] = {"Иван",     "Пётр",     "Сергей",  "Алексей", "Николай",  "Владимир", "Михаил",
+                                  "Андрей",   "Дмитрий",  "Виктор",  "Юрий",    "Анатолий", "Борис",    "Василий",
+                                  "Геннадий", "Григорий", "Евгений", "Леонид",  "Олег",     "Павел"};
+const char* const kFemaleNames[] = {"Анна",   "Мария",   "Елена",    "Ольга",     "Татьяна", "Наталья", "Ирина",
+                                    "Галина", "Людмила", "Светлана", "Валентина", "Нина",    "Зинаида", "Антонина",
+                                    "Вера",   "Любовь",  "Надежда",  "Екатерина", "Раиса",   "Тамара"};
+const char* const kMalePatronymics[] = {"Иванович",     "Петрович",   "Сергеевич",  "Алексеевич",  "Николаевич",
+                                        "Владимирович", "Михайлович", "Андреевич",  "Дмитриевич",  "Викторович",
+                                        "Юрьевич",      "Борисович",  "Васильевич", "Григорьевич", "Павлович"};
+const char* const kFemalePatronymics[] = {"Ивановна",     "Петровна",   "Сергеевна",  "Алексеевна",  "Николаевна",
+                                          "Владимировна", "Михайловна", "Андреевна",  "Дмитриевна",  "Викторовна",
+                                          "Юрьевна",      "Борисовна",  "Васильевна", "Григорьевна", "Павловна"};
 
 std::string upper1251(std::string_view utf8) {
     std::string s = *utf8To1251(utf8);
     for (char& c : s) {
         const auto b = static_cast<unsigned char>(c);
-        if (b >= 0xE0) c = static_cast<char>(b - 0x20);  // а..я -> А..Я
-        else if (b == 0xB8) c = static_cast<char>(0xA8);  // ё -> Ё
+        if (b >= 0xE0)
+            c = static_cast<char>(b - 0x20);  // а..я -> А..Я
+        else if (b == 0xB8)
+            c = static_cast<char>(0xA8);  // ё -> Ё
     }
     return s;
 }
@@ -148,9 +150,9 @@ std::vector<DbfFieldSpec> pdlFields() {
 }
 
 void writeNums(const std::filesystem::path& file, const std::vector<Person>& people) {
-    const std::vector<ParadoxFieldDef> fields = {{"NUM", pxtype::Long, 0},    {"FAM", pxtype::Alpha, 25},
-                                                 {"NAM", pxtype::Alpha, 20},  {"OTCH", pxtype::Alpha, 20},
-                                                 {"BIRTH", pxtype::Date, 0},  {"COND", pxtype::Alpha, 1}};
+    const std::vector<ParadoxFieldDef> fields = {{"NUM", pxtype::Long, 0},   {"FAM", pxtype::Alpha, 25},
+                                                 {"NAM", pxtype::Alpha, 20}, {"OTCH", pxtype::Alpha, 20},
+                                                 {"BIRTH", pxtype::Date, 0}, {"COND", pxtype::Alpha, 1}};
     constexpr int kSize = 4 + 25 + 20 + 20 + 4 + 1;
     std::string records(people.size() * kSize, '\0');
     for (std::size_t i = 0; i < people.size(); ++i) {
@@ -181,13 +183,13 @@ DemoSummary writeDemoRegion(const std::filesystem::path& where, const DemoOption
     fs::create_directories(dir / "ORTAN", ec);
     fs::create_directories(dir / "NUMS", ec);
     if (fs::exists(dir / "WAY.DBF") || fs::exists(dir / "NUMS" / "NUMS.DB"))
-        throwError(ErrorKind::InvalidArgument,
-                   std::string("В каталоге уже есть район: "_cp) + pathTo1251(dir));
+        throwError(ErrorKind::InvalidArgument, std::string("В каталоге уже есть район: "_cp) + pathTo1251(dir));
 
     Generator g(options.seed);
     DemoSummary summary;
     const std::int64_t regionRecords = std::int64_t{options.districts} * options.people;
-    const std::int64_t wanted = options.directory > 0 ? options.directory : std::max<std::int64_t>(regionRecords * 3, 10);
+    const std::int64_t wanted =
+        options.directory > 0 ? options.directory : std::max<std::int64_t>(regionRecords * 3, 10);
 
     // The number directory: the region's people and people of other regions, with twins.
     std::vector<Person> directory;
@@ -228,8 +230,12 @@ DemoSummary writeDemoRegion(const std::filesystem::path& where, const DemoOption
                 auto f1 = kPersonFields;
                 f1.push_back({"NPSUO", 'C', 11, 0});
                 opeka = std::make_unique<DbfWriter>(district / "OPEKA.DBF", f1, driver);
-                std::vector<DbfFieldSpec> f2 = {{"NPD", 'C', 8, 0}, {"FAM", 'C', 25, 0}, {"IM", 'C', 20, 0},
-                                                {"OT", 'C', 20, 0},  {"DATROG", 'D', 8, 0}, {"POL", 'C', 1, 0},
+                std::vector<DbfFieldSpec> f2 = {{"NPD", 'C', 8, 0},
+                                                {"FAM", 'C', 25, 0},
+                                                {"IM", 'C', 20, 0},
+                                                {"OT", 'C', 20, 0},
+                                                {"DATROG", 'D', 8, 0},
+                                                {"POL", 'C', 1, 0},
                                                 {"NPSU", d == 4 ? 'N' : 'C', 11, 0}};
                 nzkorm = std::make_unique<DbfWriter>(district / "NZKORM.DBF", f2, driver);
                 if (d != 5) pdln = std::make_unique<DbfWriter>(district / "PDLN.DBF", pdlFields(), driver);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "base/error.h"
-#include "data/dbf_index.h"
-#include "data/dbf_table.h"
+#include "dbase/dbf_index.h"
+#include "dbase/dbf_table.h"
 #include "fuzz/scratch.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "base/convert.h"
 #include "base/error.h"
-#include "data/dbf_values.h"
+#include "dbase/dbf_values.h"
 #include "fuzz/fuzz_check.h"
 #include "identity/insurance_number.h"
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "base/error.h"
-#include "data/paradox_order.h"
-#include "data/paradox_table.h"
 #include "fuzz/scratch.h"
+#include "paradox/paradox_order.h"
+#include "paradox/paradox_table.h"
 
 namespace {
 

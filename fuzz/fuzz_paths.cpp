@@ -12,9 +12,9 @@
 #include <system_error>
 
 #include "base/text.h"
-#include "data/paths.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/scratch.h"
+#include "system/paths.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_file.h"
-#include "app/settings.h"
 #include "base/error.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/scratch.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace strnum;

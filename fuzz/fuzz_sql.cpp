@@ -16,11 +16,11 @@
 #include "console/sql_functions.h"
 #include "console/sql_query.h"
 #include "console/sql_text.h"
-#include "data/dbf_create.h"
-#include "data/paradox_format.h"
-#include "data/paradox_writer.h"
+#include "dbase/dbf_create.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/scratch.h"
+#include "paradox/paradox_format.h"
+#include "paradox/paradox_writer.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "UREPORT2/paged_text.h"
-#include "UREPORT2/rtf_writer.h"
 #include "base/convert.h"
 #include "base/text.h"
 #include "identity/comparison.h"
 #include "identity/insurance_number.h"
+#include "report/paged_text.h"
+#include "report/rtf_writer.h"
 
 using namespace strnum;
 

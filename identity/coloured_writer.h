@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "UREPORT2/report.h"
+#include "report/report.h"
 
 namespace strnum {
 

@@ -5,7 +5,7 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/platform_file.h"
+#include "system/file.h"
 
 namespace strnum {
 

@@ -10,7 +10,8 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/platform_file.h"
+#include "system/clock.h"
+#include "system/file.h"
 
 #ifndef STRNUM_VERSION
 #define STRNUM_VERSION "0"
@@ -22,22 +23,6 @@ namespace fs = std::filesystem;
 using namespace strnum::literals;
 
 namespace {
-
-std::string timeText(std::time_t t, const char* format) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
-    char buf[32];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    // The two formats are this file's own constants.
-    std::strftime(buf, sizeof buf, format, &local);
-#pragma GCC diagnostic pop
-    return buf;
-}
 
 std::string utf8Path(const fs::path& p) {
     const std::u8string s = p.u8string();
@@ -69,7 +54,7 @@ bool isJournalName(const fs::path& p) {
 
 }  // namespace
 
-std::string journalTime() { return timeText(std::time(nullptr), "%Y-%m-%dT%H:%M:%S"); }
+std::string journalTime() { return localTimeText(std::time(nullptr), "%Y-%m-%dT%H:%M:%S"); }
 
 std::vector<fs::path> RunJournal::list(const fs::path& programDirectory) {
     std::vector<fs::path> found;
@@ -99,7 +84,7 @@ std::shared_ptr<RunJournal> RunJournal::start(const fs::path& programDirectory, 
 
     std::shared_ptr<RunJournal> j(new RunJournal);
     const std::time_t t = std::time(nullptr);
-    const std::string stem = timeText(t, "%Y-%m-%d_%H-%M-%S");
+    const std::string stem = localTimeText(t, "%Y-%m-%d_%H-%M-%S");
     for (int n = 1;; ++n) {
         j->path_ = dir / (stem + (n > 1 ? "_" + std::to_string(n) : std::string()) + ".jsonl");
         if (fs::exists(j->path_, ec)) continue;
@@ -110,7 +95,7 @@ std::shared_ptr<RunJournal> RunJournal::start(const fs::path& programDirectory, 
     head["journal"] = "strnum";
     head["format"] = 1;
     head["operation"] = run.operation;
-    head["started"] = timeText(t, "%Y-%m-%dT%H:%M:%S");
+    head["started"] = localTimeText(t, "%Y-%m-%dT%H:%M:%S");
     head["program"] = std::string("strnum ") + STRNUM_VERSION;
     head["way"] = cp1251ToUtf8(run.way);
     head["nums"] = cp1251ToUtf8(run.nums);
@@ -146,7 +131,7 @@ int RunJournal::fileNumber(const fs::path& file) {
     const auto modified = fs::last_write_time(file, ec);
     if (!ec) {
         const auto system = std::chrono::file_clock::to_sys(modified);
-        f["modified"] = timeText(std::chrono::system_clock::to_time_t(system), "%Y-%m-%dT%H:%M:%S");
+        f["modified"] = localTimeText(std::chrono::system_clock::to_time_t(system), "%Y-%m-%dT%H:%M:%S");
     }
     line(f.dump());
     return n;

@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/write_journal.h"
+#include "tables/write_journal.h"
 
 namespace strnum {
 

@@ -7,7 +7,7 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/dbf_table.h"
+#include "dbase/dbf_table.h"
 
 namespace strnum {
 

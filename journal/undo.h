@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "UREPORT2/report.h"
-#include "data/engine_settings.h"
 #include "journal/journal_reader.h"
+#include "report/report.h"
+#include "tables/engine_settings.h"
 
 namespace strnum {
 

@@ -21,10 +21,10 @@
 #include <utility>
 #include <vector>
 
-#include "UREPORT2/report.h"
-#include "data/engine_settings.h"
-#include "data/table.h"
 #include "data/table_object.h"
+#include "report/report.h"
+#include "tables/engine_settings.h"
+#include "tables/table.h"
 #include "walk/host.h"
 
 namespace strnum {

@@ -4,17 +4,17 @@
 #include <memory>
 #include <optional>
 
-#include "app/settings.h"
 #include "base/convert.h"
 #include "base/error.h"
 #include "base/ru.h"
+#include "batches/not_found_table.h"
 #include "batches/persdat2.h"
 #include "data/file_descriptions.h"
-#include "data/not_found_table.h"
 #include "data/number_directory.h"
 #include "identity/coloured_writer.h"
 #include "identity/comparison.h"
 #include "identity/insurance_number.h"
+#include "identity/registration_number.h"
 #include "walk/district_walk.h"
 #include "walk/file_walk.h"
 

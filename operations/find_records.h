@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "UREPORT2/report.h"
-#include "data/engine_settings.h"
 #include "data/table_object.h"
+#include "report/report.h"
+#include "tables/engine_settings.h"
 #include "walk/host.h"
 
 namespace strnum {

@@ -7,8 +7,9 @@
 #include "base/error.h"
 #include "base/ru.h"
 #include "base/text.h"
-#include "data/paths.h"
-#include "data/table.h"
+#include "data/table_open.h"
+#include "system/paths.h"
+#include "tables/table.h"
 
 namespace strnum {
 

@@ -18,9 +18,9 @@
 #include <functional>
 #include <string>
 
-#include "UREPORT2/report.h"
 #include "base/error.h"
-#include "data/engine_settings.h"
+#include "report/report.h"
+#include "tables/engine_settings.h"
 #include "walk/host.h"
 
 namespace strnum {

@@ -44,11 +44,11 @@
 #include <string_view>
 #include <vector>
 
-#include "UREPORT2/report.h"
 #include "base/helper_thread.h"
-#include "data/engine_settings.h"
-#include "data/table.h"
-#include "data/write_journal.h"
+#include "report/report.h"
+#include "tables/engine_settings.h"
+#include "tables/table.h"
+#include "tables/write_journal.h"
 #include "walk/host.h"
 
 namespace strnum {

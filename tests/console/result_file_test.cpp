@@ -9,8 +9,8 @@
 #include <cerrno>
 
 #include "base/error.h"
-#include "data/file_faults.h"
 #include "support/test_support.h"
+#include "system/file_faults.h"
 
 namespace strnum::console {
 namespace {

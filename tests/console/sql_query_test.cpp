@@ -12,10 +12,11 @@
 #include "console/result_file.h"
 #include "console/sql_functions.h"
 #include "console/sql_text.h"
-#include "data/dbf_create.h"
-#include "data/paradox_format.h"
-#include "data/paradox_writer.h"
+#include "dbase/dbf_create.h"
+#include "dbase/dbf_table.h"
 #include "demo/demo_region.h"
+#include "paradox/paradox_format.h"
+#include "paradox/paradox_writer.h"
 #include "support/test_support.h"
 
 namespace strnum::console {

@@ -8,8 +8,8 @@
 
 #include "base/error.h"
 #include "base/text.h"
-#include "data/dbf_table.h"
-#include "data/paradox_table.h"
+#include "dbase/dbf_table.h"
+#include "paradox/paradox_table.h"
 #include "support/test_support.h"
 
 namespace strnum {
@@ -75,15 +75,15 @@ void expectDbfMemos(const std::string& rel, bool textsAsWeRead, bool eightMoreTh
 }
 
 TEST(Memo, DbaseAndFoxProMemosReadAsTheOtherReaderReadsThem) {
-    expectDbfMemos("infused-dbf/dbase_83.dbf", true);                 // dBASE III .DBT
+    expectDbfMemos("infused-dbf/dbase_83.dbf", true);                   // dBASE III .DBT
     expectDbfMemos("dans-dbf-lib/dbase3plus_cars_del/cars.dbf", true);  // III, a deleted record
     expectDbfMemos("dans-dbf-lib/dbase3plus_usage/MYTABLE.DBF", true);
-    expectDbfMemos("infused-dbf/dbase_8b.dbf", true, true);           // dBASE IV .DBT
+    expectDbfMemos("infused-dbf/dbase_8b.dbf", true, true);  // dBASE IV .DBT
     expectDbfMemos("DbfDataReader/client.dbf", true, true);
-    expectDbfMemos("dans-dbf-lib/russian_foxpro/rus.dbf", true);      // FoxPro 2 .FPT, Cyrillic 866
+    expectDbfMemos("dans-dbf-lib/russian_foxpro/rus.dbf", true);  // FoxPro 2 .FPT, Cyrillic 866
     expectDbfMemos("dans-dbf-lib/foxpro26_special/FPROALL.DBF", true);
-    expectDbfMemos("dbfread/memotest.dbf", true);                     // Visual FoxPro pointers
-    expectDbfMemos("infused-dbf/foxprodb/calls.dbf", false);          // code page 1252 marked
+    expectDbfMemos("dbfread/memotest.dbf", true);             // Visual FoxPro pointers
+    expectDbfMemos("infused-dbf/foxprodb/calls.dbf", false);  // code page 1252 marked
     expectDbfMemos("infused-dbf/dbase_30.dbf", false);
 }
 
@@ -126,11 +126,11 @@ void expectParadoxBlobs(const std::string& rel, bool textsAsWeRead) {
 }
 
 TEST(Memo, ParadoxBlobsReadAsTheOtherReaderReadsThem) {
-    expectParadoxBlobs("database-samples/lekarstva.DB", true);  // Russian memos, code page 866
+    expectParadoxBlobs("database-samples/lekarstva.DB", true);   // Russian memos, code page 866
     expectParadoxBlobs("paradoxdriver/fields/fmemo.db", false);  // formatted memo
     expectParadoxBlobs("paradoxdriver/fields/graphic240.db", false);
     expectParadoxBlobs("paradoxdriver/fields/ole.db", false);
-    expectParadoxBlobs("database-samples/events.db", false);     // memo and graphic, both block kinds
+    expectParadoxBlobs("database-samples/events.db", false);  // memo and graphic, both block kinds
     expectParadoxBlobs("paradoxdriver/db/CUSTOMER.DB", false);
 }
 

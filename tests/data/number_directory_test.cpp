@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "base/error.h"
-#include "data/paradox_order.h"
-#include "data/paradox_writer.h"
+#include "paradox/paradox_order.h"
+#include "paradox/paradox_writer.h"
 #include "support/test_support.h"
 
 namespace strnum {

@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/gui/frm_main.h"
 #include "console/result_file.h"
 #include "demo/demo_region.h"
+#include "gui/frm_main.h"
 #include "gui/message_box.h"
 #include "gui/qt_text.h"
 #include "gui_test.h"

@@ -1,7 +1,7 @@
 // The main window as a user meets it: start with and without SOBES.INI, close, the
 // number directory's directory, a district walk with the window as host, one run at a
 // time, and the number assignment over a small region shown in the report window.
-#include "app/gui/frm_main.h"
+#include "gui/frm_main.h"
 
 #include <QScrollBar>
 #include <QTabBar>
@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <functional>
 
-#include "UREPORT2/gui/frm_report.h"
 #include "base/error.h"
-#include "data/dbf_create.h"
+#include "dbase/dbf_create.h"
 #include "demo/demo_region.h"
+#include "gui/frm_report.h"
 #include "gui/message_box.h"
 #include "gui_test.h"
 #include "journal/journal_reader.h"

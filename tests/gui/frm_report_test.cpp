@@ -1,5 +1,7 @@
 // The report window: its controls as created, the handlers' rules (lines per page, page
 // range, the save format by extension), what reaches the files, and how it shows and hides.
+#include "gui/frm_report.h"
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
@@ -11,12 +13,11 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "UREPORT2/gui/frm_report.h"
-#include "UREPORT2/paged_text.h"
-#include "UREPORT2/rtf_writer.h"
 #include "base/error.h"
 #include "gui/message_box.h"
 #include "gui_test.h"
+#include "report/paged_text.h"
+#include "report/rtf_writer.h"
 #include "support/test_support.h"
 
 namespace strnum {
@@ -96,9 +97,9 @@ private slots:
         QVERIFY(f.isWindow());
 
         const std::pair<QWidget*, QRect> places[] = {
-            {f.sbtnPrint, {8, 8, 25, 25}},     {f.btnPrintRTF, {40, 8, 57, 25}},  {f.sbtnSave, {104, 8, 25, 25}},
-            {f.sbtnExit, {136, 8, 25, 25}},    {f.RxSpinEdit1, {208, 8, 49, 24}}, {f.edtNlinesMax, {304, 8, 39, 23}},
-            {f.edtFirstPage, {432, 8, 39, 23}}, {f.edtLastPage, {504, 8, 39, 23}}, {f.cbxFormFeed, {548, 8, 105, 17}},
+            {f.sbtnPrint, {8, 8, 25, 25}},       {f.btnPrintRTF, {40, 8, 57, 25}},  {f.sbtnSave, {104, 8, 25, 25}},
+            {f.sbtnExit, {136, 8, 25, 25}},      {f.RxSpinEdit1, {208, 8, 49, 24}}, {f.edtNlinesMax, {304, 8, 39, 23}},
+            {f.edtFirstPage, {432, 8, 39, 23}},  {f.edtLastPage, {504, 8, 39, 23}}, {f.cbxFormFeed, {548, 8, 105, 17}},
             {f.chkAllPages, {548, 24, 108, 20}}, {f.Memo1, {0, 51, 808, 286 - 51}}};
         for (const auto& [widget, place] : places) {
             QCOMPARE(widget->geometry(), place);
@@ -106,10 +107,11 @@ private slots:
         }
         QCOMPARE(f.Label2->pos(), QPoint(264, 16));
 
-        const std::pair<QWidget*, const char*> hints[] = {
-            {f.sbtnPrint, "Вывод на печать"}, {f.btnPrintRTF, "Распечатать отчет на принтере по умолчанию"},
-            {f.sbtnSave, "Запись в файл"},    {f.sbtnExit, "Закрыть окно"},
-            {f.edtNlinesMax, "Число строк на странице"}};
+        const std::pair<QWidget*, const char*> hints[] = {{f.sbtnPrint, "Вывод на печать"},
+                                                          {f.btnPrintRTF, "Распечатать отчет на принтере по умолчанию"},
+                                                          {f.sbtnSave, "Запись в файл"},
+                                                          {f.sbtnExit, "Закрыть окно"},
+                                                          {f.edtNlinesMax, "Число строк на странице"}};
         for (const auto& [widget, hint] : hints) QCOMPARE(widget->toolTip(), QString::fromUtf8(hint));
         for (QToolButton* b : {f.sbtnPrint, f.sbtnSave, f.sbtnExit}) QVERIFY(!b->icon().isNull());
         QCOMPARE(f.btnPrintRTF->text(), QStringLiteral("Печать"));
@@ -468,7 +470,8 @@ private slots:
         QCOMPARE(view->selectionFirst(), 2);
         QCOMPARE(view->selectionLast(), 3);
         QCOMPARE(view->selectedText(),
-                 QStringLiteral("  123-456-789 01  Иванова Мария Петровна 01.02.1950\n  в справочнике: Иванова Мария Пeтровна"));
+                 QStringLiteral(
+                     "  123-456-789 01  Иванова Мария Петровна 01.02.1950\n  в справочнике: Иванова Мария Пeтровна"));
         // Below the last line: the last line.
         QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(10, vp->height() - 2));
         QCOMPARE(view->selectionFirst(), static_cast<int>(report.lineCount()) - 1);

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/gui/frm_main.h"
+#include "gui/frm_main.h"
 #include "gui/message_box.h"
 #include "gui_test.h"
 #include "support/test_support.h"

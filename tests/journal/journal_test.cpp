@@ -15,17 +15,17 @@
 #include <random>
 #include <thread>
 
-#include "app/settings.h"
-#include "app/text_host.h"
-#include "data/dbf_table.h"
-#include "data/file_faults.h"
-#include "data/paths.h"
+#include "dbase/dbf_table.h"
 #include "demo/demo_region.h"
 #include "journal/journal_reader.h"
 #include "journal/run_journal.h"
 #include "journal/undo.h"
 #include "operations/assign_numbers.h"
+#include "settings/settings.h"
 #include "support/test_support.h"
+#include "system/file_faults.h"
+#include "system/paths.h"
+#include "walk/text_host.h"
 
 namespace strnum {
 namespace {

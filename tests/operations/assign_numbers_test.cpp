@@ -4,13 +4,14 @@
 
 #include <algorithm>
 
-#include "walk/recording_host.h"
-#include "data/dbf_create.h"
-#include "data/dbf_table.h"
+#include "data/table_open.h"
+#include "dbase/dbf_create.h"
+#include "dbase/dbf_table.h"
 #include "identity/insurance_number.h"
 #include "support/memory_directory.h"
 #include "support/region.h"
 #include "support/test_support.h"
+#include "walk/recording_host.h"
 
 namespace strnum {
 namespace {

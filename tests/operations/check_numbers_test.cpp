@@ -9,10 +9,10 @@
 
 #include <set>
 
+#include "batches/not_found_table.h"
 #include "batches/persdat2.h"
-#include "data/not_found_table.h"
-#include "data/paradox_table.h"
 #include "identity/insurance_number.h"
+#include "paradox/paradox_table.h"
 #include "support/memory_directory.h"
 #include "support/region.h"
 #include "walk/recording_host.h"

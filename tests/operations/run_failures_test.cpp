@@ -6,15 +6,16 @@
 
 #include <cerrno>
 
+#include "batches/not_found_table.h"
 #include "batches/persdat2.h"
-#include "data/file_faults.h"
-#include "data/not_found_table.h"
-#include "data/paradox_table.h"
+#include "data/table_open.h"
 #include "operations/assign_numbers.h"
 #include "operations/check_numbers.h"
+#include "paradox/paradox_table.h"
 #include "support/memory_directory.h"
 #include "support/region.h"
 #include "support/test_support.h"
+#include "system/file_faults.h"
 #include "walk/recording_host.h"
 
 namespace strnum {

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "base/error.h"
-#include "data/dbf_table.h"
+#include "dbase/dbf_table.h"
 
 namespace {
 

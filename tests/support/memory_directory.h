@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "data/table.h"
+#include "tables/table.h"
 
 namespace strnum::test {
 

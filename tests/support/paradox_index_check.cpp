@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "data/paradox_writer.h"
+#include "paradox/paradox_writer.h"
 #include "support/test_support.h"
 
 namespace strnum::test {

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "data/dbf_create.h"
-#include "data/table.h"
+#include "data/table_open.h"
+#include "dbase/dbf_create.h"
 #include "support/test_support.h"
+#include "tables/table.h"
 
 namespace strnum::test {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
-#include "data/dbf_create.h"
+#include "dbase/dbf_create.h"
 #include "walk/recording_host.h"
 
 namespace strnum {

@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "base/error.h"
-#include "data/dbf_create.h"
-#include "data/dbf_table.h"
+#include "dbase/dbf_create.h"
+#include "dbase/dbf_table.h"
 #include "support/test_support.h"
 #include "walk/recording_host.h"
 
