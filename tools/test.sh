@@ -7,8 +7,9 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 jobs=$(nproc)
 
-echo "== the tree stands alone"
+echo "== the tree stands alone, its layers go down"
 bash tools/check_tree.sh
+bash tools/check_layers.sh
 
 echo "== optimised build and tests"
 bash tools/build.sh
