@@ -13,18 +13,20 @@ set(STRNUM_CLI11_HEADERS /usr/include/CLI CACHE PATH "CLI11 headers (Debian pack
 set(STRNUM_JSON_HEADERS /usr/include/nlohmann CACHE PATH "nlohmann-json headers (Debian package nlohmann-json3-dev)")
 
 add_link_options(-static -static-libgcc -static-libstdc++)
+# The command line in wide characters (shell32), the journal's access list (advapi32).
+link_libraries(shell32 advapi32)
 # Wide-character Win32 calls by default; no min/max macros from windows.h.
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
 # SQLite: the options of Debian's build that change what SQL sees (LIKE over blobs, URI file
-# names, the number of variables, the statistics and statement tables), threads on; no
-# extension loading (the console refuses it before a statement runs in any case).
+# names, the number of variables, the statistics and statement tables, load_extension known
+# as a function the console refuses by name), threads on.
 add_library(strnum_sqlite STATIC ${CMAKE_SOURCE_DIR}/third_party/sqlite/sqlite3.c)
 target_include_directories(strnum_sqlite SYSTEM PUBLIC ${CMAKE_SOURCE_DIR}/third_party/sqlite)
 target_compile_definitions(strnum_sqlite PRIVATE
     SQLITE_THREADSAFE=1 SQLITE_LIKE_DOESNT_MATCH_BLOBS SQLITE_USE_URI=1 SQLITE_MAX_VARIABLE_NUMBER=250000
     SQLITE_ENABLE_DBSTAT_VTAB SQLITE_ENABLE_STMTVTAB SQLITE_ENABLE_COLUMN_METADATA SQLITE_SECURE_DELETE
-    SQLITE_OMIT_LOAD_EXTENSION)
+    SQLITE_ENABLE_LOAD_EXTENSION)
 # Not our code: its warnings are SQLite's own.
 target_compile_options(strnum_sqlite PRIVATE -w)
 set_target_properties(strnum_sqlite PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
