@@ -35,12 +35,12 @@ struct AssignArgs {
 
 void saveReportFiles(const Report& report, const std::string& paged, const std::string& rtf) {
     if (!paged.empty()) {
-        OutputFile out{std::filesystem::path(paged)};
+        OutputFile out{pathFromUtf8(paged)};
         writePagedText(report, out, {});
         out.close();
     }
     if (!rtf.empty()) {
-        OutputFile out{std::filesystem::path(rtf)};
+        OutputFile out{pathFromUtf8(rtf)};
         writeRtf(report, out);
         out.close();
     }
@@ -65,7 +65,7 @@ void addAssignCommand(CLI::App& app) {
                 RunJournal::start(here, {"assign", r.settings.wayPath, r.settings.dbPath}, r.settings.journalKeepDays);
             r.settings.engine.journal = journal;
             r.tblPDL.setSettings(r.settings.engine);
-            std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << journal->path().string() << '\n';
+            std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << pathToUtf8(journal->path()) << '\n';
             appendProgramLog(here,
                              std::string("Простановка номеров: журнал записей "_cp) + pathTo1251(journal->path()));
         }
