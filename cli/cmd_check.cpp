@@ -42,11 +42,7 @@ void addCheckCommand(CLI::App& app) {
     cmd->callback([args] {
         DistrictRun r(args->way, args->nums);
         Colour highlight = kRed;
-        CheckRun run{r.host,
-                     r.report,
-                     r.tblPDL,
-                     [&]() -> Table& { return r.numberDirectory(); },
-                     r.settings.engine,
+        CheckRun run{r.context(),
                      args->options,
                      [args] { return args->severeOnly; },
                      [args] { return args->emptyList; },

@@ -14,10 +14,11 @@
 #include "base/ru.h"
 #include "base/text.h"
 #include "console/result_file.h"
+#include "data/number_directory.h"
 #include "gui/frm_report.h"
 #include "gui/message_box.h"
 #include "gui/qt_text.h"
-#include "journal/run_journal.h"
+#include "journal/writing_run.h"
 #include "operations/assign_numbers.h"
 #include "operations/check_numbers.h"
 #include "operations/find_records.h"
@@ -530,9 +531,7 @@ Table& TfrmMain::numberDirectory() {
         const auto endOutsideRun = qScopeGuard([this] {
             if (!running_) endOpeningFeedback();
         });
-        tblNUM_.setTableName("NUMS");
-        tblNUM_.setTableType(TableType::Default);
-        tblNUM_.open();
+        openNumberDirectory(tblNUM_);
     }
     return tblNUM_.table();
 }
@@ -568,15 +567,8 @@ void TfrmMain::btnAssignNumInPDLClick() {
         // A writing run keeps its journal in the program directory, so that it can be undone
         // (strnum-cli undo); where it is goes to the program's log.
         EngineSettings engine = settings_.engine;
-        std::shared_ptr<RunJournal> journal;
-        if (!chkReadOnly->isChecked() && settings_.journalKeepDays > 0) {
-            const std::filesystem::path programDirectory = settingsFile_.parent_path();
-            journal = RunJournal::start(programDirectory, {"assign", wayDirectory(), numsDirectory_},
-                                        settings_.journalKeepDays);
-            engine.journal = journal;
-            appendProgramLog(programDirectory,
-                             std::string("Простановка номеров: журнал записей "_cp) + pathTo1251(journal->path()));
-        }
+        WritingRunJournal journal(settingsFile_.parent_path(), {"assign", wayDirectory(), numsDirectory_},
+                                  chkReadOnly->isChecked() ? 0 : settings_.journalKeepDays, engine);
         tblPDL_.setSettings(engine);
         struct Restore {
             TableObject& t;
@@ -586,12 +578,12 @@ void TfrmMain::btnAssignNumInPDLClick() {
                 t.setSettings(s);
             }
         } restore{tblPDL_, settings_.engine};
-        AssignRun run{
-            *this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, engine, chkReadOnly->isChecked(),
-            {}};
+        AssignRun run{{*this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, engine},
+                      chkReadOnly->isChecked(),
+                      {}};
         lastError_.clear();
         const bool ok = assignNumbers(run, wayDirectory());
-        if (journal) journal->finish(ok, assignCounters(run.total), ok ? std::string() : lastError_);
+        journal.finish(ok, assignCounters(run.total), lastError_);
     });
 }
 
@@ -600,11 +592,7 @@ void TfrmMain::btnCheckFIOClick() {
         // The four option flags, taken from their check boxes as the run starts.
         options_ = CheckOptions{chkNoStatErrors->isChecked(), chkNoBirthErrors->isChecked(), chkCreateOBMN->isChecked(),
                                 chkAnkList->isChecked()};
-        CheckRun run{*this,
-                     report_,
-                     tblPDL_,
-                     [this]() -> Table& { return numberDirectory(); },
-                     settings_.engine,
+        CheckRun run{{*this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, settings_.engine},
                      options_,
                      [this] { return chkSeverErrors->isChecked(); },
                      [this] { return chkEmptyList->isChecked(); },
@@ -618,12 +606,8 @@ void TfrmMain::btnCheckFIOClick() {
 void TfrmMain::btnFindNumFIOClick() {
     runOperation([this] {
         const auto typed = [](const QLineEdit* e) { return fromQtLossy(e->text()); };
-        FindRun run{*this,
-                    report_,
-                    tblPDL_,
-                    settings_.engine,
+        FindRun run{{*this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, settings_.engine},
                     FindCriteria{typed(edtNum), typed(edtFAM), typed(edtNAM), typed(edtOtch)},
-                    1024,
                     {}};
         findRecords(run, wayDirectory());
     });
