@@ -30,6 +30,7 @@ const double kSlipCap = -2 * std::log(kOtherLetter) + 0.5;
 
 constexpr double kSame = 0.9;           // a part typed as the directory has it (folded)
 constexpr double kShort = 0.5;          // cut, initial or short form, against the share of such
+constexpr std::size_t kSurnameCut = 6;  // letters a cut surname keeps at least
 constexpr double kLeftOut = 0.02;       // the record leaves a part out
 constexpr double kFilledIn = 0.05;      // the record has a part the directory lacks
 constexpr double kDoublePart = 0.2;     // one part of a double surname, against its share
@@ -254,10 +255,14 @@ Likeness compareNamePart(Part part, std::string_view a, std::string_view b, doub
     const double slips = slipCost(a, b);
     if (slips != kNoSlips) consider(best, -slips - ln(share), kHintSlip);
 
-    // Cut at a field's width, an initial, or a short form such as АЛЕКС.
+    // Cut at a field's width, an initial, or a short form such as АЛЕКС; not where the cut
+    // leaves a whole part of a double surname or name.  A surname is not cut short of six
+    // letters, nor to its other sex's form (ИВАНОВ of ИВАНОВА).
     const bool aShorter = a.size() < b.size();
     const std::string_view shorter = aShorter ? a : b, longer = aShorter ? b : a;
-    if (shorter.size() >= (part == Part::Surname ? 4u : 1u) && longer.starts_with(shorter))
+    const bool surnameCut =
+        part != Part::Surname || (shorter.size() >= kSurnameCut && !sexFormsOfOneSurname(shorter, longer));
+    if (!shorter.empty() && surnameCut && longer.starts_with(shorter) && longer[shorter.size()] != ' ')
         consider(best, ln(kShort) - ln(prefixShare(part, shorter, longer, pop)), kHintShort);
 
     if (part != Part::Surname) {

@@ -29,14 +29,15 @@ struct FoldingTables {
         for (char c : std::string_view("'`\"")) m[static_cast<unsigned char>(c)] = NameFolding::kDrop;
         m[0x92] = m[0x91] = m[0xB4] = m[0x93] = m[0x94] = m[0xAB] = m[0xBB] = NameFolding::kDrop;  // ’ ‘ ´ “ ” « »
         m[0x96] = m[0x97] = m[0xA0] = NameFolding::kBlank;                                         // – — and NBSP
-        for (int b = 'a'; b <= 'z'; ++b) m[b] = static_cast<unsigned char>(b - 'a' + 'A');
-        for (int b = 0xE0; b <= 0xFF; ++b) m[b] = static_cast<unsigned char>(b - 0x20);  // а..я -> А..Я
+        for (int b = 0xE0; b <= 0xFF; ++b) m[b] = static_cast<unsigned char>(b - 0x20);            // а..я -> А..Я
         const std::string_view ye = "ЁёЕ"_cp;
         m[byteOf(ye, 0)] = m[byteOf(ye, 1)] = byteOf(ye, 2);
-        // Latin letters and digits that look like Cyrillic capitals, in either case.
-        const std::string_view latin = "ABEKMHOPCTXYaekmopcxy03";
-        const std::string_view cyrillic = "АВЕКМНОРСТХУАЕКМОРСХУОЗ"_cp;
+        // Latin capitals and digits that look like Cyrillic capitals; a small Latin letter
+        // as its capital, so that a text folds as its capitals do.
+        const std::string_view latin = "ABEKMHOPCTXY03";
+        const std::string_view cyrillic = "АВЕКМНОРСТХУОЗ"_cp;
         for (std::size_t i = 0; i < latin.size(); ++i) m[static_cast<unsigned char>(latin[i])] = byteOf(cyrillic, i);
+        for (int b = 'a'; b <= 'z'; ++b) m[b] = m[b - 'a' + 'A'];
 
         // Code page 866: each byte as 1251 reads it, then folded alike.
         for (int b = 0; b < 256; ++b) {

@@ -5,7 +5,8 @@
 // against Е, a Latin letter that looks like a Cyrillic one (A, B, E, K, M, H, O, P, C, T, X
 // typed in the Latin layout), a hyphen, dot or doubled blank between the parts.  The folded
 // form makes all of these one text: capitals of code page 1251, Ё as Е, look-alike Latin
-// letters (and the digits 0 and 3) as their Cyrillic letters, every run of blanks, hyphens,
+// capitals (and the digits 0 and 3) as their Cyrillic letters, a small Latin letter as its
+// capital (so that a text folds as its capitals do), every run of blanks, hyphens,
 // dots, commas, underscores and slashes as one blank (none at either end), apostrophes and
 // quotes dropped.  Nothing else changes: a typing slip stays a slip.
 //

@@ -38,10 +38,12 @@ inline std::string femaleSurname(const std::string& male) {
     return male;
 }
 
-// Draws people; the same seed gives the same people.
+// Draws people; the same seed gives the same people.  With fewNames, as the demonstration
+// region draws them: 40 surnames, 20 names of each sex and 15 fathers' names, all alike
+// common, so that many people share a full name.
 class PeopleMaker {
 public:
-    explicit PeopleMaker(std::uint32_t seed) : rng_(seed) {
+    explicit PeopleMaker(std::uint32_t seed, bool fewNames = false) : rng_(seed) {
         for (std::istringstream in(w(kSurnames)); in;) {
             std::string s;
             if (in >> s) surnames_.push_back(s);
@@ -70,6 +72,16 @@ public:
         surnameWeights_ = cumulative(common_, 0.9, 5);
         manWeights_ = cumulative(men_.size(), 1.0, 3);
         womanWeights_ = cumulative(women_.size(), 1.0, 3);
+        if (fewNames) {
+            surnames_.resize(40);
+            common_ = surnames_.size();
+            tail_ = 0;
+            men_.resize(20);
+            women_.resize(20);
+            surnameWeights_ = cumulative(common_, 0, 0);
+            manWeights_ = cumulative(men_.size(), 0, 0);
+            womanWeights_ = cumulative(women_.size(), 0, 0);
+        }
     }
 
     Person person() {
@@ -84,7 +96,7 @@ public:
     }
     std::string surname(bool female) {
         const std::string& s =
-            chance(0.45)
+            chance(tail_)
                 ? surnames_[common_ + static_cast<std::size_t>(pick(static_cast<int>(surnames_.size() - common_)))]
                 : surnames_[zipf(surnameWeights_)];
         return female ? femaleSurname(s) : s;
@@ -172,6 +184,7 @@ private:
     std::mt19937 rng_;
     std::vector<std::string> surnames_;  // male forms: the common ones first, then the tail
     std::size_t common_ = 0;
+    double tail_ = 0.45;  // the share of people with a surname of the tail
     std::vector<Father> men_;
     std::vector<std::string> women_;
     std::vector<double> surnameWeights_, manWeights_, womanWeights_;
