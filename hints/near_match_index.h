@@ -13,24 +13,27 @@
 //     for (const Hint& h : index.find(surname, name, patronymic, birth)) ...
 //
 // How entries are found.  A hint needs strong evidence, and every kind of difference
-// leaves most of the four values as they were, so two ways in reach every entry that can
-// be a hint: the entries of the record's birth date (read in one run, compared by 32-bit
-// forms of their folded texts; those with at least two of the three name parts equal, or
-// one equal and the other two beginning alike, are taken further), and the entries with
-// the record's folded surname, name and patronymic, in either order of the last two (for a
-// birth date wrong or missing).  Each entry so found is weighed by hints/likeness.h: the
-// likelihood ratio of its parts against the record's, from a model of typing Russian names
-// and the shares of the record's values among the directory's entries.
+// leaves most of the four values as they were, so two ways in reach every entry that can be
+// a hint: the entries of the record's birth date (read in one run, compared by 32-bit forms
+// of their folded texts; those with at least two of the three name parts equal, or one
+// equal and the other two beginning alike, or name and patronymic exchanged, are taken
+// further), and the entries with the record's folded surname, name and patronymic, in
+// either order of the last two, whose birth date is one digit off, has day and month
+// exchanged or is missing.  A difference in the texts and in the date at once is not looked
+// for.  Each entry so found is weighed by hints/likeness.h: the likelihood ratio of its
+// parts against the record's, from a model of typing Russian names and the shares of the
+// record's values among the directory's entries (hints/README.md).
 //
 // Score and confidence.  An entry's weight is its likelihood ratio times the chance that a
 // record not found exactly belongs to some entry at all (one half), shared out over the
 // directory's entries; the record may also be of a person the directory lacks (the other
 // half).  An entry's score is its weight's share of all of these: the probability, under
-// the model, that the entry is the person.  So a larger directory, where chance likeness is
-// commoner, needs more evidence for the same score.  Entries scoring at least 0.25 are
-// hints (three at most, best first; equal scores in stored order).  A hint is "точно" when
-// one kind of difference explains it and it scores at least 0.99, so that no other entry
-// comes close; otherwise "возможно".
+// the model, that the entry is the person.  So a larger or denser directory, where chance
+// likeness is commoner, needs more evidence for the same score.  Hints are offered when the
+// best entry, with the entries that read exactly like it (one person entered twice), scores
+// at least 0.5; then up to three entries scoring at least 0.05 are hints, best first, equal
+// scores in stored order.  A hint is "точно" when it scores at least 0.999 and one kind of
+// difference explains it, not a new surname nor a missing date; otherwise "возможно".
 //
 // Contract
 // - Texts are code page 1251, cut as the lookup cuts them (25 characters); they are folded
@@ -46,8 +49,9 @@
 //   NAM, OTCH, BIRTH or NUM is missing, Unsupported when a field has the wrong type or the
 //   table cannot give a reading cursor).  find() does not throw but for lack of memory.
 //
-// Memory: about 28 bytes per entry beside the directory's own records (3,000,000 entries:
-// about 85 MB), and while it is built about 24 bytes per entry more.
+// Memory: about 31 bytes per entry beside the directory's own records (3,000,000 entries:
+// 93 MB), in huge pages where the system has them; while it is built, about 30 bytes per
+// entry more.
 #pragma once
 
 #include <cstdint>
