@@ -36,14 +36,14 @@ constexpr double kFilledIn = 0.05;      // the record has a part the directory l
 constexpr double kDoublePart = 0.2;     // one part of a double surname, against its share
 constexpr double kSexForm = 0.01;       // the surname in the other sex's form
 constexpr double kUnlike = 1e-5;        // a name or patronymic with nothing in common
-constexpr double kMarriedWoman = 0.03;  // another surname: a woman after marriage
+constexpr double kMarriedWoman = 0.02;  // another surname: a woman after marriage
 constexpr double kMarriedUnknown = 0.01;
 constexpr double kMarriedMan = 0.002;
 constexpr double kExchangedParts = 0.02;  // name and patronymic exchanged
 
 constexpr double kBirthSame = 0.9;
-constexpr double kBirthNeighbourDigit = 0.004;  // one digit one off (the key beside it)
-constexpr double kBirthOtherDigit = 0.001;      // one digit any other
+constexpr double kBirthNeighbourDigit = 0.003;  // one digit one off (the key beside it)
+constexpr double kBirthOtherDigit = 0.0007;     // one digit any other
 constexpr double kBirthDayMonth = 0.01;
 constexpr double kBirthUnlike = 0.003;  // the date as good as any
 
