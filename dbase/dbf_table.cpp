@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 #include "base/error.h"
 #include "base/ru.h"
@@ -73,6 +75,28 @@ std::uint64_t DbfTable::slotOffset(std::int64_t k) const {
 DbfTable::~DbfTable() {
     // A chunk's kept posts are written by its table, or not at all.
     if (!view_ && !pending_.empty()) (void)writeKept();
+    giveBack(room_);
+}
+
+namespace {
+
+std::mutex spareLock;
+std::shared_ptr<void> spare;  // a DbfTable::ReadRoom
+
+}  // namespace
+
+std::shared_ptr<DbfTable::ReadRoom> DbfTable::spareRoom() {
+    {
+        const std::lock_guard<std::mutex> lock(spareLock);
+        if (spare) return std::static_pointer_cast<ReadRoom>(std::exchange(spare, nullptr));
+    }
+    return std::make_shared<ReadRoom>();
+}
+
+void DbfTable::giveBack(std::shared_ptr<ReadRoom>& room) noexcept {
+    if (!room || room.use_count() != 1) return;  // chunks still read it
+    const std::lock_guard<std::mutex> lock(spareLock);
+    if (!spare || std::static_pointer_cast<ReadRoom>(spare)->capacity() < room->capacity()) spare = std::move(room);
 }
 
 std::string_view DbfTable::slot(std::int64_t k) {

@@ -203,6 +203,7 @@ private:
             return data_.get();
         }
         std::size_t size() const { return size_; }
+        std::size_t capacity() const { return capacity_; }
         std::string_view view() const { return {data_.get(), size_}; }
         // A record's bytes at pos, where the room holds them.
         void replace(std::size_t pos, std::string_view bytes) {
@@ -215,7 +216,12 @@ private:
     };
     // Whole slots read from the file: a chunk of a walk, or the whole file once loaded (then
     // shared with the chunks made of it).
-    std::shared_ptr<ReadRoom> room_ = std::make_shared<ReadRoom>();
+    std::shared_ptr<ReadRoom> room_ = spareRoom();
+    // A room given back by a table that closed, for the next one: the memory of the file
+    // before, already touched, takes the next file's bytes without the system clearing new
+    // pages for them (district files are opened one after another).
+    static std::shared_ptr<ReadRoom> spareRoom();
+    static void giveBack(std::shared_ptr<ReadRoom>& room) noexcept;
     std::int64_t bufFirst_ = 0;
     std::int64_t bufSlots_ = 0;
     std::int64_t cur_ = -1;
