@@ -29,7 +29,7 @@ std::int64_t DbfTable::load(bool writes) {
     char* room = room_->resize(static_cast<std::size_t>(slots) * len);
     // What the first read at opening brought after the header, then the rest.
     std::size_t have = std::min(opening_.size() / len * len, room_->size());
-    std::memcpy(room, opening_.data(), have);
+    if (have > 0) std::memcpy(room, opening_.data(), have);
     while (have < room_->size()) {
         const std::size_t want = std::min(kLoadBytes, room_->size() - have);
         const std::size_t got = file_->readAt(header_.headerLength + have, room + have, want);

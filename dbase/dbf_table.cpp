@@ -55,8 +55,8 @@ DbfTable::DbfTable(const std::filesystem::path& file, std::string name, const En
     slots_ = fileSlots();
     const std::size_t len = header_.recordLength;
     const std::int64_t whole = std::min<std::int64_t>(slots_, static_cast<std::int64_t>(opening_.size() / len));
-    std::memcpy(room_->resize(static_cast<std::size_t>(whole) * len), opening_.data(),
-                static_cast<std::size_t>(whole) * len);
+    char* room = room_->resize(static_cast<std::size_t>(whole) * len);
+    if (whole > 0) std::memcpy(room, opening_.data(), static_cast<std::size_t>(whole) * len);
     bufFirst_ = 0;
     bufSlots_ = whole;
     advanceFrom(0);

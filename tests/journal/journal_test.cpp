@@ -50,7 +50,8 @@ std::map<std::string, std::string> districtFiles(const fs::path& region) {
 // Records whose bytes differ between two states of the same district files.
 std::int64_t changedRecords(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
     std::int64_t changed = 0;
-    for (const auto& [file, before] : a) {
+    for (const auto& [file, was] : a) {
+        const std::string& before = was;
         const std::string& after = b.at(file);
         const auto u16 = [&](std::size_t at) {
             return static_cast<std::size_t>(static_cast<unsigned char>(before[at]) |
