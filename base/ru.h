@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "base/codepage_tables.h"
@@ -46,8 +47,7 @@ constexpr Decoded decodeUtf8(const char* s, std::size_t i, std::size_t n) {
 template <Utf8Literal S>
 constexpr std::size_t cp1251Length() {
     std::size_t count = 0;
-    for (std::size_t i = 0; i + 1 < sizeof(S.bytes); i += decodeUtf8(S.bytes, i, sizeof(S.bytes) - 1).length)
-        ++count;
+    for (std::size_t i = 0; i + 1 < sizeof(S.bytes); i += decodeUtf8(S.bytes, i, sizeof(S.bytes) - 1).length) ++count;
     return count;
 }
 
@@ -93,4 +93,8 @@ constexpr std::string_view operator""_cp() {
 #endif
 
 }  // namespace literals
+
+// A text as a string of its own, for building messages: str("Участок "_cp) + name.
+inline std::string str(std::string_view s) { return std::string(s); }
+
 }  // namespace strnum

@@ -35,7 +35,8 @@ double run(const fs::path& dir, const FindCriteria& criteria, const char* what, 
     TextHost host;
     Report report;
     TableObject tblPDL(settings.engine);
-    FindRun r{host, report, tblPDL, settings.engine, criteria, 1024, {}};
+    TableObject tblNUM(settings.engine);  // the search reads no number directory
+    FindRun r{{host, report, tblPDL, [&]() -> Table& { return tblNUM.table(); }, settings.engine}, criteria, {}};
     const auto t0 = std::chrono::steady_clock::now();
     findRecords(r, settings.wayPath);
     const double seconds = bench::since(t0);

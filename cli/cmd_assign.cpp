@@ -10,13 +10,12 @@
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/district_run.h"
-#include "journal/run_journal.h"
+#include "journal/writing_run.h"
 #include "operations/assign_numbers.h"
 #include "report/paged_text.h"
 #include "report/rtf_writer.h"
 #include "settings/settings.h"
 #include "system/paths.h"
-#include "system/program_log.h"
 #include "walk/district_walk.h"
 #include "walk/text_host.h"
 
@@ -56,26 +55,15 @@ void addAssignCommand(CLI::App& app) {
     cmd->add_option("--rtf", args->rtf, "also save the report as rich text");
     cmd->callback([args] {
         DistrictRun r(args->way, args->nums);
-        // A writing run keeps its journal in the current directory (standing for the
-        // program directory), so that it can be undone.
-        std::shared_ptr<RunJournal> journal;
-        if (!args->countOnly && r.settings.journalKeepDays > 0) {
-            const std::filesystem::path here = std::filesystem::current_path();
-            journal =
-                RunJournal::start(here, {"assign", r.settings.wayPath, r.settings.dbPath}, r.settings.journalKeepDays);
-            r.settings.engine.journal = journal;
-            r.tblPDL.setSettings(r.settings.engine);
-            std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << pathToUtf8(journal->path()) << '\n';
-            appendProgramLog(here,
-                             std::string("Простановка номеров: журнал записей "_cp) + pathTo1251(journal->path()));
-        }
-        AssignRun run{
-            r.host,          r.report, r.tblPDL, [&]() -> Table& { return r.numberDirectory(); }, r.settings.engine,
-            args->countOnly, {}};
+        // A writing run keeps its journal in the current directory (standing for the program
+        // directory), so that it can be undone.
+        WritingRunJournal journal(std::filesystem::current_path(), {"assign", r.settings.wayPath, r.settings.dbPath},
+                                  args->countOnly ? 0 : r.settings.journalKeepDays, r.settings.engine);
+        if (!journal.path().empty())
+            std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << pathToUtf8(journal.path()) << '\n';
+        AssignRun run{r.context(), args->countOnly, {}};
         const bool ok = assignNumbers(run, r.settings.wayPath);
-        if (journal)
-            journal->finish(ok, assignCounters(run.total),
-                            ok || r.host.errors.empty() ? std::string() : r.host.errors.back());
+        journal.finish(ok, assignCounters(run.total), r.host.errors.empty() ? std::string() : r.host.errors.back());
         r.finish(ok, args->paged, args->rtf);
     });
 }

@@ -44,11 +44,7 @@ void addCheckCommand(CLI::App& app) {
         DistrictRun r(args->way, args->nums);
         Colour highlight = kRed;
         CheckRun run{
-            r.host,
-            r.report,
-            r.tblPDL,
-            [&]() -> Table& { return r.numberDirectory(); },
-            r.settings.engine,
+            r.context(),
             args->options,
             [args] { return args->severeOnly; },
             [args] { return args->emptyList; },

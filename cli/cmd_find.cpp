@@ -39,13 +39,9 @@ void addFindCommand(CLI::App& app) {
     cmd->callback([args, num, fam] {
         if (num->count() == 0 && fam->count() == 0) throw CLI::ValidationError("find", "--num or --fam is needed");
         DistrictRun r(args->way, {});
-        FindRun run{r.host,
-                    r.report,
-                    r.tblPDL,
-                    r.settings.engine,
+        FindRun run{r.context(),
                     FindCriteria{to1251(args->num, "--num"), to1251(args->fam, "--fam"), to1251(args->nam, "--nam"),
                                  to1251(args->otch, "--otch")},
-                    1024,
                     {}};
         std::string json;
         if (args->json) {

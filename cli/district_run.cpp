@@ -7,6 +7,7 @@
 #include "base/ru.h"
 #include "base/text.h"
 #include "cli/commands.h"
+#include "data/number_directory.h"
 #include "system/paths.h"
 
 namespace strnum::cli {
@@ -29,13 +30,12 @@ DistrictRun::DistrictRun(const std::string& way, const std::string& nums) {
     tblPDL.setSettings(settings.engine);
     tblNUM.setSettings(settings.engine);
     tblNUM.setDirectory(resolveDirectory(settings.dbPath, settings.engine));
-    tblNUM.setTableName("NUMS");
-    tblNUM.setTableType(TableType::Default);
 }
 
-Table& DistrictRun::numberDirectory() {
-    if (!tblNUM.isOpen()) tblNUM.open();
-    return tblNUM.table();
+RunContext DistrictRun::context() {
+    tblPDL.setSettings(settings.engine);
+    return RunContext{host, report, tblPDL, [this]() -> Table& { return openNumberDirectory(tblNUM); },
+                      settings.engine};
 }
 
 void DistrictRun::finish(bool ok, const std::string& paged, const std::string& rtf, const std::string* json) {

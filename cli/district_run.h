@@ -8,6 +8,7 @@
 #include "data/table_object.h"
 #include "report/report.h"
 #include "settings/settings.h"
+#include "walk/pass.h"
 #include "walk/text_host.h"
 
 namespace strnum::cli {
@@ -18,8 +19,9 @@ public:
     // settings file are printed on standard error.  Throws Error.
     DistrictRun(const std::string& way, const std::string& nums);
 
-    // The number directory, opened when it is closed.
-    Table& numberDirectory();
+    // What an operation runs with: this host and report, the two table objects, the table
+    // settings as they are now (a journal put into them included).
+    RunContext context();
     // Prints the report and the summary question (or, with json, that text instead of the
     // report), saves the report files asked for, prints what the run went past and its
     // error on standard error, and sets the exit status: 0 the run did all it was asked,

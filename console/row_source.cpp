@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/ru.h"
-#include "paradox/paradox_format.h"
 
 namespace strnum::console {
 
@@ -19,24 +18,19 @@ std::int64_t RowSource::skip(std::int64_t n) {
 }
 
 int displayWidth(const FieldInfo& f) {
-    const bool paradox = f.type >= 0 && f.type < 0x20;  // Paradox types are codes, dBASE ones letters
     switch (f.kind) {
         case FieldKind::Text:
             return f.length;
         case FieldKind::Number:
-            return paradox ? 15 : f.length;
+            return f.width > 0 ? f.width : 15;
         case FieldKind::Integer:
-            return paradox && static_cast<unsigned char>(f.type) == pxtype::Short ? 6 : 11;
+            return f.width > 0 ? f.width : 11;
         case FieldKind::Date:
             return 10;
         case FieldKind::Logical:
             return 5;
-        case FieldKind::Memo: {
-            const bool text = paradox ? (static_cast<unsigned char>(f.type) == pxtype::Memo ||
-                                         static_cast<unsigned char>(f.type) == pxtype::FmtMemo)
-                                      : f.type == 'M';
-            return text ? 40 : 20;
-        }
+        case FieldKind::Memo:
+            return f.textMemo ? 40 : 20;
         case FieldKind::Other:
             return 20;
     }

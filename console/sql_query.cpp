@@ -123,8 +123,8 @@ bool schemaTable(const char* name) {
                     sqlite3_stricmp(name, "sqlite_schema") == 0 || sqlite3_stricmp(name, "sqlite_temp_schema") == 0);
 }
 
-constexpr std::string_view kCreating = "создание таблиц, индексов, представлений или триггеров (CREATE)"_cp;
-constexpr std::string_view kDropping = "удаление таблиц, индексов, представлений или триггеров (DROP)"_cp;
+const std::string_view kCreating = "создание таблиц, индексов, представлений или триггеров (CREATE)"_cp;
+const std::string_view kDropping = "удаление таблиц, индексов, представлений или триггеров (DROP)"_cp;
 
 // What the authorizer refused, in the words of the message "... а в тексте есть ...".
 std::string_view refusalOf(int action, const char* a1, const char* a2, std::string& named) {

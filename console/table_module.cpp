@@ -13,7 +13,6 @@
 #include "console/row_source.h"
 #include "console/sql_functions.h"
 #include "dbase/dbf_table.h"
-#include "paradox/paradox_format.h"
 #include "paradox/paradox_table.h"
 
 namespace strnum::console {
@@ -303,8 +302,9 @@ struct ModuleAccess {
         try {
             auto c = std::make_unique<VCursor>();
             c->source = v->source;
-            c->table = v->source->kept ? v->source->kept->readingCursor()
-                                       : openDbfTable(v->source->named.file, v->source->settings);
+            c->table = v->source->kept && v->source->kept->keySearch()
+                           ? v->source->kept->keySearch()->cursor()
+                           : openDbfTable(v->source->named.file, v->source->settings);
             if (!c->table) c->table = openParadoxTable(v->source->named.file, v->source->settings);
             *out = &c.release()->base;
             return SQLITE_OK;
@@ -556,13 +556,7 @@ const sqlite3_module kModule = {
     nullptr,                   // xShadowName
 };
 
-bool textMemoField(const TableModule::Source& s, const FieldInfo& f) {
-    if (s.named.paradox) {
-        const auto code = static_cast<unsigned char>(f.type);
-        return code == pxtype::Memo || code == pxtype::FmtMemo;
-    }
-    return f.type == 'M';
-}
+bool textMemoField(const TableModule::Source&, const FieldInfo& f) { return f.textMemo; }
 
 }  // namespace
 

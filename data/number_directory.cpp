@@ -24,6 +24,15 @@ void requireKind(const Table& t, std::string_view name, std::initializer_list<Fi
 
 }  // namespace
 
+Table& openNumberDirectory(TableObject& tblNUM) {
+    if (!tblNUM.isOpen()) {
+        tblNUM.setTableName("NUMS");
+        tblNUM.setTableType(TableType::Default);
+        tblNUM.open();
+    }
+    return tblNUM.table();
+}
+
 void requireNumberOrder(const Table& t) {
     if (t.fields().empty() || !equalsIgnoreCase(t.fields().front().name, "NUM"))
         throwError(ErrorKind::Unsupported,

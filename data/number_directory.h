@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "data/table_object.h"
 #include "paradox/paradox_table.h"
 
 namespace strnum {
@@ -30,6 +31,11 @@ namespace strnum {
 // NotFound) naming the table, the field and what is wrong with it.
 void requireNumberOrder(const Table& directory);
 void requirePersonOrder(const Table& directory);
+
+// The number directory as the front ends keep it: the table object of NUMS (its type chosen
+// by the engine) in the directory given, opened by the first operation that needs it and
+// left open.  Returns the open table; throws Error when it cannot be opened.
+Table& openNumberDirectory(TableObject& tblNUM);
 
 class NumberDirectory {
 public:

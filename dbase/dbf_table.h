@@ -16,22 +16,23 @@
 // fields not set are written back exactly as they are on disk at that moment.  The record
 // count, the file size and the end marker are never touched.
 //
-// Writing behind (setWriteBehind): post() keeps the changed fields of the record, and
-// flushWrites() writes every kept record as above but together: one lock over the lock
-// bytes of all of them (records between them included), one read of their range, one write
-// of the range, one release.  Each kept record goes back as it is on disk under the lock
-// plus its set fields; the records between them exactly as just read under the same lock
-// (no program that keeps to the locks can have written them in between).  A kept record
-// deleted meanwhile is not written.  When another program holds a lock in the range, each
-// record is written by itself, waiting for its lock as edit() does.  Kept records are
-// written at first(), at turning it off and when the table is closed.
+// Read once, walked in chunks (FileScan, tables/file_scan.h; dbf_scan.cpp): load() reads the
+// whole file in large reads (the first of them at opening, with the header) and counts its
+// visible records; the table's walk and its chunks then read those bytes.  A chunk is a
+// table object over some of the loaded slots, for a thread of its own; its edits are kept,
+// and write(chunk) writes them as above but together: one lock over the lock bytes of all of
+// them (records between them included), one read of their range, one write of the range,
+// one release.  Each kept record goes back as it is on disk under the lock plus its set
+// fields; the records between them exactly as just read under the same lock (no program
+// that keeps to the locks can have written them in between).  A kept record deleted
+// meanwhile is not written.  When another program holds a lock in the range, each record is
+// written by itself, waiting for its lock as edit() does.
 //
-// A walk can be split in parts (splitWalkAt): the later object opens the file anew and
-// walks from the slot given on, this one up to it; each is used on a thread of its own, and
-// their locks exclude each other as two programs' do.
+// The files: dbf_table.cpp opens, walks and reads; dbf_edit.cpp edits one record under its
+// lock; dbf_scan.cpp loads, makes chunks and writes what they kept.
 //
-// Not thread-safe; one table object per thread.  The object owns its file descriptor and
-// lock; destroying it releases both.
+// Not thread-safe; one table object per thread (a chunk is one).  The object owns its file
+// descriptor and lock; destroying it releases both.
 #pragma once
 
 #include <algorithm>
@@ -46,11 +47,12 @@
 #include "dbase/dbf_memo.h"
 #include "system/file.h"
 #include "tables/engine_settings.h"
+#include "tables/file_scan.h"
 #include "tables/table.h"
 
 namespace strnum {
 
-class DbfTable final : public Table {
+class DbfTable final : public Table, public FileScan {
 public:
     // Throws NotFound (no such file), Corrupt (a header that cannot be right), Unsupported
     // (not a dBASE table), Io.  name: the table name as asked (1251), for tableName().
@@ -60,7 +62,6 @@ public:
     const std::filesystem::path& file() const override { return path_; }
     const std::string& tableName() const override { return name_; }
     std::int64_t recordCount() override;
-    std::optional<std::int64_t> recordCountOfPart() override;
 
     void first() override;
     void next() override;
@@ -70,13 +71,11 @@ public:
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     std::string text(FieldId f) const override;
     void textInto(FieldId f, std::string& out) const override;
-    bool peekText(std::size_t ahead, FieldId f, std::string& out) const override;
     // A character field's stored bytes against the value in the file's code page.
     bool textStartIs(FieldId f, std::size_t maxChars, std::string_view value) const override;
     // M, G, B (dBASE IV) and P fields, from the .DBT or .FPT beside the table.
     MemoValue memo(FieldId f) const override;
     bool goToRecord(std::int64_t number) override;
-    std::optional<Date> peekDate(std::size_t ahead, FieldId f) const override;
     std::int32_t integer(FieldId f) const override;
     Date date(FieldId f) const override;
     bool isEmpty(FieldId f) const override;
@@ -89,18 +88,15 @@ public:
     void post() override;
     void cancel() override;
     bool editing() const override { return editing_; }
-    bool setWriteBehind(bool on) override;
-    std::size_t pendingWrites() const override { return pending_.size(); }
-    std::vector<bool> flushWrites() override;
-    void discardWrites() override { pending_.clear(); }
+
+    // FileScan (dbf_scan.cpp).  A chunk's edits need no lock and its posts write nothing.
+    FileScan* fileScan() override { return view_ ? nullptr : this; }
+    std::int64_t load(bool writes) override;
+    std::int64_t loadedSlots() const override { return loaded_ ? slots_ : 0; }
+    std::unique_ptr<Table> chunk(std::int64_t from, std::int64_t to) override;
+    std::size_t kept(const Table& chunk) const override;
+    std::vector<bool> write(Table& chunk) override;
     std::string writeFailure() const override { return writeFailure_; }
-    std::optional<std::pair<std::int64_t, std::int64_t>> walkSlots() const override;
-    // The later object opens the file anew and reads it with the header read here.
-    std::unique_ptr<Table> splitWalkAt(std::int64_t slot) override;
-    // After this object's walk: true when it ended at the end of its slots (or it was never
-    // split); false when it ended before, at an end marker or because the file got
-    // shorter, and the parts after it are then not part of the walk.
-    bool walkReachedSplit() const override;
 
     void setIndexFieldNames(std::string_view names) override;
     const std::string& indexFieldNames() const override { return indexNames_; }
@@ -122,13 +118,15 @@ public:
     std::string_view recordBytes() const {
         if (editing_) return edited_;
         requireRecord();
-        return buf_.view().substr(static_cast<std::size_t>(cur_ - bufFirst_) * header_.recordLength,
-                                  header_.recordLength);
+        return room_->view().substr(static_cast<std::size_t>(cur_ - bufFirst_) * header_.recordLength,
+                                    header_.recordLength);
     }
 
 private:
-    struct Split {};
-    DbfTable(const DbfTable& from, Split);
+    struct Chunk {
+        std::int64_t from, to;
+    };
+    DbfTable(const DbfTable& from, Chunk slots);
     // Slots the file holds records in now: min(header count, whole slots).
     std::int64_t fileSlots() const;
     std::uint64_t slotOffset(std::int64_t slot) const;
@@ -158,19 +156,6 @@ private:
     [[noreturn]] void noRecord() const;
     bool isNull(FieldId f) const;
     void charText(std::string_view bytes, std::string& out) const;  // a C field's bytes as text
-    // Empty: not in the buffer.  The fields of one record are asked for one after another:
-    // the answer for the same record and distance is at hand without a call.
-    std::string_view peekRecord(std::size_t ahead) const {
-        if (peekFrom_ == cur_ && peekFrom_ >= 0 && peekAhead_ == ahead && !eof_ && !editing_)
-            return {buf_.view().data() + static_cast<std::size_t>(peekSlot_ - bufFirst_) * header_.recordLength,
-                    header_.recordLength};
-        return findPeekRecord(ahead);
-    }
-    std::string_view findPeekRecord(std::size_t ahead) const;
-    // The last look-ahead found: from the record at peekFrom_, `peekAhead_` on, slot
-    // peekSlot_.  Forgotten whenever the buffer's bytes change.
-    mutable std::int64_t peekFrom_ = -1, peekSlot_ = -1;
-    mutable std::size_t peekAhead_ = 0;
     void requireEditing(FieldId f) const;
     void applyField(FieldId f, const std::string& bytes);
     std::uint64_t lockOffset(std::int64_t recordNo) const;
@@ -185,6 +170,9 @@ private:
     // Puts the set fields of p into rec (the record as on disk, recordLength bytes).
     void applyPending(const Pending& p, char* rec) const;
     bool writePendingAlone(const Pending& p);
+    // Writes the kept posts; one entry per kept post, in the order of the posts: true when
+    // its record was written.  Never throws.
+    std::vector<bool> writeKept();
     // Notes why a kept post was not written (the first reason of a flush is kept).
     bool notWritten(std::int64_t slot, std::string_view why);
     bool tryLock(std::uint64_t offset, std::uint64_t length, int waitMilliseconds) noexcept;
@@ -194,7 +182,8 @@ private:
     std::string name_;
     std::string fileText_;  // 1251, for messages
     EngineSettings settings_;
-    std::unique_ptr<File> file_;
+    std::unique_ptr<File> file_;  // none in a chunk
+    bool writable_ = false;       // the file, as opened
     DbfHeader header_;
     CodePage codePage_ = CodePage::Cp866;
     std::vector<FieldInfo> fields_;
@@ -214,6 +203,7 @@ private:
             return data_.get();
         }
         std::size_t size() const { return size_; }
+        std::size_t capacity() const { return capacity_; }
         std::string_view view() const { return {data_.get(), size_}; }
         // A record's bytes at pos, where the room holds them.
         void replace(std::size_t pos, std::string_view bytes) {
@@ -224,21 +214,27 @@ private:
         std::unique_ptr<char[]> data_;
         std::size_t size_ = 0, capacity_ = 0;
     };
-    ReadRoom buf_;  // chunk of whole slots
+    // Whole slots read from the file: a chunk of a walk, or the whole file once loaded (then
+    // shared with the chunks made of it).
+    std::shared_ptr<ReadRoom> room_ = spareRoom();
+    // A room given back by a table that closed, for the next one: the memory of the file
+    // before, already touched, takes the next file's bytes without the system clearing new
+    // pages for them (district files are opened one after another).
+    static std::shared_ptr<ReadRoom> spareRoom();
+    static void giveBack(std::shared_ptr<ReadRoom>& room) noexcept;
     std::int64_t bufFirst_ = 0;
     std::int64_t bufSlots_ = 0;
     std::int64_t cur_ = -1;
     bool eof_ = true;
-    // The slots a walk visits when split (splitWalkAt): [walkFrom_, walkTo_); the file's
-    // slots when it was first split.
+    bool loaded_ = false;  // the room holds the slots [0, slots_) of the file
+    bool view_ = false;    // a chunk: the slots [walkFrom_, slots_) of a loaded table
     std::int64_t walkFrom_ = 0;
-    std::optional<std::int64_t> walkTo_;
-    std::int64_t splitSlots_ = 0;
+    std::string opening_;  // the bytes of the first read, after the header (used by load())
 
     bool editing_ = false;
     RangeLock lock_;
     std::string original_;      // the record as read at edit()
-    std::string writeFailure_;  // of the last flushWrites
+    std::string writeFailure_;  // of the last write()
     std::string edited_;
     std::vector<bool> changed_;
     bool writeBehind_ = false;

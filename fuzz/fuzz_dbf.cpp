@@ -1,9 +1,10 @@
 // libFuzzer target for the dBASE reader and the index-key parsers: any bytes as a .DBF file
-// (opened, walked, every field read, walked in two halves, written behind) and as
+// (opened, walked, every field read, read once and walked in chunks, edited in the chunks
+// and written) and as
 // .NDX/.NTX/.MDX/.CDX index files.  Failures must be strnum::Error; anything else (crash,
-// hang, read past the end, a split walk unlike one walk) is a bug.
+// hang, read past the end, a chunked walk unlike one walk) is a bug.
 //
-//   build/fuzz/fuzz/fuzz_dbf fuzz/corpus_dbf -max_total_time=60
+//   build/asan/fuzz/fuzz_dbf fuzz/corpus_dbf -max_total_time=60
 #include <unistd.h>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "base/error.h"
 #include "dbase/dbf_index.h"
 #include "dbase/dbf_table.h"
+#include "tables/file_scan.h"
 #include "fuzz/scratch.h"
 
 namespace {
@@ -43,10 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 (void)t.isEmpty(f);
                 if (every) {
                     (void)t.text(f);
-                    for (std::size_t ahead = 1; ahead <= 3; ++ahead) {
-                        (void)t.peekText(ahead, f, text);
-                        (void)t.peekDate(ahead, f);
-                    }
                 }
                 if (every || kind == strnum::FieldKind::Integer || kind == strnum::FieldKind::Number) try {
                         (void)t.integer(f);
@@ -70,61 +68,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     }
             }
         }
-        // A walk split in parts visits what one walk visits; a part that ends early ends
-        // the walk (the parts after it are no part of it).
+        // The file read once and walked in three chunks, split where the input's last bytes
+        // say, visits what one walk visits.
         {
             std::vector<std::int64_t> one, two;
             for (t.first(); !t.eof(); t.next()) one.push_back(t.recordNumber());
-            // In three parts, split where the input's last bytes say.
-            strnum::DbfTable earlier(file, "F.DBF", settings);
-            const auto slots = earlier.walkSlots();
-            const std::int64_t total = slots ? slots->second : 0;
-            const std::int64_t a = total > 0 ? 1 + (size > 0 ? data[size - 1] : 0) % total : 0;
-            const std::int64_t b = total > 0 ? a + 1 + (size > 1 ? data[size - 2] : 0) % total : 0;
-            const std::unique_ptr<strnum::Table> middle = earlier.splitWalkAt(a);
-            const std::unique_ptr<strnum::Table> later = middle ? middle->splitWalkAt(b) : nullptr;
-            bool on = true;
-            for (strnum::Table* part : {static_cast<strnum::Table*>(&earlier), middle.get(), later.get()}) {
-                if (!part || !on) continue;
-                for (part->first(); !part->eof(); part->next()) two.push_back(part->recordNumber());
-                on = part->walkReachedSplit();
-            }
+            strnum::DbfTable loaded(file, "F.DBF", settings);
+            strnum::FileScan& scan = *loaded.fileScan();
+            if (scan.load(true) != static_cast<std::int64_t>(one.size())) __builtin_trap();
+            const std::int64_t total = scan.loadedSlots();
+            const std::int64_t a = total > 0 ? (size > 0 ? data[size - 1] : 0) % (total + 1) : 0;
+            const std::int64_t b = total > 0 ? a + (size > 1 ? data[size - 2] : 0) % (total - a + 1) : 0;
+            std::vector<std::unique_ptr<strnum::Table>> chunks;
+            for (const auto& [from, to] : {std::pair{std::int64_t{0}, a}, std::pair{a, b}, std::pair{b, total}})
+                if (from < to) chunks.push_back(scan.chunk(from, to));
+            for (const auto& chunk : chunks)
+                for (chunk->first(); !chunk->eof(); chunk->next()) two.push_back(chunk->recordNumber());
             if (one != two) __builtin_trap();
-        }
-        // A look-ahead at one distance, as a walk asks it (carried on from record to record,
-        // some records skipped), names the record the walk reaches that many records on.
-        {
+            // Every other record's first character field changed in the chunks, written by
+            // the table: one outcome per post.
             strnum::FieldId c = -1;
             for (strnum::FieldId f = 0; f < n && c < 0; ++f)
                 if (t.fields()[static_cast<std::size_t>(f)].type == 'C') c = f;
-            std::vector<std::string> texts;
-            for (t.first(); c >= 0 && !t.eof(); t.next()) texts.push_back(t.text(c));
-            for (std::size_t ahead = 1; c >= 0 && ahead <= 3; ahead += 2) {
-                std::size_t i = 0;
-                for (t.first(); !t.eof(); t.next(), ++i) {
-                    if (i % 5 == 4 || i >= texts.size()) continue;
-                    if (!t.peekText(ahead, c, text)) continue;
-                    if (i + ahead >= texts.size() || text != texts[i + ahead]) __builtin_trap();
+            bool odd = false;
+            for (const auto& chunk : chunks) {
+                std::size_t posted = 0;
+                for (chunk->first(); c >= 0 && !chunk->eof(); chunk->next()) {
+                    if ((odd = !odd)) continue;
+                    try {
+                        chunk->edit();
+                        chunk->setText(c, "X");
+                        chunk->post();
+                        ++posted;
+                    } catch (const strnum::Error&) {
+                        if (chunk->editing()) chunk->cancel();
+                    }
                 }
+                const std::size_t kept = scan.kept(*chunk);
+                if (kept > posted || scan.write(*chunk).size() != kept) __builtin_trap();
             }
         }
-        // Writing behind over the same bytes: every other record's first character field.
-        t.setWriteBehind(true);
-        strnum::FieldId c = -1;
-        for (strnum::FieldId f = 0; f < n && c < 0; ++f)
-            if (t.fields()[static_cast<std::size_t>(f)].type == 'C') c = f;
-        bool odd = false;
-        for (t.first(); c >= 0 && !t.eof(); t.next()) {
-            if ((odd = !odd)) continue;
-            try {
-                t.edit();
-                t.setText(c, "X");
-                t.post();
-            } catch (const strnum::Error&) {
-                if (t.editing()) t.cancel();
-            }
-        }
-        (void)t.flushWrites();
     } catch (const strnum::Error&) {
     }
     const strnum::ByteReader reader = [&bytes](std::uint64_t off, std::size_t n) {

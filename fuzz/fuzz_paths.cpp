@@ -15,6 +15,7 @@
 #include "fuzz/fuzz_check.h"
 #include "fuzz/scratch.h"
 #include "system/paths.h"
+#include "tables/engine_settings.h"
 
 namespace {
 namespace fs = std::filesystem;

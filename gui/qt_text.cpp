@@ -10,8 +10,8 @@ QString toQt(std::string_view cp1251) {
 }
 
 std::optional<std::string> fromQt(const QString& text) {
-    return utf16To1251(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                           static_cast<std::size_t>(text.size())));
+    return utf16To1251(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 std::string fromQtLossy(const QString& text) {

@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string str(std::string_view s) { return std::string(s); }
-
 // A field's bytes as a reader sees them, for the report: in the file's code page, blanks
 // at the end dropped.
 std::string shown(const DbfTable& t, std::string_view bytes) {

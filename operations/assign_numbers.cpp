@@ -8,8 +8,6 @@
 #include "data/file_descriptions.h"
 #include "data/number_directory.h"
 #include "identity/insurance_number.h"
-#include "walk/district_walk.h"
-#include "walk/file_walk.h"
 
 namespace strnum {
 
@@ -20,8 +18,6 @@ namespace {
 constexpr std::size_t kNumberTextMax = 11;
 constexpr std::size_t kNameMax = 25;
 constexpr std::size_t kCodeMax = 4;
-
-std::string str(std::string_view s) { return std::string(s); }
 
 // The fields of one district file, looked up once per pass.
 struct FileFields {
@@ -55,49 +51,27 @@ private:
     // date and the key; in PDL.DBF also the second number, VDP and VP, and the rule of the
     // second number.  NPSUI, VDP and VP are looked up with the first record.
     void read(const Table& file, Person& p) override {
-        cut(file, fields_.number, kNumberTextMax, p.numberText);
-        cut(file, fields_.surname, kNameMax, p.surname());
-        cut(file, fields_.name, kNameMax, p.name());
-        cut(file, fields_.patronymic, kNameMax, p.patronymic());
+        cutText(file, fields_.number, kNumberTextMax, p.numberText);
+        cutText(file, fields_.surname, kNameMax, p.surname());
+        cutText(file, fields_.name, kNameMax, p.name());
+        cutText(file, fields_.patronymic, kNameMax, p.patronymic());
         file.textInto(fields_.key, p.key);
         p.person[3] = file.date(fields_.birth);
         if (!isPdl_) return;
         if (!secondNumber_) secondNumber_ = file.fieldByName("NPSUI");
         if (!vdp_) vdp_ = file.fieldByName("VDP");
         if (!vp_) vp_ = file.fieldByName("VP");
-        cut(file, *secondNumber_, kNumberTextMax, p.secondNumber);
-        cut(file, *vdp_, kCodeMax, p.vdp);
-        cut(file, *vp_, kCodeMax, p.vp);
+        cutText(file, *secondNumber_, kNumberTextMax, p.secondNumber);
+        cutText(file, *vdp_, kCodeMax, p.vdp);
+        cutText(file, *vp_, kCodeMax, p.vp);
         p.secondRule = secondRule(p);
     }
 
-    // The same values of a record further on, from what the file holds already.
-    bool peek(const Table& file, std::size_t ahead, Person& p) override {
-        const auto text = [&](FieldId f, std::size_t max, std::string& out) {
-            if (!file.peekText(ahead, f, out)) return false;
-            if (out.size() > max) out.resize(max);
-            return true;
-        };
-        if (!text(fields_.number, kNumberTextMax, p.numberText) || !text(fields_.surname, kNameMax, p.surname()) ||
-            !text(fields_.name, kNameMax, p.name()) || !text(fields_.patronymic, kNameMax, p.patronymic()) ||
-            !file.peekText(ahead, fields_.key, p.key))
-            return false;
-        const std::optional<Date> birth = file.peekDate(ahead, fields_.birth);
-        if (!birth) return false;
-        p.person[3] = *birth;
-        if (!isPdl_) return true;
-        if (!secondNumber_ || !vdp_ || !vp_ || !text(*secondNumber_, kNumberTextMax, p.secondNumber) ||
-            !text(*vdp_, kCodeMax, p.vdp) || !text(*vp_, kCodeMax, p.vp))
-            return false;
-        p.secondRule = secondRule(p);
-        return true;
-    }
+    // The directory's search key: surname, name, patronymic and birth date as they stand.
+    std::span<const KeyValue> key(const Person& p) const override { return p.person; }
 
-    std::uint64_t announce(Table& directory, const Person& p) override { return directory.prefetchKey(p.person); }
-
-    void record(FilePart& part, const Person& p, std::uint64_t hint) override {
+    void step(FilePart& part, const Person& p) override {
         Table& file = part.file();
-        Table& directory = part.directory();
 
         // Step 2: a number text that is not empty is judged by its check number.
         bool needsNumber = p.numberText.empty();
@@ -107,14 +81,11 @@ private:
         }
 
         // Step 3: the person in the number directory; not there, the step ends.
-        if (!directory.findHinted(p.person, hint)) return;
+        if (!part.find()) return;
+        Table& directory = part.directory();
 
-        // Step 4: found; every tenth shown.  The directory's number.
+        // Step 4: found (every tenth is shown as the walk goes).  The directory's number.
         ++counters.found;
-        if (counters.found % 10 == 0) {
-            part.show(HostLabel::RecordCount, std::to_string(counters.found));
-            part.processEvents();
-        }
         if (!num_) num_ = directory.fieldByName("NUM");
         numberTextInto(directory.integer(*num_), directoryNumber_);
 
@@ -126,8 +97,7 @@ private:
         }
 
         // Step 6: the twins that follow the found entry in the order of the index.
-        for (directory.next(); !directory.eof(); directory.next()) {
-            if (directory.knownToDifferFromFound()) break;
+        while (part.nextOfFound()) {
             if (!sameName(directory, "FAM", fam_, p.surname()) || !sameName(directory, "NAM", nam_, p.name()) ||
                 !sameName(directory, "OTCH", otch_, p.patronymic()))
                 break;
@@ -165,20 +135,9 @@ private:
         }
     }
 
-    // A file walked in parts: the count shown as one walk would have left it.
-    void afterParts(FilePart& first) override {
-        if (counters.found < 10) return;
-        first.show(HostLabel::RecordCount, std::to_string(counters.found / 10 * 10));
-        first.processEvents();
-    }
-
     // The second number's rule: it is filled unless VDP and VP are " 1" and "03" or " 2" and "04".
     static bool secondRule(const Person& p) {
         return !((p.vdp == " 1" && p.vp == "03") || (p.vdp == " 2" && p.vp == "04"));
-    }
-    static void cut(const Table& file, FieldId f, std::size_t max, std::string& out) {
-        file.textInto(f, out);
-        if (out.size() > max) out.resize(max);
     }
     // A twin's name part against the record's: the whole texts, exactly.
     bool sameName(Table& directory, const char* field, std::optional<FieldId>& id, const std::string& value) {
@@ -221,14 +180,6 @@ namespace {
 // The file pass: file kind `kind` of the district in `directory` (W as written: `written`).
 void filePass(AssignRun& run, FileWalks& walks, int kind, const std::string& written,
               const std::filesystem::path& directory) {
-    // Step 1: the shared table object set to the file.
-    const FileDescription& d = fileDescription(kind);
-    const std::string tableName = districtTableName(kind);
-    run.tblPDL.close();
-    run.tblPDL.setDirectory(directory);
-    run.tblPDL.setTableName(tableName);
-    run.tblPDL.setTableType(TableType::Dbase);
-
     // Step 5, the closing step, taken on every way out of the pass.
     AssignCounters counters;
     struct Closing {
@@ -244,39 +195,34 @@ void filePass(AssignRun& run, FileWalks& walks, int kind, const std::string& wri
         }
     } closing{run, counters};
 
-    // Step 2: open it; a file that cannot be opened is reported and passed by.
-    try {
-        run.tblPDL.open();
-    } catch (const Error& e) {
+    // Steps 1 and 2: the shared table object set to the file and opened; a file that cannot
+    // be opened is reported and passed by.
+    const std::string tableName = districtTableName(kind);
+    if (!openDistrictFile(run, kind, directory)) {
         run.report.appendLine(str("Ошибка открытия файла "_cp) + tableName);
-        noticeUnopened(run.host, e);
         return;
     }
     Table& file = run.tblPDL.table();
 
     // Step 3: the six fields, the counters at 0, the file's header line.
+    const FileDescription& d = fileDescription(kind);
     const FileFields fields{file.fieldByName(d.key),        file.fieldByName(d.surname),   file.fieldByName(d.name),
                             file.fieldByName(d.patronymic), file.fieldByName(d.birthDate), file.fieldByName(d.number)};
     FileWalk walk = walks.begin(file, WalkOptions{&run.numberDirectory(), !run.countOnly});
     run.report.appendLine(str("Участок "_cp) + written + str("  файл "_cp) + tableName + " - " +
                           std::to_string(walk.recordCount()) + str(" записей"_cp));
 
-    // Step 4: the record step for every record, in physical order.
+    // Step 4: the record step for every record, in physical order; every tenth found record
+    // shown in lblRecCount.
     const bool isPdl = tableName == "PDL.DBF";
-    walk.walk<AssignStep>([&] { return std::make_unique<AssignStep>(fields, isPdl, run.countOnly); }, counters);
+    walk.walk<AssignStep>([&] { return std::make_unique<AssignStep>(fields, isPdl, run.countOnly); }, counters,
+                          {HostLabel::RecordCount, &AssignCounters::found, 10});
 }
 
 }  // namespace
 
-void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory) {
-    FileWalks walks(run.host, run.report, run.settings);
-    walks.splitFrom = run.splitFrom;
-    filePass(run, walks, kind, written, directory);
-}
-
 bool assignNumbers(AssignRun& run, std::string_view wayDirectory) {
     FileWalks walks(run.host, run.report, run.settings);
-    walks.splitFrom = run.splitFrom;
     DistrictWalk walk;
     walk.prepare = [&] {
         run.tblPDL.close();

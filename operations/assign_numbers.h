@@ -7,11 +7,11 @@
 // and failed writes are reported; found, differing and written are counted.  In
 // count-only mode the same report and counts are made and no record changes.
 //
-// The run is a district walk (walk/district_walk.h): errors that end it are shown by the
-// host after its closing step and summary question.  Each file is walked by the
-// district-file pass (walk/file_walk.h), which brings the speed: records read ahead with
-// their directory searches announced, writes made many at a time, a large file walked in
-// parts on all cores with the report, the writes and the counters of one walk.
+// The run is a district walk: errors that end it are shown by the host after its closing
+// step and summary question.  Each file is walked by the district-file pass (walk/pass.h),
+// which brings the speed: the file read once, records read ahead with their directory
+// searches announced, writes made many at a time, the file walked in chunks on all cores
+// with the report, the writes and the counters of one walk.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/table_object.h"
-#include "report/report.h"
-#include "tables/engine_settings.h"
-#include "tables/table.h"
-#include "walk/host.h"
+#include "walk/pass.h"
 
 namespace strnum {
 
@@ -41,28 +37,14 @@ struct AssignCounters {
     }
 };
 
-struct AssignRun {
-    Host& host;
-    Report& report;
-    // The shared district-file table object; left closed after the run.
-    TableObject& tblPDL;
-    // The number directory, opened when it is closed and left open: returns the open table.
-    std::function<Table&()> numberDirectory;
-    const EngineSettings& settings;
+struct AssignRun : RunContext {
     bool countOnly = false;  // fixed when the run starts
     AssignCounters total;
-    // District files of at least this many slots are walked in parts on the threads the
-    // settings give (when the directory gives cursors of its own); 0: never.
-    std::int64_t splitFrom = 1024;
 };
 
 // The whole operation over the district list in wayDirectory (1251, as typed).  Returns
 // true when it ended without an error.
 bool assignNumbers(AssignRun& run, std::string_view wayDirectory);
-
-// One file of one district (kind 0..3); adds its counters to run.total.  Throws what ends
-// the run (a required field missing), after the file's closing lines.
-void assignNumbersInFile(AssignRun& run, int kind, const std::string& written, const std::filesystem::path& directory);
 
 // The counters by name, for the run's journal.
 std::vector<std::pair<std::string, std::int64_t>> assignCounters(const AssignCounters& total);

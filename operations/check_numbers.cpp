@@ -15,8 +15,6 @@
 #include "identity/comparison.h"
 #include "identity/insurance_number.h"
 #include "identity/registration_number.h"
-#include "walk/district_walk.h"
-#include "walk/file_walk.h"
 
 namespace strnum {
 
@@ -26,8 +24,6 @@ namespace {
 
 constexpr std::size_t kNumberTextMax = 11;
 constexpr std::size_t kDistrictMax = 11;
-
-std::string str(std::string_view s) { return std::string(s); }
 
 // The fields of one district file, looked up once per pass: six required, five optional.
 struct CheckFields {
@@ -41,6 +37,40 @@ struct Person {
     std::string numberField;  // the number field's text as read, for the prefix
     std::string key, surname, name, patronymic, sex, district, secondNumber;
     Date birth;
+    bool searched = false;  // the number passes the form tests: the directory is searched by its body
+    KeyValue body;
+};
+
+// The number form tests of step 4, in their order: what a number text is.
+enum class Form { Empty, NotConvertible, BelowThousand, WrongCheckNumber, Valid };
+
+struct NumberForm {
+    Form form = Form::Empty;
+    std::int32_t body = 0;
+};
+
+NumberForm numberForm(std::string_view n) {
+    if (n.empty()) return {Form::Empty, 0};
+    const std::optional<std::int32_t> body = toInt32(n.substr(0, 9));
+    if (!body) return {Form::NotConvertible, 0};
+    if (*body < 1000) return {Form::BelowThousand, *body};
+    const std::optional<std::int32_t> written = toInt32(n.size() > 9 ? n.substr(9, 2) : std::string_view());
+    if (!written) return {Form::NotConvertible, *body};
+    if (*written != checkNumber(*body)) return {Form::WrongCheckNumber, *body};
+    return {Form::Valid, *body};
+}
+
+// What goes to the not-found table, and a line of the exchange batch, in the order of the walk.
+struct NotFound {
+    std::int32_t body;
+    std::string surname, name, patronymic, sex;
+    Date birth;
+};
+struct BatchLine {
+    std::int32_t body;
+    std::string dirSurname, dirName, dirPatronymic, surname, name, patronymic, birthText;
+    bool nameDiffers, birthDiffers;
+    std::string failed;  // the record's line when the batch line cannot be written
 };
 
 struct CheckCounters {
@@ -54,16 +84,16 @@ struct CheckCounters {
 };
 
 // What the record steps of one file pass share: the run, the pass's own settings, and the
-// by-products, which are reached on the run's thread only (FilePart::inOrder).
+// by-products, which the pass reaches in the order of the walk.
 struct Pass {
     CheckRun& run;
     const CheckFields& fields;
-    bool isPdl;             // kind 0, "PDL.DBF"
-    bool secondNumberPass;  // kinds 0 and 3: continuation fields and NPSUI
-    bool severeOnly;        // chkSeverErrors, as the pass began
-    bool emptyListAtStart;  // chkEmptyList, for the parts after the first
-    NotFoundTable* notFound;
-    Persdat2* batch;
+    bool isPdl;                   // kind 0, "PDL.DBF"
+    bool secondNumberPass;        // kinds 0 and 3: continuation fields and NPSUI
+    bool severeOnly;              // chkSeverErrors, as the pass began
+    const LiveOption& emptyList;  // chkEmptyList, read as the walk goes
+    Channel<NotFound>* notFound;
+    Channel<BatchLine>* batch;
 };
 
 class CheckStep final : public RecordStep<Person, CheckCounters> {
@@ -76,9 +106,12 @@ private:
     void read(const Table& file, Person& p) override {
         file.textInto(f_.number, p.numberField);
         p.numberText.assign(p.numberField, 0, kNumberTextMax);
-        cut(file, f_.surname, p.surname);
-        cut(file, f_.name, p.name);
-        cut(file, f_.patronymic, p.patronymic);
+        const NumberForm n = numberForm(p.numberText);
+        p.searched = n.form == Form::Valid;
+        p.body = n.body;
+        cutText(file, f_.surname, kNameMax, p.surname);
+        cutText(file, f_.name, kNameMax, p.name);
+        cutText(file, f_.patronymic, kNameMax, p.patronymic);
         p.birth = file.date(f_.birth);
         file.textInto(f_.key, p.key);
         p.sex.clear();
@@ -98,21 +131,17 @@ private:
         (void)file.text(*vp_);
     }
 
-    // The number's search announced from the record some records ahead: its body, when
-    // it is one the search will be made for.
-    std::uint64_t announceAhead(const Table& file, std::size_t ahead, Table& directory) override {
-        if (!file.peekText(ahead, f_.number, ahead_)) return 0;
-        const std::optional<std::int32_t> body = toInt32(std::string_view(ahead_).substr(0, 9));
-        if (!body || *body < 1000) return 0;
-        const KeyValue num = *body;
-        return directory.prefetchKey(std::span(&num, 1));
+    // The directory is searched by the number's body, when the number passes the form tests.
+    std::span<const KeyValue> key(const Person& p) const override {
+        if (!p.searched) return {};
+        return std::span(&p.body, 1);
     }
 
-    void record(FilePart& part, const Person& p, std::uint64_t hint) override {
+    void step(FilePart& part, const Person& p) override {
         // Step 3: the name key (made when a line or a comparison first needs it).
         p_ = &p;
         haveKey_ = havePrefix_ = false;
-        numberTests(part, p, hint);
+        numberTests(part, p);
         // Step 7, in the PDL pass only: the second number is judged by its check number.
         if (pass_.isPdl && !p.secondNumber.empty() && !readNumberText(p.secondNumber).valid())
             put(part, prefix() + str(" неправильный 2й стр.N "_cp) + p.secondNumber);
@@ -134,64 +163,49 @@ private:
     }
 
     // Steps 4 to 6 of one record.
-    void numberTests(FilePart& part, const Person& p, std::uint64_t hint) {
+    void numberTests(FilePart& part, const Person& p) {
         // Step 4: the number's form, test by test.
-        const std::string_view n = p.numberText;
-        if (n.empty()) {
-            if (part.onRunThread() ? pass_.run.emptyList() : pass_.emptyListAtStart)
-                put(part, prefix() + str(" отсутствует стр. номер"_cp));
-            return;
-        }
-        const std::optional<std::int32_t> body = toInt32(n.substr(0, 9));
-        if (!body) return notConvertible(part, p);
-        if (*body < 1000) {
-            ++counters.numbers;
-            put(part, prefix() + str(" ошибка в стр. N "_cp) + displayForm(*body));
-            return;
-        }
-        const std::optional<std::int32_t> written = toInt32(n.size() > 9 ? n.substr(9, 2) : std::string_view());
-        if (!written) return notConvertible(part, p);
-        if (*written != strnum::checkNumber(*body)) {
-            ++counters.numbers;
-            put(part, prefix() + str(" ошибка к.суммы в N "_cp) + p.numberText);
-            return;
+        const NumberForm n = numberForm(p.numberText);
+        switch (n.form) {
+            case Form::Empty:
+                if (pass_.emptyList.now()) put(part, prefix() + str(" отсутствует стр. номер"_cp));
+                return;
+            case Form::BelowThousand:
+                ++counters.numbers;
+                put(part, prefix() + str(" ошибка в стр. N "_cp) + displayForm(n.body));
+                return;
+            case Form::WrongCheckNumber:
+                ++counters.numbers;
+                put(part, prefix() + str(" ошибка к.суммы в N "_cp) + p.numberText);
+                return;
+            case Form::NotConvertible:
+                ++counters.numbers;
+                put(part, prefix() + str(" ошибка в  стр.N "_cp) + "\"" + p.numberText + "\"");
+                return;
+            case Form::Valid:
+                break;
         }
         // Steps 5 and 6, any error in them caught.
         try {
-            lookUpAndCompare(part, p, *body, hint);
+            lookUpAndCompare(part, p, n.body);
         } catch (const Error&) {
             put(part, prefix() + str("ошибка обработки"_cp));
         }
     }
 
-    void notConvertible(FilePart& part, const Person& p) {
-        ++counters.numbers;
-        put(part, prefix() + str(" ошибка в  стр.N "_cp) + "\"" + p.numberText + "\"");
-    }
-
-    void lookUpAndCompare(FilePart& part, const Person& p, std::int32_t body, std::uint64_t hint) {
+    void lookUpAndCompare(FilePart& part, const Person& p, std::int32_t body) {
         // Step 5: the body in the number directory; a number it does not know goes to the
         // not-found table (silently, a number already there included).
-        Table& dir = part.directory();
-        const KeyValue num = body;
-        if (!dir.findHinted(std::span(&num, 1), hint)) {
-            if (pass_.notFound) {
-                NotFoundTable* table = pass_.notFound;
-                part.inOrder([table, body, s = p.surname, n = p.name, o = p.patronymic, b = p.birth, x = p.sex] {
-                    try {
-                        (void)table->add(body, s, n, o, b, x);
-                    } catch (const Error&) {
-                    }
-                });
-            }
+        if (!part.find()) {
+            if (pass_.notFound) pass_.notFound->send(part, {body, p.surname, p.name, p.patronymic, p.sex, p.birth});
             return;
         }
+        Table& dir = part.directory();
         ++counters.numbers;
         dir.textInto(field(dir, fam_, "FAM"), dirFam_);
         dir.textInto(field(dir, nam_, "NAM"), dirNam_);
         dir.textInto(field(dir, otch_, "OTCH"), dirOtch_);
         const std::string dirName = directoryNameText(dirFam_, dirNam_, dirOtch_);
-        if (counters.numbers % 10 == 0) showCount(part);
 
         // Step 6.1: names, birth dates, status, in this order.
         const NameComparison names =
@@ -233,8 +247,7 @@ private:
                 t = str(" в СПУ стр.N "_cp) + p.numberText + str(" является недопустимым"_cp);
         }
 
-        // Step 6.5.
-        showCount(part);
+        // Step 6.5: the count is shown as the walk goes.
 
         // Step 6.6.
         if (names.differs || statusError) put(part, prefix() + birthText + " " + t);
@@ -248,39 +261,13 @@ private:
         }
     }
 
-    // One application line, in its turn on the run's thread: the batch's line counter goes
-    // 1 to 100 and round again.  A line that cannot be written is the record's processing
-    // error, in its place.
+    // One application line, sent to the batch in the order of the walk.
     void batchLine(FilePart& part, const Person& p, std::int32_t body, bool nameDiffers, bool birthDiffers,
                    const std::string& birthText) {
-        CheckRun& run = pass_.run;
-        Persdat2* batch = pass_.batch;
-        Report* report = &run.report;
-        part.inOrder([&run, batch, report, body, nameDiffers, birthDiffers, fam = dirFam_, nam = dirNam_,
-                      otch = dirOtch_, s = p.surname, n = p.name, o = p.patronymic, birthText,
-                      failed = prefix() + str("ошибка обработки"_cp)] {
-            if (++run.batchLines > 100) run.batchLines = 1;
-            try {
-                batch->application(
-                    {run.batchLines, body, fam, nam, otch, s, n, o, nameDiffers, birthDiffers, birthText});
-            } catch (const Error&) {
-                report->appendLine(failed);
-            }
-        });
+        pass_.batch->send(part, {body, dirFam_, dirNam_, dirOtch_, p.surname, p.name, p.patronymic, birthText,
+                                 nameDiffers, birthDiffers, prefix() + str("ошибка обработки"_cp)});
     }
 
-    void showCount(FilePart& part) {
-        part.show(HostLabel::RecordCount, std::to_string(counters.numbers));
-        part.processEvents();
-    }
-
-    // A file walked in parts: the count shown as one walk ends.
-    void afterParts(FilePart& first) override { showCount(first); }
-
-    static void cut(const Table& file, FieldId f, std::string& out) {
-        file.textInto(f, out);
-        if (out.size() > kNameMax) out.resize(kNameMax);
-    }
     // A continuation field, when the file has it: appended, the whole cut to 25 characters.
     void extend(const Table& file, const std::optional<FieldId>& more, std::string& value) {
         if (!more) return;
@@ -301,20 +288,19 @@ private:
     const Person* p_ = nullptr;
     std::string key_, prefix_;  // made when first needed for the record
     bool haveKey_ = false, havePrefix_ = false;
-    std::string more_, ahead_, dirFam_, dirNam_, dirOtch_, cond_text_;
+    std::string more_, dirFam_, dirNam_, dirOtch_, cond_text_;
+};
+
+// What the file passes of a run send on, and the check box they read as they go.
+struct ByProducts {
+    Channel<NotFound>* notFound;  // none: no not-found list
+    Channel<BatchLine>* batch;    // none: no exchange batch
+    const LiveOption& emptyList;
 };
 
 // The file pass: kind `kind` of the district in `directory` (W as written: `written`).
 void filePass(CheckRun& run, FileWalks& walks, int kind, const std::string& written,
-              const std::filesystem::path& directory, NotFoundTable* notFound, Persdat2* batch) {
-    // Step 1: the shared table object set to the file.
-    const FileDescription& d = fileDescription(kind);
-    const std::string tableName = districtTableName(kind);
-    run.tblPDL.close();
-    run.tblPDL.setDirectory(directory);
-    run.tblPDL.setTableName(tableName);
-    run.tblPDL.setTableType(TableType::Dbase);
-
+              const std::filesystem::path& directory, const ByProducts& by) {
     // Step 7, the closing step, taken on every way out of the pass.
     std::int64_t count = 0;
     CheckCounters counters;
@@ -332,17 +318,17 @@ void filePass(CheckRun& run, FileWalks& walks, int kind, const std::string& writ
         }
     } closing{run, count, counters};
 
-    // Step 2: open it; a file that cannot be opened is reported and passed by.
-    try {
-        run.tblPDL.open();
-    } catch (const Error& e) {
+    // Steps 1 and 2: the shared table object set to the file and opened; a file that cannot
+    // be opened is reported and passed by.
+    const std::string tableName = districtTableName(kind);
+    if (!openDistrictFile(run, kind, directory)) {
         run.report.appendLine(str("Участок "_cp) + written + str("  Ошибка открытия файла "_cp) + tableName);
-        noticeUnopened(run.host, e);
         return;
     }
     Table& file = run.tblPDL.table();
 
     // Step 3: the required fields and the optional ones.
+    const FileDescription& d = fileDescription(kind);
     const CheckFields fields{file.fieldByName(d.key),        file.fieldByName(d.surname), file.fieldByName(d.name),
                              file.fieldByName(d.patronymic), file.fieldByName(d.number),  file.fieldByName(d.birthDate),
                              file.findField(d.sex),          file.findField("NUCH"),      file.findField("FMDP"),
@@ -359,10 +345,12 @@ void filePass(CheckRun& run, FileWalks& walks, int kind, const std::string& writ
                                     std::to_string(count) + str(" записей"_cp));
     run.highlight = kRed;
 
-    // Step 6: every record.
-    const Pass pass{run,      fields, tableName == "PDL.DBF", kind == 0 || kind == 3, run.severeOnly(), run.emptyList(),
-                    notFound, batch};
-    walk.walk<CheckStep>([&] { return std::make_unique<CheckStep>(pass); }, counters);
+    // Step 6: every record; the number counter shown as the walk goes.
+    const Pass pass{
+        run,         fields,  tableName == "PDL.DBF", kind == 0 || kind == 3, run.severeOnly(), by.emptyList,
+        by.notFound, by.batch};
+    walk.walk<CheckStep>([&] { return std::make_unique<CheckStep>(pass); }, counters,
+                         {HostLabel::RecordCount, &CheckCounters::numbers, 1});
 }
 
 }  // namespace
@@ -373,9 +361,28 @@ std::string checkSummary(std::int32_t errors) {
 
 bool checkNumbers(CheckRun& run, std::string_view wayDirectory) {
     FileWalks walks(run.host, run.report, run.settings);
-    walks.splitFrom = run.splitFrom;
     std::unique_ptr<NotFoundTable> notFound;
     std::unique_ptr<Persdat2> batch;
+    // The by-products, in the order of the walk: a number the not-found table has already
+    // is refused silently; a batch line that cannot be written is the record's processing
+    // error, in its place.  The batch's line counter goes 1 to 100 and round again.
+    Channel<NotFound> toNotFound([&](NotFound& r, ReportSink&) {
+        try {
+            (void)notFound->add(r.body, r.surname, r.name, r.patronymic, r.birth, r.sex);
+        } catch (const Error&) {
+        }
+    });
+    Channel<BatchLine> toBatch([&](BatchLine& l, ReportSink& report) {
+        if (++run.batchLines > 100) run.batchLines = 1;
+        try {
+            batch->application({run.batchLines, l.body, l.dirSurname, l.dirName, l.dirPatronymic, l.surname, l.name,
+                                l.patronymic, l.nameDiffers, l.birthDiffers, l.birthText});
+        } catch (const Error&) {
+            report.appendLine(l.failed);
+        }
+    });
+    LiveOption emptyList(run.emptyList);
+    walks.follow(emptyList);
     DistrictWalk walk;
     walk.skipMissing = false;
     // Step 2: the title lines.
@@ -415,7 +422,8 @@ bool checkNumbers(CheckRun& run, std::string_view wayDirectory) {
     walk.step = [&](const std::string& written, const std::filesystem::path& directory) {
         for (int kind = 0; kind < kFileKindCount; ++kind) {
             run.host.setLabel(HostLabel::Processed, fileDescription(kind).baseName);
-            filePass(run, walks, kind, written, directory, notFound.get(), batch.get());
+            filePass(run, walks, kind, written, directory,
+                     {notFound ? &toNotFound : nullptr, batch ? &toBatch : nullptr, emptyList});
         }
     };
     walk.summary = [&] { return checkSummary(run.errors); };

@@ -17,11 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/table_object.h"
-#include "report/report.h"
-#include "tables/engine_settings.h"
-#include "tables/table.h"
-#include "walk/host.h"
+#include "walk/pass.h"
 
 namespace strnum {
 
@@ -33,16 +29,9 @@ struct CheckOptions {
     bool notFoundList = false;    // chkAnkList; cleared when the table cannot be opened
 };
 
-struct CheckRun {
-    Host& host;
-    Report& report;
-    TableObject& tblPDL;  // the shared district-file table object; left closed
-    // The number directory, opened when it is closed and left open.
-    std::function<Table&()> numberDirectory;
-    const EngineSettings& settings;
+struct CheckRun : RunContext {
     CheckOptions options;
-    // chkSeverErrors, read at each file pass; chkEmptyList, read at each record (a file
-    // walked in parts reads it once for the parts after the first).
+    // chkSeverErrors, read at each file pass; chkEmptyList, read as the walk goes.
     std::function<bool()> severeOnly;
     std::function<bool()> emptyList;
     // Where ANKT.DB and 00000100.001 are: the program directory.
@@ -50,7 +39,6 @@ struct CheckRun {
     std::string batchRegNum = "000-000-000000";  // [Batch] RegNum
     // The main window's highlight colour: red, blue for a file's header line.
     Colour& highlight;
-    std::int64_t splitFrom = 1024;  // as AssignRun's
     // Run totals.
     std::int32_t errors = 0;
     int batchLines = 0;

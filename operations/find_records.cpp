@@ -8,8 +8,6 @@
 #include "base/ru.h"
 #include "data/file_descriptions.h"
 #include "identity/insurance_number.h"
-#include "walk/district_walk.h"
-#include "walk/file_walk.h"
 
 namespace strnum {
 
@@ -22,8 +20,6 @@ constexpr std::size_t kNameMax = 25;
 constexpr std::size_t kBirthMax = 11;
 constexpr std::size_t kTypedMax = 25;
 constexpr std::size_t kTypedNumberMax = 9;
-
-std::string str(std::string_view s) { return std::string(s); }
 
 // The criteria as the run fixes them from the edits.
 struct Criteria {
@@ -74,111 +70,88 @@ struct FindCounters {
     }
 };
 
-// What the steps of one file share; the heading is written once, in its turn.
+// What the steps of one file share.
 struct Pass {
-    FindRun& run;
     const Criteria& criteria;
     const FindFields& fields;
     const std::string& written;  // the district directory as written
     const std::string& tableName;
-    std::int64_t recordCount = 0;
-    bool headingWritten = false;
+    Channel<FoundRecord>* found;  // every record found, in order (none: not asked for)
 };
 
-// The values of a record are read only when it is found: nothing to read before.
-struct NoValues {};
+// Whether a record carries the number or the names searched for: the values compared, read
+// ahead of the step.
+struct Match {
+    bool found = false;
+    std::int32_t body = 0;   // the number's body
+    std::string numberText;  // at most 11 characters, lost leading zeros put back
+};
 
-class FindStep final : public RecordStep<NoValues, FindCounters> {
+class FindStep final : public RecordStep<Match, FindCounters> {
 public:
-    explicit FindStep(Pass& pass) : pass_(pass), c_(pass.criteria), f_(pass.fields) {}
+    explicit FindStep(const Pass& pass) : pass_(pass), c_(pass.criteria), f_(pass.fields) {}
 
 private:
-    void read(const Table&, NoValues&) override {}
-
-    void record(FilePart& part, const NoValues&, std::uint64_t) override {
-        // Step 3.1: counted; the window breathes every 100 records.
-        ++counters.read;
-        if (counters.read % 100 == 0) part.processEvents();
-        const Table& file = part.file();
-
-        // Steps 3.2 to 3.4: the number's body, or the names, decide the match.
-        std::int32_t body = 0;
+    // Steps 3.2 to 3.4: the number's body, or the names, decide the match.
+    void read(const Table& file, Match& m) override {
         if (c_.byNumber) {
-            body = bodyOf(file);
-            if (body != c_.number) return;
-        } else {
-            if (!file.textStartIs(f_.surname, kNameMax, c_.surname)) return;
-            if (!c_.name.empty() && !file.textStartIs(f_.name, kNameMax, c_.name)) return;
-            if (!c_.patronymic.empty() && !file.textStartIs(f_.patronymic, kNameMax, c_.patronymic)) return;
-            body = bodyOf(file);
+            m.body = bodyOf(file, m.numberText);
+            m.found = m.body == c_.number;
+            return;
         }
+        m.found = file.textStartIs(f_.surname, kNameMax, c_.surname) &&
+                  (c_.name.empty() || file.textStartIs(f_.name, kNameMax, c_.name)) &&
+                  (c_.patronymic.empty() || file.textStartIs(f_.patronymic, kNameMax, c_.patronymic));
+        if (m.found) m.body = bodyOf(file, m.numberText);
+    }
 
-        // Step 3.5: found; the file's heading before its first found line.
+    void step(FilePart& part, const Match& m) override {
+        // Step 3.1: counted.
+        ++counters.read;
+        if (!m.found) return;
+
+        // Step 3.5: found (the file's heading goes before its first found line).
         ++counters.found;
+        const Table& file = part.file();
         FoundRecord r;
         r.directory = pass_.written;
         r.table = pass_.tableName;
         file.textInto(f_.key, r.key);
-        r.surname = cut(file, f_.surname, kNameMax);
-        r.name = cut(file, f_.name, kNameMax);
-        r.patronymic = cut(file, f_.patronymic, kNameMax);
-        r.birth = cut(file, f_.birth, kBirthMax);
-        r.numberText = numberText_;
-        r.body = body;
-        Pass* pass = &pass_;
-        part.inOrder([pass, r] {
-            if (!pass->headingWritten) {
-                pass->run.report.appendLine(str("Участок "_cp) + pass->written + str("  файл "_cp) + pass->tableName +
-                                            " - " + std::to_string(pass->recordCount) + str(" записей"_cp));
-                pass->headingWritten = true;
-            }
-            if (pass->run.found) pass->run.found(r);
-        });
+        cutText(file, f_.surname, kNameMax, r.surname);
+        cutText(file, f_.name, kNameMax, r.name);
+        cutText(file, f_.patronymic, kNameMax, r.patronymic);
+        cutText(file, f_.birth, kBirthMax, r.birth);
+        r.numberText = m.numberText;
+        r.body = m.body;
         // The record description: key, surname, name, patronymic, " д/р ", birth date, " ".
         line_.assign("П/д N"_cp).append(r.key).append(" ").append(r.surname).append(" ").append(r.name);
         line_.append(" ").append(r.patronymic).append(" д/р "_cp).append(r.birth).append(" ");
-        if (!c_.byNumber) line_.append(" стр.№ "_cp).append(displayForm(body));
+        if (!c_.byNumber) line_.append(" стр.№ "_cp).append(displayForm(m.body));
+        if (pass_.found) pass_.found->send(part, std::move(r));
         part.report().appendLine(line_);
     }
 
     // The number text (at most 11 characters), its lost leading zeros put back; its first
     // nine characters as an integer, 0 when empty or not one.
-    std::int32_t bodyOf(const Table& file) {
-        file.textInto(f_.number, numberText_);
-        if (numberText_.size() > kNumberTextMax) numberText_.resize(kNumberTextMax);
-        if (numberText_.size() == 9 || numberText_.size() == 10) numberText_ = completeLeadingZeros(numberText_);
-        if (numberText_.empty()) return 0;
-        return toInt32(std::string_view(numberText_).substr(0, 9)).value_or(0);
-    }
-    static std::string cut(const Table& file, FieldId f, std::size_t max) {
-        std::string t = file.text(f);
-        if (t.size() > max) t.resize(max);
-        return t;
+    std::int32_t bodyOf(const Table& file, std::string& text) const {
+        cutText(file, f_.number, kNumberTextMax, text);
+        if (text.size() == 9 || text.size() == 10) text = completeLeadingZeros(text);
+        if (text.empty()) return 0;
+        return toInt32(std::string_view(text).substr(0, 9)).value_or(0);
     }
 
-    Pass& pass_;
+    const Pass& pass_;
     const Criteria& c_;
     const FindFields& f_;
-    std::string numberText_, line_;
+    std::string line_;
 };
 
 // The file search: kind `kind` of the district in `directory` (W as written: `written`).
-void fileSearch(FindRun& run, FileWalks& walks, const Criteria& criteria, int kind, const std::string& written,
-                const std::filesystem::path& directory) {
+void fileSearch(FindRun& run, FileWalks& walks, const Criteria& criteria, Channel<FoundRecord>* found, int kind,
+                const std::string& written, const std::filesystem::path& directory) {
     // Step 1: the shared table object set to the file; one that cannot be opened is passed
-    // by without a word.
-    const FileDescription& d = fileDescription(kind);
-    const std::string tableName = districtTableName(kind);
-    run.tblPDL.close();
-    run.tblPDL.setDirectory(directory);
-    run.tblPDL.setTableName(tableName);
-    run.tblPDL.setTableType(TableType::Dbase);
-    try {
-        run.tblPDL.open();
-    } catch (const Error& e) {
-        noticeUnopened(run.host, e);
-        return;
-    }
+    // by without a word in the report.
+    if (!openDistrictFile(run, kind, directory)) return;
 
     // Step 4, the closing step, taken on every way out of the search.
     FindCounters counters;
@@ -196,15 +169,18 @@ void fileSearch(FindRun& run, FileWalks& walks, const Criteria& criteria, int ki
         }
     } closing{run, counters};
 
-    // Step 2: the six fields; the record count.
+    // Step 2: the six fields; the record count, for the heading before the first found line.
     Table& file = run.tblPDL.table();
+    const FileDescription& d = fileDescription(kind);
+    const std::string tableName = districtTableName(kind);
     const FindFields fields{file.fieldByName(d.key),        file.fieldByName(d.surname),   file.fieldByName(d.name),
                             file.fieldByName(d.patronymic), file.fieldByName(d.birthDate), file.fieldByName(d.number)};
     FileWalk walk = walks.begin(file, WalkOptions{});
-    Pass pass{run, criteria, fields, written, tableName};
-    pass.recordCount = walk.recordCount();
+    walk.headingBeforeFirstLine(str("Участок "_cp) + written + str("  файл "_cp) + tableName + " - " +
+                                std::to_string(walk.recordCount()) + str(" записей"_cp));
 
     // Step 3: every record, in physical order.
+    const Pass pass{criteria, fields, written, tableName, found};
     walk.walk<FindStep>([&] { return std::make_unique<FindStep>(pass); }, counters);
 }
 
@@ -216,8 +192,8 @@ std::string findSummary(std::int32_t found) {
 
 bool findRecords(FindRun& run, std::string_view wayDirectory) {
     FileWalks walks(run.host, run.report, run.settings);
-    walks.splitFrom = run.splitFrom;
     Criteria criteria;
+    Channel<FoundRecord> found([&run](FoundRecord& r, ReportSink&) { run.found(r); });
     DistrictWalk walk;
     // Step 1: the title lines; the criteria fixed from the edits.
     walk.title = [&] {
@@ -246,7 +222,8 @@ bool findRecords(FindRun& run, std::string_view wayDirectory) {
     // Steps 5 and 6.
     walk.skipMissing = true;
     walk.step = [&](const std::string& written, const std::filesystem::path& directory) {
-        for (int kind = 0; kind < kFileKindCount; ++kind) fileSearch(run, walks, criteria, kind, written, directory);
+        for (int kind = 0; kind < kFileKindCount; ++kind)
+            fileSearch(run, walks, criteria, run.found ? &found : nullptr, kind, written, directory);
     };
     // Step 7.
     walk.summary = [&] { return findSummary(run.foundCount); };

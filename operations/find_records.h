@@ -2,9 +2,9 @@
 // insurance number, or a given surname with an optional name and patronymic, listed with
 // the district, the file and the personal-file number.  Nothing is written.
 //
-// The run is a district walk (walk/district_walk.h) that skips missing directories; each
-// file is walked by the district-file pass (walk/file_walk.h).  Files that cannot be opened
-// are passed by without a word.
+// The run is a district walk that skips missing directories; each file is walked by the
+// district-file pass (walk/pass.h).  Files that are not there are passed by without a word;
+// one that is there and cannot be read is told beside the report.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/table_object.h"
-#include "report/report.h"
-#include "tables/engine_settings.h"
-#include "walk/host.h"
+#include "walk/pass.h"
 
 namespace strnum {
 
@@ -32,13 +29,8 @@ struct FoundRecord {
     std::int32_t body = 0;
 };
 
-struct FindRun {
-    Host& host;
-    Report& report;
-    TableObject& tblPDL;  // left closed, named after the last file searched
-    const EngineSettings& settings;
+struct FindRun : RunContext {
     FindCriteria criteria;  // fixed when the run starts
-    std::int64_t splitFrom = 1024;
     // Every found record, in the order of the report (none when empty).
     std::function<void(const FoundRecord&)> found;
     // Run totals.

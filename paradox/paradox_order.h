@@ -70,7 +70,7 @@ public:
         std::vector<std::uint64_t> words;  // the canonical words of each hint, ahead.size() × the order's
         std::uint64_t count = 0;
     };
-    // A hint that find() will soon be asked for these values (see Table::prefetchKey).
+    // A hint that find() will soon be asked for these values (see KeySearch::prefetch).
     // Returns the hint's number for findHinted, 0 when there is none.
     virtual std::uint64_t prefetch(std::span<const KeyValue> values, Hints& hints) const {
         (void)values;

@@ -159,6 +159,7 @@ std::shared_ptr<ParadoxTable::Loaded> ParadoxTable::load(const std::filesystem::
         switch (f.type) {
             case pxtype::Alpha:
                 fi.kind = FieldKind::Text;
+                fi.width = f.size;
                 break;
             case pxtype::Number:
             case pxtype::Money:
@@ -170,6 +171,7 @@ std::shared_ptr<ParadoxTable::Loaded> ParadoxTable::load(const std::filesystem::
             case pxtype::Long:
             case pxtype::AutoInc:
                 fi.kind = FieldKind::Integer;
+                fi.width = f.type == pxtype::Short ? 6 : 11;
                 break;
             case pxtype::Date:
                 fi.kind = FieldKind::Date;
@@ -183,6 +185,7 @@ std::shared_ptr<ParadoxTable::Loaded> ParadoxTable::load(const std::filesystem::
             case pxtype::Ole:
             case pxtype::Graphic:
                 fi.kind = FieldKind::Memo;
+                fi.textMemo = f.type == pxtype::Memo || f.type == pxtype::FmtMemo;
                 break;
             default:
                 fi.kind = FieldKind::Other;
@@ -206,7 +209,7 @@ ParadoxTable::ParadoxTable(const ParadoxTable& from, Cursor)
       order_(from.order_),
       indexNames_(from.indexNames_) {}
 
-std::unique_ptr<Table> ParadoxTable::readingCursor() const {
+std::unique_ptr<Table> ParadoxTable::cursor() const {
     if (stale_ || inserting_) return nullptr;  // what is in memory is not the file's now
     return std::unique_ptr<Table>(new ParadoxTable(*this, Cursor{}));
 }
@@ -471,9 +474,9 @@ void ParadoxTable::prepareOrders(const std::vector<std::string>& lists) {
     for (const auto& l : lists) setIndexFieldNames(l);
 }
 
-bool ParadoxTable::findKey(std::span<const KeyValue> values) { return findHinted(values, 0); }
+bool ParadoxTable::findKey(std::span<const KeyValue> values) { return find(values, 0); }
 
-bool ParadoxTable::findHinted(std::span<const KeyValue> values, std::uint64_t hint) {
+bool ParadoxTable::find(std::span<const KeyValue> values, std::uint64_t hint) {
     refresh();
     if (!order_) order_ = &orderFor(std::string());
     const auto pos = hint ? order_->findHinted(values, hints_, hint) : order_->find(values);
@@ -484,7 +487,7 @@ bool ParadoxTable::findHinted(std::span<const KeyValue> values, std::uint64_t hi
     return true;
 }
 
-std::uint64_t ParadoxTable::prefetchKey(std::span<const KeyValue> values) const {
+std::uint64_t ParadoxTable::prefetch(std::span<const KeyValue> values) const {
     return order_ && !stale_ ? order_->prefetch(values, hints_) : 0;
 }
 

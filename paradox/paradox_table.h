@@ -7,7 +7,7 @@
 // run on memory only; the file is not kept open.  This is what makes the number directory (millions of entries, opened
 // once and searched for every district record) fast: see paradox/paradox_order.h for the orders built over the arena.
 //
-// A reading cursor (readingCursor) shares the records and orders read: searches and walks
+// A reading cursor (cursor()) shares the records and orders read: searches and walks
 // of its own, on another thread, nothing written through it.  The orders never change once
 // built (each cursor keeps its own search hints), so that cursors can search at once; a
 // re-read after an insert gives the table new records, and cursors keep the old ones.
@@ -34,6 +34,7 @@
 #include "paradox/paradox_blob.h"
 #include "paradox/paradox_format.h"
 #include "paradox/paradox_order.h"
+#include "tables/key_search.h"
 #include "tables/table.h"
 
 namespace strnum {
@@ -68,7 +69,7 @@ ParadoxHeader readParadoxHeader(const std::filesystem::path& file, std::string_v
 ParadoxRecords loadParadoxRecords(const std::filesystem::path& file, const ParadoxHeader& header, std::string_view name,
                                   unsigned threads = 1);
 
-class ParadoxTable : public Table {
+class ParadoxTable : public Table, public KeySearch {
 public:
     // Opens and reads the whole table; throws Error (NotFound, Corrupt, Unsupported, Io).
     ParadoxTable(const std::filesystem::path& file, const EngineSettings& settings);
@@ -109,11 +110,13 @@ public:
     void setIndexFieldNames(std::string_view names) override;
     const std::string& indexFieldNames() const override { return indexNames_; }
     bool findKey(std::span<const KeyValue> values) override;
+    KeySearch* keySearch() override { return this; }
+    // KeySearch
     bool knownToDifferFromFound() const override;
-    std::uint64_t prefetchKey(std::span<const KeyValue> values) const override;
-    bool findHinted(std::span<const KeyValue> values, std::uint64_t hint) override;
+    std::uint64_t prefetch(std::span<const KeyValue> values) const override;
+    bool find(std::span<const KeyValue> values, std::uint64_t hint) override;
     // Shares the records and orders read: no copy, no second reading of the file.
-    std::unique_ptr<Table> readingCursor() const override;
+    std::unique_ptr<Table> cursor() const override;
 
     // The record under the cursor (stored position), for the order code and tests.
     std::size_t currentStored() const;
@@ -150,7 +153,7 @@ private:
     std::shared_ptr<Loaded> data_;
     bool readOnly_ = false;              // a reading cursor
     ParadoxOrder* order_ = nullptr;      // nullptr = stored order
-    mutable ParadoxOrder::Hints hints_;  // of prefetchKey
+    mutable ParadoxOrder::Hints hints_;  // of prefetch()
     std::string indexNames_;
     std::size_t pos_ = 0;               // position in the current order
     std::optional<std::size_t> found_;  // where the last findKey stood, in the current order

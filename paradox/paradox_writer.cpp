@@ -502,93 +502,110 @@ void ParadoxKeyedWriter::insert(std::string_view record) {
 
 void ParadoxKeyedWriter::insertRecord(std::string_view record) {
     if (record.size() != static_cast<std::size_t>(header_.recordSize)) invalid("Неверная длина записи для "_cp, name_);
+    if (nodes_.empty()) return insertFirst(record);
+    Place at = placeOf(record);
+    if (at.head.count < perBlock_)
+        insertIntoBlock(record, at);
+    else
+        insertSplittingBlock(record, at);
+}
+
+// The first record: into the chain's first (empty) block or a new one, and the index's one
+// entry.
+void ParadoxKeyedWriter::insertFirst(std::string_view record) {
+    const std::string_view key = record.substr(0, static_cast<std::size_t>(keySize_));
+    std::string bytes;
+    BlockHead h{0, 0, 1};
+    std::uint16_t b;
+    if (header_.firstBlock != 0) {
+        b = header_.firstBlock;
+        h.next = readBlock(b, bytes).next;
+    } else {
+        b = appendDataBlock();
+        lastBlock_ = b;
+    }
+    bytes.assign(static_cast<std::size_t>(header_.blockSize), '\0');
+    std::memcpy(&bytes[6], record.data(), static_cast<std::size_t>(header_.recordSize));
+    h.count = 1;
+    writeBlock(b, h, bytes);
+    records_ = 1;
+    header_.firstBlock = b;
+    nodes_.push_back({newIndexBlock(), 1, {{std::string(key), b, 1}}});
+    root_ = 0;
+    levels_ = 1;
+    writeHeader();
+    writeNode(0);
+    writeIndexHeader();
+}
+
+// Down the tree to the last entry whose key is not above the new one, then in its block to
+// the first record whose key is above it.  Throws DuplicateKeyError when the key is there.
+ParadoxKeyedWriter::Place ParadoxKeyedWriter::placeOf(std::string_view record) const {
     const std::string_view key = record.substr(0, static_cast<std::size_t>(keySize_));
     const std::size_t rs = static_cast<std::size_t>(header_.recordSize);
-    std::string bytes;
-
-    if (nodes_.empty()) {  // the first record: into the chain's first (empty) block or a new one
-        BlockHead h{0, 0, 1};
-        std::uint16_t b;
-        if (header_.firstBlock != 0) {
-            b = header_.firstBlock;
-            h.next = readBlock(b, bytes).next;
-        } else {
-            b = appendDataBlock();
-            lastBlock_ = b;
-        }
-        bytes.assign(static_cast<std::size_t>(header_.blockSize), '\0');
-        std::memcpy(&bytes[6], record.data(), rs);
-        h.count = 1;
-        writeBlock(b, h, bytes);
-        records_ = 1;
-        header_.firstBlock = b;
-        nodes_.push_back({newIndexBlock(), 1, {{std::string(key), b, 1}}});
-        root_ = 0;
-        levels_ = 1;
-        writeHeader();
-        writeNode(0);
-        writeIndexHeader();
-        return;
-    }
-
-    // Down the tree: the last entry whose key is not above the new one.
-    std::vector<std::pair<std::size_t, std::size_t>> path;
+    Place at;
     for (std::size_t ni = root_;;) {
         const auto& es = nodes_[ni].entries;
         std::size_t i = 0;
         while (i + 1 < es.size() && std::string_view(es[i + 1].key) <= key) ++i;
-        path.emplace_back(ni, i);
+        at.path.emplace_back(ni, i);
         if (nodes_[ni].level == 1) break;
         ni = es[i].child;
     }
-    Entry& leaf = nodes_[path.back().first].entries[path.back().second];
-    const auto block = static_cast<std::uint16_t>(leaf.child);
-    BlockHead h = readBlock(block, bytes);
-    int lo = 0, hi = h.count;  // first record whose key is above the new one
+    at.block = static_cast<std::uint16_t>(nodes_[at.path.back().first].entries[at.path.back().second].child);
+    at.head = readBlock(at.block, at.bytes);
+    int lo = 0, hi = at.head.count;
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
-        if (std::string_view(&bytes[6 + static_cast<std::size_t>(mid) * rs], key.size()) <= key)
+        if (std::string_view(&at.bytes[6 + static_cast<std::size_t>(mid) * rs], key.size()) <= key)
             lo = mid + 1;
         else
             hi = mid;
     }
-    const int j = lo;
-    if (j > 0 && std::string_view(&bytes[6 + static_cast<std::size_t>(j - 1) * rs], key.size()) == key)
+    at.index = lo;
+    if (lo > 0 && std::string_view(&at.bytes[6 + static_cast<std::size_t>(lo - 1) * rs], key.size()) == key)
         throw DuplicateKeyError(dupMessage(record));
+    return at;
+}
 
-    const auto placeInto = [&](std::string& blk, int count, int at) {
-        char* base = &blk[6];
-        std::memmove(base + static_cast<std::size_t>(at + 1) * rs, base + static_cast<std::size_t>(at) * rs,
-                     static_cast<std::size_t>(count - at) * rs);
-        std::memcpy(base + static_cast<std::size_t>(at) * rs, record.data(), rs);
-    };
+void ParadoxKeyedWriter::placeInto(std::string& block, int count, int at, std::string_view record) const {
+    const std::size_t rs = static_cast<std::size_t>(header_.recordSize);
+    char* base = &block[6];
+    std::memmove(base + static_cast<std::size_t>(at + 1) * rs, base + static_cast<std::size_t>(at) * rs,
+                 static_cast<std::size_t>(count - at) * rs);
+    std::memcpy(base + static_cast<std::size_t>(at) * rs, record.data(), rs);
+}
 
-    if (h.count < perBlock_) {
-        placeInto(bytes, h.count, j);
-        ++h.count;
-        writeBlock(block, h, bytes);
-        ++records_;
-        writeHeader();
-        for (auto& [ni, ei] : path) {
-            ++nodes_[ni].entries[ei].count;
+// A block with room: the record in its place, the counts up the path, a new first key
+// risen to the entries that lead to the block.
+void ParadoxKeyedWriter::insertIntoBlock(std::string_view record, Place& at) {
+    placeInto(at.bytes, at.head.count, at.index, record);
+    ++at.head.count;
+    writeBlock(at.block, at.head, at.bytes);
+    ++records_;
+    writeHeader();
+    for (auto& [ni, ei] : at.path) ++nodes_[ni].entries[ei].count;
+    if (at.index == 0)
+        for (std::size_t d = at.path.size(); d-- > 0;) {
+            nodes_[at.path[d].first].entries[at.path[d].second].key =
+                std::string(record.substr(0, static_cast<std::size_t>(keySize_)));
+            if (at.path[d].second != 0) break;
         }
-        if (j == 0)  // a new first key: the entries that lead here start with it
-            for (std::size_t d = path.size(); d-- > 0;) {
-                nodes_[path[d].first].entries[path[d].second].key = std::string(key);
-                if (path[d].second != 0) break;
-            }
-        for (auto& p : path) writeNode(p.first);
-        writeIndexHeader();
-        return;
-    }
+    for (auto& p : at.path) writeNode(p.first);
+    writeIndexHeader();
+}
 
-    // Full: a new block after this one takes the upper part (only the new record when it
-    // goes to the end of the last block, so that rising keys fill blocks completely).
+// A full block: a new block after it takes the upper part (only the new record when it goes
+// to the end of the last block, so that rising keys fill blocks completely), and the index
+// gets an entry for it.
+void ParadoxKeyedWriter::insertSplittingBlock(std::string_view record, Place& at) {
+    const std::size_t rs = static_cast<std::size_t>(header_.recordSize), keyBytes = static_cast<std::size_t>(keySize_);
+    BlockHead& h = at.head;
+    std::string& bytes = at.bytes;
     const std::uint16_t nb = appendDataBlock();
     std::string upper(static_cast<std::size_t>(header_.blockSize), '\0');
     int lowCount, upCount;
-    const bool append = h.next == 0 && j == h.count;
-    if (append) {
+    if (h.next == 0 && at.index == h.count) {
         std::memcpy(&upper[6], record.data(), rs);
         lowCount = h.count;
         upCount = 1;
@@ -598,16 +615,16 @@ void ParadoxKeyedWriter::insertRecord(std::string_view record) {
         std::memcpy(&upper[6], &bytes[6 + static_cast<std::size_t>(mid) * rs], static_cast<std::size_t>(upCount) * rs);
         std::memset(&bytes[6 + static_cast<std::size_t>(mid) * rs], 0, static_cast<std::size_t>(upCount) * rs);
         lowCount = mid;
-        if (j <= mid)
-            placeInto(bytes, lowCount++, j);
+        if (at.index <= mid)
+            placeInto(bytes, lowCount++, at.index, record);
         else
-            placeInto(upper, upCount++, j - mid);
+            placeInto(upper, upCount++, at.index - mid, record);
     }
     const std::uint16_t oldNext = h.next;
-    writeBlock(nb, {oldNext, block, upCount}, upper);
+    writeBlock(nb, {oldNext, at.block, upCount}, upper);
     h.next = nb;
     h.count = lowCount;
-    writeBlock(block, h, bytes);
+    writeBlock(at.block, h, bytes);
     if (oldNext != 0) {
         std::string b2(2, '\0');
         put16(b2, 0, nb);
@@ -621,12 +638,13 @@ void ParadoxKeyedWriter::insertRecord(std::string_view record) {
     writeHeader();
 
     // Index: the old entry's count and key, a new entry after it, counts up the path.
+    auto& path = at.path;
     Node& ln = nodes_[path.back().first];
     const std::size_t le = path.back().second;
     ln.entries[le].count = static_cast<std::uint32_t>(lowCount);
-    ln.entries[le].key = bytes.substr(6, key.size());
+    ln.entries[le].key = bytes.substr(6, keyBytes);
     ln.entries.insert(ln.entries.begin() + static_cast<std::ptrdiff_t>(le + 1),
-                      Entry{upper.substr(6, key.size()), nb, static_cast<std::uint32_t>(upCount)});
+                      Entry{upper.substr(6, keyBytes), nb, static_cast<std::uint32_t>(upCount)});
     for (std::size_t d = 0; d + 1 < path.size(); ++d) ++nodes_[path[d].first].entries[path[d].second].count;
     for (std::size_t d = path.size() - 1; d-- > 0;) {  // a changed first key rises
         if (path[d + 1].second != 0) break;

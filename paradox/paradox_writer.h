@@ -93,6 +93,20 @@ private:
     // Reads the header and the block chain and writes the .PX anew from them.
     void load();
     void insertRecord(std::string_view record);
+    // Where a record goes: the path of index entries down to its block, the block, the
+    // record's place among the block's records.
+    struct Place {
+        std::vector<std::pair<std::size_t, std::size_t>> path;  // (node, entry) from the root
+        std::uint16_t block = 0;
+        BlockHead head;
+        std::string bytes;  // the block's
+        int index = 0;
+    };
+    void insertFirst(std::string_view record);
+    Place placeOf(std::string_view record) const;
+    void placeInto(std::string& block, int count, int at, std::string_view record) const;
+    void insertIntoBlock(std::string_view record, Place& at);
+    void insertSplittingBlock(std::string_view record, Place& at);
     BlockHead readBlock(std::uint16_t block, std::string& bytes) const;
     void writeBlock(std::uint16_t block, const BlockHead& head, std::string& bytes);
     std::uint16_t appendDataBlock();

@@ -87,10 +87,15 @@ enum class FieldKind {
 
 struct FieldInfo {
     std::string name;  // as stored (ASCII for dBASE; 1251 for Paradox)
-    char type = 0;     // the format's own type letter or code ('C', 'N', 'A', ...)
+    char type = 0;     // the format's own type letter or code ('C', 'N', 'A', ...), for dumps
     FieldKind kind = FieldKind::Other;
     int length = 0;    // bytes in the record
     int decimals = 0;  // dBASE N/F; 0 elsewhere
+    // Characters a value takes as the format stores it: the defined length of character
+    // and dBASE numeric fields, 6 and 11 for 16- and 32-bit integers; 0 where the format
+    // sets none (Paradox numbers, money, BCD; dates and the rest).
+    int width = 0;
+    bool textMemo = false;  // a memo field that holds text (not a binary, graphic or OLE value)
 };
 
 // The contents of a memo field: a text (1251) or the bytes of a binary, graphic or OLE value.
@@ -101,6 +106,9 @@ struct MemoValue {
 
 // A key value for findKey: text (1251), integer or date, in the order of the index fields.
 using KeyValue = std::variant<std::string, std::int32_t, Date>;
+
+class FileScan;
+class KeySearch;
 
 class Table {
 public:
@@ -129,17 +137,6 @@ public:
     virtual std::string text(FieldId f) const = 0;
     // text() into a buffer kept by the caller, for walks that read every record.
     virtual void textInto(FieldId f, std::string& out) const { out = text(f); }
-    // Look-ahead for walks that search another table with every record: the text or date
-    // of field f of the visible record `ahead` records after the current one (1: the next),
-    // without moving.  False (nullopt) when that is not at hand cheaply; only a hint.
-    virtual bool peekText(std::size_t ahead, FieldId f, std::string& out) const {
-        (void)ahead, (void)f, (void)out;
-        return false;
-    }
-    virtual std::optional<Date> peekDate(std::size_t ahead, FieldId f) const {
-        (void)ahead, (void)f;
-        return std::nullopt;
-    }
     // Whether the first maxChars characters of field f's text (as text() reads it) are
     // `value` (1251), for walks that compare one field of every record with one value: a
     // table may compare the stored bytes without reading the text.
@@ -172,82 +169,28 @@ public:
     virtual void cancel() = 0;
     virtual bool editing() const = 0;  // between edit()/insert() and post()/cancel()
 
-    // Writing behind, for walks that change many records of a shared file.  While it is on,
-    // edit() takes no lock, post() keeps the changed record in memory and flushWrites()
-    // writes the kept records.  Returns false when the table cannot (post() then writes at
-    // once, as always).  Turning it off writes what is kept.
-    virtual bool setWriteBehind(bool on) {
-        (void)on;
-        return false;
-    }
-    // Posts kept and not yet written.
-    virtual std::size_t pendingWrites() const { return 0; }
-    // Writes the kept posts; one entry per kept post, in the order of the posts: true when
-    // its record was written, false when it could not be (the record is then as it was on
-    // disk).  Never throws.
-    virtual std::vector<bool> flushWrites() { return {}; }
-    // Forgets the kept posts: nothing of them is written.
-    virtual void discardWrites() {}
-    // Why the first kept post that the last flushWrites could not write was not written
-    // (1251, naming the file and record); empty when it wrote them all.
-    virtual std::string writeFailure() const { return {}; }
-
-    // Walking in parts on several threads.  walkSlots: the slots [from, to) this object's
-    // walk covers, for a table that can be walked in parts (nullopt: it cannot).
-    // splitWalkAt(slot): a second table object over the same file whose walk covers this
-    // object's slots from `slot` on; this object's walk then ends before `slot` (from < slot
-    // < to).  The parts made this way together visit exactly the records one walk would, as
-    // the file was when first split.  Each object is used on a thread of its own.  nullptr
-    // when the table cannot be split there.  Split before walking; writing behind and posts
-    // work on every part as on any table of that file.
-    virtual std::optional<std::pair<std::int64_t, std::int64_t>> walkSlots() const { return std::nullopt; }
-    virtual std::unique_ptr<Table> splitWalkAt(std::int64_t slot) {
-        (void)slot;
-        return nullptr;
-    }
-    // Of a table split in parts, on any part: the visible records among the slots this
-    // object walks, counted as recordCount() counts them, so that the parts can count on
-    // their threads at once.  nullopt where the sum over the parts would not be
-    // recordCount() (an end marker in the slots, the file shorter than when split):
-    // recordCount() then counts.
-    virtual std::optional<std::int64_t> recordCountOfPart() { return std::nullopt; }
-    // After this object's walk has ended: whether it reached the end of its slots.  False
-    // when it ended before (at an end marker, or because the file got shorter): the parts
-    // after it are then not part of the walk.
-    virtual bool walkReachedSplit() const { return true; }
-    // A cursor of its own over the same records, read-only, for searches on another thread
-    // while this object is used on its own: same fields, same current order.  It stays
-    // valid as long as it lives; it does not see changes made through this object later.
-    // nullptr when the table cannot give one.
-    virtual std::unique_ptr<Table> readingCursor() const { return nullptr; }
-
     // Field names of the current order ("" = primary / stored order).  Throws NotFound when
     // the table has no index over these fields.
     virtual void setIndexFieldNames(std::string_view names) = 0;
     virtual const std::string& indexFieldNames() const = 0;
     virtual bool findKey(std::span<const KeyValue> values) = 0;
-    // True when the record under the cursor is known, without reading it, to differ from
-    // the record the last successful findKey stood on in the index fields' values and in
-    // the texts and dates they read as; false when that is not known.  A scan of the
-    // records equal to a found key can stop on it at once.
-    virtual bool knownToDifferFromFound() const { return false; }
-    // A hint: findKey will soon be asked for these values, in the order of the hints.
-    // Tables that can bring what those searches read into the cache meanwhile.  Returns a
-    // number for findHinted, 0 when the table keeps nothing of the hint.
-    virtual std::uint64_t prefetchKey(std::span<const KeyValue> values) const {
-        (void)values;
-        return 0;
-    }
-    // findKey for values hinted before: the table may use what the hint with that number
-    // worked out, when it still has it and the values are the same.
-    virtual bool findHinted(std::span<const KeyValue> values, std::uint64_t hint) {
-        (void)hint;
-        return findKey(values);
-    }
+
+    // What the district-file pass uses for speed, where the table offers it (nullptr: the
+    // pass walks and searches it through the calls above): a file read once and walked in
+    // chunks (tables/file_scan.h), searches announced ahead (tables/key_search.h).
+    virtual FileScan* fileScan() { return nullptr; }
+    virtual KeySearch* keySearch() { return nullptr; }
 
 protected:
     Table() = default;
 };
+
+// The first maxChars characters of field f's text, into out (the operations read names to
+// their first 25 characters).
+inline void cutText(const Table& t, FieldId f, std::size_t maxChars, std::string& out) {
+    t.textInto(f, out);
+    if (out.size() > maxChars) out.resize(maxChars);
+}
 
 // Field names in a ";"-separated list, blanks around each removed, empty names dropped.
 std::vector<std::string> splitFieldNames(std::string_view names);

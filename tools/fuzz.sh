@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzzer (fuzz/fuzz_*.cpp) for SECONDS each (default 600), one after another,
 # starting from its corpus in fuzz/corpus_NAME, and prints what each did: executions, rate,
-# coverage, memory.  A crash stops the run; its input is kept in build/fuzz/findings/.
+# coverage, memory.  A crash stops the run; its input is kept in build/asan/findings/.
 #
 #   tools/fuzz.sh [SECONDS] [--keep] [NAME...]
 #     --keep   merge the inputs that reached new coverage into fuzz/corpus_NAME
@@ -24,17 +24,16 @@ for arg in "$@"; do
     esac
 done
 
-cmake --preset fuzz >/dev/null
 # Only the fuzzers (and the core under them): nothing else of the project is needed here.
 targets=()
 for src in fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
-cmake --build --preset fuzz -j"$(nproc)" --target "${targets[@]}" >/dev/null
-mkdir -p build/fuzz/findings
+bash tools/build.sh asan --target "${targets[@]}" >/dev/null
+mkdir -p build/asan/findings
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:malloc_context_size=10:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
-for fuzzer in build/fuzz/fuzz/fuzz_*; do
+for fuzzer in build/asan/fuzz/fuzz_*; do
     [[ -x $fuzzer && -f $fuzzer ]] || continue
     name=$(basename "$fuzzer")
     short=${name#fuzz_}
@@ -44,9 +43,9 @@ for fuzzer in build/fuzz/fuzz/fuzz_*; do
     [[ -d $seeds ]] && cp -r "$seeds/." "$work/"
     options=()
     [[ -f fuzz/$name.options ]] && mapfile -t options < "fuzz/$name.options"
-    log="build/fuzz/$name.log"
+    log="build/asan/$name.log"
     if ! "$fuzzer" "${options[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=64 \
-        -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$name-" "$work" >"$log" 2>&1; then
+        -print_final_stats=1 -artifact_prefix="build/asan/findings/$name-" "$work" >"$log" 2>&1; then
         echo "-- $name: FAILED (log: $log)"
         grep -E "ERROR|SUMMARY|Test unit written|artifact" "$log" | head -10 || true
         tail -40 "$log"

@@ -3,48 +3,45 @@
 // files of every district record by record; this is the one piece that does that walk, and
 // the one place where the speed of it lives.
 //
-// An operation gives a record step (RecordStep: how one record's values are read, and what
-// is done with them) and gets, for every file, the effects one walk from the first record to
-// the last would have: the report lines in their order, the records written, the steps done
-// on the run's thread in order (inOrder), and the counters.
+// An operation gives a record step (RecordStep: how one record's values are read, the key it
+// is looked up by in the number directory, and what is done with it) and gets, for every
+// file, the effects one walk from the first record to the last would have: the report lines
+// in their order, the records written, the values sent to other tables and files in order
+// (Channel), and the counters.
 //
-//     FileWalks walks(host, report, settings);            // one per run
+//     FileWalks walks(host, report, settings);                 // one per run
 //     FileWalk walk = walks.begin(file, {&directory, writes});
 //     report.appendLine(heading + std::to_string(walk.recordCount()));
 //     walk.walk<AssignStep>([&] { return std::make_unique<AssignStep>(...); }, counters);
 //
-// How: a file of splitFrom slots or more is split into parts (Table::splitWalkAt), one per
-// thread ([Tables] Threads; 1: one walk on the run's thread), each with a table object and a
-// cursor of the number directory of its own and a step object of its own.  The run's thread
-// walks the first part, helper threads the others at once.  The first part's lines go to the
-// report as they come (held only while its writes wait for their outcome); the other parts
-// hold their lines, their writes and their ordered steps, and give them out in their turn
-// when the parts before them are done.  A part that ends the walk early (a step that throws,
-// stopWalk, an end marker, a file that got shorter since it was split) ends it for the parts
-// after it: nothing of those is written, reported or counted, as in one walk that ended
-// there.  Where the splits fall changes nothing that comes out; the parts' sizes follow the
-// speeds measured on the files before, so that they end together.
+// How: a dBASE file (tables/file_scan.h) is read once, whole, in large reads, when its
+// records are first counted; its slots are then walked in chunks of chunkSlots, on the run's
+// thread and on [Tables] Threads - 1 helper threads at once, each chunk with a cursor of the
+// file and a step object of its own and, on each thread, a cursor of the number directory of
+// its own.  Each record's values are read some records ahead and its directory search
+// announced (tables/key_search.h), so that what the search reads is in the cache when the
+// step asks for it.  A chunk holds its lines, writes and values sent; the run's thread gives
+// the chunks out in their order (the chunk's writes made together, its lines into the
+// report) and lets the window breathe meanwhile.  A chunk that ends the walk (a step that
+// throws, stopWalk, a journal that refuses a write) ends it for the chunks after it:
+// nothing of those is written, reported, sent or counted.  Where chunks begin changes
+// nothing that comes out.  A table without FileScan is walked on the run's thread alone.
 //
-// Records are read ahead of the walk (RecordStep::peek) and their directory searches
-// announced (RecordStep::announce), so that the directory can bring in what they read
-// meanwhile.  Writes are kept by the file and made many at a time (Table::setWriteBehind).
-//
-// Threads: a step object is used on one thread only; FilePart::show and processEvents reach
-// the window from the first part alone.
+// Threads: a step object, its cursors and its FilePart are used on one thread only; the
+// window is reached from the run's thread alone (the pass shows the counts, LiveOption reads
+// check boxes there).
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base/helper_thread.h"
 #include "report/report.h"
 #include "tables/engine_settings.h"
 #include "tables/table.h"
@@ -53,123 +50,155 @@
 
 namespace strnum {
 
+class ChunkRunner;
 class FilePart;
+class FileScan;
 class FileWalk;
+class KeySearch;
 class StepBase;
 
-// The report as a record step writes it: lines in the order of the walk.
+// The report as a record step writes it: a chunk's lines, held until the chunk is given
+// out, with the outcomes of its writes and the values it sent in their places.
 class PartReport final : public ReportSink {
 public:
-    // held: the room for lines held (kept from file to file).
-    PartReport(Report& report, Report& held, bool holds) : report_(report), held_(held), holds_(holds) {}
-    void appendLine(std::string_view text) override;
-    void newLine() override;
-    void appendRun(std::string_view text, Colour colour) override;
+    explicit PartReport(Report& held) : held_(held) {}
+    void appendLine(std::string_view text) override { held_.appendLine(text); }
+    void newLine() override { held_.newLine(); }
+    void appendRun(std::string_view text, Colour colour) override { held_.appendRun(text, colour); }
 
 private:
     friend class FilePart;
     friend class FileWalk;
+    template <class T>
+    friend class Channel;
     // Where the lines stood at a moment of the walk, to go back to.
     struct Mark {
-        bool direct = true;  // lines went to the report then
         std::size_t lines = 0, events = 0, text = 0, actions = 0;
     };
-    Mark mark() const;
-    // Everything written since the mark dropped: lines, outcomes, steps.
+    Mark mark() const { return Mark{held_.lineCount(), events_.size(), eventText_.size(), actions_.size()}; }
+    // Everything written since the mark dropped: lines, outcomes, values sent.
     void cutBack(const Mark& m);
-    // Whether new lines go to the report now: the first part's, while nothing waits.
-    bool direct() const { return !holds_ && events_.empty(); }
     void outcome(std::ptrdiff_t post, std::string_view ok, std::string_view failed);
-    void action(std::function<void()> action);
-    // The held lines, outcomes and steps into the report, in order.  written: the kept
-    // posts' outcomes, in the order of the posts.
-    void giveOut(const std::vector<bool>& written);
+    void action(std::function<void(ReportSink&)> action);
+    bool empty() const { return held_.empty() && events_.empty(); }
+    // The held lines, outcomes and actions into `report`, in order.  written: the kept
+    // posts' outcomes, in the order of the posts.  What an action throws is thrown on after
+    // the rest is given out.
+    void giveOut(Report& report, const std::vector<bool>& written);
     void forget();
 
     // Something that waits in its place among the held lines: the line of a kept write's
-    // outcome, or a step for the run's thread.
+    // outcome, or a value sent.
     struct Event {
         std::size_t beforeLine;
         std::ptrdiff_t post;          // -1: an action
         std::size_t ok, failed, end;  // the texts in eventText_: [ok, failed), [failed, end)
         std::size_t action;
     };
-    Report& report_;
     Report& held_;
-    bool holds_;             // a later part: everything is held
-    bool lastHeld_ = false;  // where a run continues the last line
     std::vector<Event> events_;
     std::string eventText_;
-    std::vector<std::function<void()>> actions_;
+    std::vector<std::function<void(ReportSink&)>> actions_;
 };
 
-// What a record step works with: one part of the file, its cursor of the number directory,
-// its report, and the window when the part is the run's own.
+// A side effect of a step taken on the run's thread in the order of the walk (a record added
+// to another table, a line of another file): the step sends a value, and the channel's
+// taker gets it in its turn, with the report to write a line into.
+template <class T>
+class Channel {
+public:
+    explicit Channel(std::function<void(T&, ReportSink&)> take) : take_(std::move(take)) {}
+    void send(FilePart& part, T value);
+
+private:
+    std::function<void(T&, ReportSink&)> take_;
+};
+
+// A check box read while the walk goes on: what it shows on the run's thread, kept for the
+// steps on other threads, read again whenever the pass gives out a chunk (FileWalks::follow).
+class LiveOption {
+public:
+    explicit LiveOption(std::function<bool()> read) : read_(std::move(read)) { refresh(); }
+    bool now() const { return value_.load(std::memory_order_relaxed); }
+    void refresh() { value_.store(read_ && read_(), std::memory_order_relaxed); }
+
+private:
+    std::function<bool()> read_;
+    std::atomic<bool> value_{false};
+};
+
+// What a record step works with: a chunk of the file, this thread's cursor of the number
+// directory, the chunk's report.
 class FilePart {
 public:
-    // The file's table object of this part, standing on the current record.
+    // The file's cursor, standing on the current record.
     Table& file() const { return *file_; }
+    ReportSink& report() { return report_; }
+    // Looks the record up in the number directory by the key its step named
+    // (RecordStep::key); the directory then stands on the entry found.  False when there is
+    // none (or the step named no key).
+    bool find();
     // This part's cursor of the number directory (given to begin()).
     Table& directory() const;
-    ReportSink& report() { return report_; }
+    // The entry after the one the directory stands on, in its order: false at the end, or
+    // when the entry is known to differ from the one found in the order's values.
+    bool nextOfFound();
     // Puts the current record into editing, lets setFields set its fields, writes it back;
     // on any failure cancels the edit.  The line of the outcome goes in its place: ok (none
-    // when empty) when the record was written, failed when not.  A write that is kept for
-    // later (writing behind) has its outcome when the kept writes are made.
+    // when empty) when the record was written, failed when not.  A chunk's writes are made
+    // when it is given out, their outcomes then.
     void write(const std::function<void()>& setFields, std::string_view ok, std::string_view failed);
-    // A step that must be taken on the run's thread in the order of the walk (an insert into
-    // another table, a line of another file): at once in the run's part, else in its turn.
-    void inOrder(std::function<void()> action);
-    // The window, from the run's part only (a later part shows nothing).
-    void show(HostLabel label, std::string_view text);
-    void processEvents();
-    bool onRunThread() const { return runThread_; }
     // Ends the walk after this record, as if the file ended here.
     void stopWalk() { stopped_ = true; }
 
 private:
     friend class FileWalk;
-    FilePart(Host& host, Report& report, Report& held, bool runThread, WriteJournal* journal)
-        : host_(host), report_(report, held, !runThread), runThread_(runThread), journal_(journal) {}
+    friend class FileWalks;
+    template <class T>
+    friend class Channel;
+    explicit FilePart(Report& held) : report_(held) {}
     // Where the record about to be stepped begins: what a write the journal refuses goes
     // back to.
     void startRecord();
-    // A write that could not be made, for the file's notice.
     void notWritten(std::size_t count, std::string_view reason);
-    // The journal's failure, when it has failed.
     bool journalFailed() const { return journal_ && !journal_->failure().empty(); }
     [[noreturn]] void endByJournal() const;
-    Host& host_;
+
     Table* file_ = nullptr;
+    FileScan* scan_ = nullptr;  // the file's, when the chunk's writes are kept
     Table* directory_ = nullptr;
+    KeySearch* search_ = nullptr;
     PartReport report_;
-    bool runThread_;
-    bool stopped_ = false;
-    bool behind_ = false;  // the file keeps this part's writes
-    WriteJournal* journal_;
     StepBase* step_ = nullptr;
+    WriteJournal* journal_ = nullptr;
+    bool stopped_ = false;
+    // The current record's key and the hint of its announced search.
+    std::span<const KeyValue> key_;
+    std::uint64_t hint_ = 0;
     PartReport::Mark recordStart_;
     std::vector<PartReport::Mark> keptStarts_;  // of each kept write's record, in the order of the posts
     std::int64_t notWritten_ = 0;
     std::string firstFailure_;
 };
 
+template <class T>
+void Channel<T>::send(FilePart& part, T value) {
+    part.report_.action([this, v = std::move(value)](ReportSink& report) mutable { take_(v, report); });
+}
+
 // The operation's work on one record, without the values' type: what the walk calls.
 class StepBase {
 public:
     static constexpr std::size_t kAhead = 8;  // records read ahead of the walk
-    static constexpr std::size_t kSlots = kAhead + 1;
     virtual ~StepBase() = default;
 
 protected:
     friend class FileWalk;
     friend class FilePart;
     virtual void readSlot(const Table& file, std::size_t slot) = 0;
-    virtual bool peekSlot(const Table& file, std::size_t ahead, std::size_t slot) = 0;
-    virtual std::uint64_t announceSlot(Table* directory, std::size_t slot) = 0;
-    virtual std::uint64_t announceAheadSlot(const Table& file, std::size_t ahead, Table* directory) = 0;
-    virtual void recordSlot(FilePart& part, std::size_t slot, std::uint64_t hint) = 0;
-    // The counters of a later part added to this one's.
+    virtual std::span<const KeyValue> keySlot(std::size_t slot) const = 0;
+    virtual void stepSlot(FilePart& part, std::size_t slot) = 0;
+    // The counters of a later chunk added to this one's.
     virtual void absorb(StepBase& later) = 0;
     // The counters as the record's step begins (markRecord), kept with a write kept for
     // later (keepMark), and gone back to when the journal refuses a write: the walk then
@@ -179,73 +208,64 @@ protected:
     virtual void backToKept(std::size_t kept) = 0;
     virtual void backToRecordStart() = 0;
     virtual void forgetKept() = 0;
-    // After a file walked in several parts, on the first part's step with every part's
-    // counters in it: the window as one walk would have left it.
-    virtual void afterParts(FilePart& first) { (void)first; }
 };
 
 // A record step over records of type Record, counting in Counters (which add up with +=).
 template <class Record, class Counters>
-class alignas(64) RecordStep : public StepBase {
+class RecordStep : public StepBase {
 public:
     Counters counters{};
 
 protected:
-    // The values of the current record.
+    // The values of the record the file stands on.
     virtual void read(const Table& file, Record& r) = 0;
-    // The values of the record `ahead` visible records after the current one, from what the
-    // file has at hand (Table::peekText): false when they are not.
-    virtual bool peek(const Table& file, std::size_t ahead, Record& r) {
-        (void)file, (void)ahead, (void)r;
-        return false;
+    // The key the record is looked up by in the number directory (FilePart::find), from its
+    // values; empty when it is looked up by none.  It may point into r.
+    virtual std::span<const KeyValue> key(const Record& r) const {
+        (void)r;
+        return {};
     }
-    // Announces the directory search that record will make (Table::prefetchKey): its hint.
-    virtual std::uint64_t announce(Table& directory, const Record& r) {
-        (void)directory, (void)r;
-        return 0;
-    }
-    // For a step that does not peek whole records: announces the search of the record
-    // `ahead` records on from the little it needs of it (its hint, or 0).
-    virtual std::uint64_t announceAhead(const Table& file, std::size_t ahead, Table& directory) {
-        (void)file, (void)ahead, (void)directory;
-        return 0;
-    }
-    // The step itself, with the record's values and the hint of its search (0: none).
-    virtual void record(FilePart& part, const Record& r, std::uint64_t hint) = 0;
+    // The step itself, with the record's values; the file stands on the record.
+    virtual void step(FilePart& part, const Record& r) = 0;
 
 private:
     void readSlot(const Table& file, std::size_t slot) final { read(file, slots_[slot]); }
-    bool peekSlot(const Table& file, std::size_t ahead, std::size_t slot) final {
-        return peek(file, ahead, slots_[slot]);
-    }
-    std::uint64_t announceSlot(Table* directory, std::size_t slot) final {
-        return directory ? announce(*directory, slots_[slot]) : 0;
-    }
-    std::uint64_t announceAheadSlot(const Table& file, std::size_t ahead, Table* directory) final {
-        return directory ? announceAhead(file, ahead, *directory) : 0;
-    }
-    void recordSlot(FilePart& part, std::size_t slot, std::uint64_t hint) final { record(part, slots_[slot], hint); }
+    std::span<const KeyValue> keySlot(std::size_t slot) const final { return key(slots_[slot]); }
+    void stepSlot(FilePart& part, std::size_t slot) final { step(part, slots_[slot]); }
     void absorb(StepBase& later) final { counters += static_cast<RecordStep&>(later).counters; }
     void markRecord() final { start_ = counters; }
     void keepMark() final { kept_.push_back(start_); }
     void backToKept(std::size_t kept) final { counters = kept_.at(kept); }
     void backToRecordStart() final { counters = start_; }
     void forgetKept() final { kept_.clear(); }
-    std::array<Record, kSlots> slots_{};
+    std::array<Record, kAhead> slots_{};
     Counters start_{};
     std::vector<Counters> kept_;
 };
 
 struct WalkOptions {
-    // The number directory the step searches: every part gets a reading cursor of it
-    // (Table::readingCursor).  A directory without cursors is walked in one part.
+    // The number directory the step searches (FilePart::find); every thread gets a reading
+    // cursor of it (KeySearch::cursor).  A directory without cursors is walked on the run's
+    // thread alone.
     Table* directory = nullptr;
-    // Whether the step writes the file's records: the writes are then kept and made many at
-    // a time.
+    // Whether the step writes the file's records.
     bool writes = false;
 };
 
-// The walks of one run: the helper threads, and the parts' speeds from file to file.
+// The window's count while a walk goes on: `count` of the counters of every record walked so
+// far, shown in `label` as a multiple of `every` (1: as it is).
+template <class Counters>
+struct ShownCount {
+    HostLabel label = HostLabel::RecordCount;
+    std::int32_t Counters::*count = nullptr;
+    std::int32_t every = 1;
+};
+
+// Slots of a district file walked as one chunk: 4096, or fewer where tests walk small files
+// in many chunks on several threads (set before the run).
+std::int64_t& chunkSlots();
+
+// The walks of one run: the threads, the chunks' rooms, the check boxes followed.
 class FileWalks {
 public:
     FileWalks(Host& host, Report& report, const EngineSettings& settings);
@@ -253,75 +273,86 @@ public:
     FileWalks(const FileWalks&) = delete;
     FileWalks& operator=(const FileWalks&) = delete;
 
-    // Prepares the walk of one open file (split into its parts).
+    // Prepares the walk of one open file.
     FileWalk begin(Table& file, const WalkOptions& options);
-
-    // Files of fewer slots are walked in one part (0: every file); each part has at least
-    // half as many.
-    std::int64_t splitFrom = 1024;
-    // Tests: where the parts begin (slots, ascending), instead of where the speeds say.
-    std::vector<std::int64_t> boundaries;
+    // A check box the steps read (read again as chunks are given out).
+    void follow(LiveOption& option) { options_.push_back(&option); }
 
 private:
     friend class FileWalk;
+    struct Room;
+    const std::int64_t chunkSlots_;
     Host& host_;
     Report& report_;
     std::shared_ptr<WriteJournal> journal_;
-    unsigned threads_;
-    std::vector<std::unique_ptr<HelperThread>> helpers_;
-    std::vector<std::unique_ptr<Report>> rooms_;  // of the parts' held lines
-    std::vector<double> shares_;                  // of the slots, by part, from the files before
-    // The helper thread of part k (from 1), started when first asked; nullptr when the
-    // system gives none (the part is then walked on the run's thread after the others).
-    HelperThread* helper(std::size_t part);
-    Report& room(std::size_t part);
-    std::vector<std::int64_t> boundariesFor(std::int64_t from, std::int64_t to, std::size_t parts);
-    void measured(const std::vector<std::int64_t>& records, const std::vector<double>& seconds);
+    std::unique_ptr<ChunkRunner> runner_;
+    std::vector<std::unique_ptr<Room>> rooms_;  // of the chunks under way, by chunk % their count
+    std::vector<LiveOption*> options_;
 };
 
-// The walk of one file, in its parts.
+// The walk of one file, in its chunks.
 class FileWalk {
 public:
+    FileWalk(FileWalk&&) noexcept;
     FileWalk(const FileWalk&) = delete;
     FileWalk& operator=(const FileWalk&) = delete;
     ~FileWalk();
 
-    std::size_t parts() const { return parts_.size(); }
-    // The file's visible records, counted in its parts at once.
+    // The file's visible records.  A file read once is read now, whole.
     std::int64_t recordCount();
-    // Walks every record with a step made by make() for each part; the counters of all
-    // parts go into `counters`, also when a step ends the walk.  What throws out of a step
-    // ends the walk as one walk would end there, and is thrown on once the parts before it
-    // and that part up to it are given out.
+    // A line put before the first line this walk writes, when it writes any.
+    void headingBeforeFirstLine(std::string text) { heading_ = std::move(text); }
+
+    // Walks every record with a step made by make() for each chunk; the counters of all
+    // chunks go into `counters`, also when a step ends the walk.  What throws out of a step
+    // ends the walk as one walk would end there, and is thrown on once the chunks before it
+    // and that chunk up to it are given out.  shown: the count the window shows meanwhile.
     template <class Step>
-    void walk(const std::function<std::unique_ptr<Step>()>& make, decltype(Step::counters)& counters) {
-        std::vector<std::unique_ptr<StepBase>> steps;
-        for (std::size_t k = 0; k < parts_.size(); ++k) steps.push_back(make());
-        const Step& first = static_cast<const Step&>(*steps.front());
+    void walk(const std::function<std::unique_ptr<Step>()>& make, decltype(Step::counters)& counters,
+              ShownCount<std::remove_reference_t<decltype(Step::counters)>> shown = {}) {
+        using Counters = std::remove_reference_t<decltype(Step::counters)>;
+        std::unique_ptr<StepBase> total = make();
+        const Step& sum = static_cast<const Step&>(*total);
+        std::int32_t lastShown = -1;
+        const auto show = [&] {
+            if (!shown.count) return;
+            const std::int32_t n = sum.counters.*shown.count / shown.every * shown.every;
+            if (n == lastShown || n == 0) return;
+            lastShown = n;
+            walks_.host_.setLabel(shown.label, std::to_string(n));
+        };
         try {
-            run(steps);
+            run([&] { return std::unique_ptr<StepBase>(make()); }, *total, show);
         } catch (...) {
-            counters = first.counters;
+            counters = sum.counters;
             throw;
         }
-        counters = first.counters;
+        counters = sum.counters;
+        (void)sizeof(Counters);
     }
 
 private:
     friend class FileWalks;
-    struct Part;
     FileWalk(FileWalks& walks, Table& file, const WalkOptions& options);
-    void run(std::vector<std::unique_ptr<StepBase>>& steps);
-    void walkPart(std::size_t index, StepBase& step);
-    void giveOut(Part& part);
-    // Stops the parts still walking and waits for them.
-    void stopAll() noexcept;
+    void run(const std::function<std::unique_ptr<StepBase>()>& make, StepBase& total,
+             const std::function<void()>& show);
+    // The records of one chunk with its step; what it throws is kept in the room.
+    void walkChunk(FileWalks::Room& room, std::int64_t from, std::int64_t to, unsigned worker);
+    void walkRecords(FileWalks::Room& room, Table& file, Table* lead);
+    // Gives out one chunk: false when the walk ends with it.
+    bool giveOut(FileWalks::Room& room, StepBase& total);
+    Table* directoryFor(unsigned worker);
 
     FileWalks& walks_;
+    Table& file_;
     WalkOptions options_;
-    std::vector<std::unique_ptr<Part>> parts_;
-    // The first part that ended the walk early: the parts after it stop.
-    std::atomic<std::size_t> endsAt_;
+    FileScan* scan_ = nullptr;
+    std::int64_t count_ = -1;
+    std::string heading_;
+    std::vector<std::unique_ptr<Table>> directories_;  // of the helper threads, by worker
+    std::exception_ptr failed_;
+    std::int64_t notWritten_ = 0;
+    std::string firstFailure_;
 };
 
 }  // namespace strnum

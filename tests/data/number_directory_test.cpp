@@ -94,7 +94,7 @@ TEST(NumberDirectory, ATextEndingInBlanksOrHoldingANulFindsNoOne) {
     EXPECT_TRUE(t.findKey(found));
     for (const auto* key : {&cut, &blank, &nul}) {
         EXPECT_FALSE(t.findKey(*key));
-        EXPECT_FALSE(t.findHinted(*key, t.prefetchKey(*key)));
+        EXPECT_FALSE(t.find(*key, t.prefetch(*key)));
     }
     const auto primary = buildParadoxOrder(t.header(), t.records(), {0}, nullptr, "NUMS");
     const auto grouped = buildParadoxOrder(t.header(), t.records(), {1, 2, 3, 4}, primary.get(), "NUMS", 0);
@@ -106,13 +106,13 @@ TEST(NumberDirectory, ATextEndingInBlanksOrHoldingANulFindsNoOne) {
     }
 }
 
-// A reading cursor searches and walks on its own, refuses to write, and keeps the records
+// A cursor searches and walks on its own, refuses to write, and keeps the records
 // it was made over when the table reads its file again.
 TEST(NumberDirectory, AReadingCursorSearchesOnItsOwnAndOutlivesARead) {
     test::TempDir dir;
     ParadoxTable t(writeNums(dir), EngineSettings{});
     t.setIndexFieldNames("FAM;NAM;OTCH;BIRTH");
-    std::unique_ptr<Table> c = t.readingCursor();
+    std::unique_ptr<Table> c = t.cursor();
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->indexFieldNames(), "FAM;NAM;OTCH;BIRTH");
     const FieldId num = t.fieldByName("NUM");
@@ -134,7 +134,7 @@ TEST(NumberDirectory, AReadingCursorSearchesOnItsOwnAndOutlivesARead) {
     EXPECT_EQ(c->recordCount(), 6);
     ASSERT_TRUE(c->findKey(ivanov));
     EXPECT_EQ(c->integer(num), 300);
-    EXPECT_EQ(t.readingCursor()->recordCount(), 7);
+    EXPECT_EQ(t.cursor()->recordCount(), 7);
 }
 
 TEST(NumberDirectory, MissingFieldsFailWhereTheyAreNeeded) {
@@ -333,16 +333,16 @@ void checkLargeGroupedOrder(bool numbersInStoredOrder) {
             std::vector<std::uint64_t> tableHint(keys.size()), orderHint(keys.size());
             for (std::size_t i = 0; i < keys.size(); ++i) {
                 if (i + 8 < keys.size() && (i + 8) % 10 != 0) {
-                    tableHint[i + 8] = px.prefetchKey(keys[i + 8]);
+                    tableHint[i + 8] = px.prefetch(keys[i + 8]);
                     orderHint[i + 8] = grouped->prefetch(keys[i + 8], hints);
                 }
                 const auto at = grouped->findHinted(keys[i], hints, orderHint[i]);
-                found.push_back(px.findHinted(keys[i], tableHint[i]) && at && grouped->stored(*at) == px.currentStored()
+                found.push_back(px.find(keys[i], tableHint[i]) && at && grouped->stored(*at) == px.currentStored()
                                     ? px.currentStored()
                                     : n);
             }
         };
-        std::unique_ptr<Table> a = t.readingCursor(), b = t.readingCursor();
+        std::unique_ptr<Table> a = t.cursor(), b = t.cursor();
         std::vector<std::size_t> foundA, foundB;
         std::thread other([&] { search(*b, foundB); });
         search(*a, foundA);

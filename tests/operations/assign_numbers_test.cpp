@@ -322,7 +322,7 @@ RegionResult runMixedRegion(bool split, bool countOnly, bool endMarker = false) 
     }
     AssignFixture r(people, countOnly);
     r.directory.givesCursors = split;
-    r.run.splitFrom = split ? 2 : 0;
+    test::ChunkSlots chunks(split ? 7 : 1 << 20);
     r.waitForLocksBriefly();
     DbfTable other(file, "PDL.DBF", {});
     const FieldId npd = other.fieldByName("NPD");

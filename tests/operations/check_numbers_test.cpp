@@ -434,7 +434,7 @@ Outcome mixedRun(bool parts) {
     Check c(dir, CheckOptions{false, false, true, true});
     c.directory.givesCursors = parts;
     c.settings.threads = parts ? 3 : 1;
-    c.run.splitFrom = parts ? 2 : 0;
+    test::ChunkSlots chunks(parts ? 7 : 1 << 20);
     c.emptyList = true;
     c.region.file("PDL.DBF", kPdl, records);
     EXPECT_TRUE(c.go());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "identity/insurance_number.h"
+#include "support/memory_directory.h"
 #include "support/region.h"
 #include "walk/recording_host.h"
 
@@ -30,14 +31,11 @@ struct Find {
     TableObject tblPDL;
     EngineSettings settings;
     std::vector<FoundRecord> found;
+    test::MemoryDirectory directory{{}};  // the search reads none
     FindRun run;
     explicit Find(FindCriteria c)
-        : run{host,
-              report,
-              tblPDL,
-              settings,
+        : run{{host, report, tblPDL, [this]() -> Table& { return directory; }, settings},
               std::move(c),
-              1024,
               [this](const FoundRecord& r) { found.push_back(r); }} {}
     bool go() { return findRecords(run, region.dir.path().string()); }
     std::vector<std::string> lines() const {
@@ -191,7 +189,7 @@ TEST(FindRecords, AFileWalkedInPartsFindsWhatOneWalkFinds) {
     const auto run = [](bool parts, FindCriteria c) {
         Find f(std::move(c));
         f.settings.threads = parts ? 3 : 1;
-        f.run.splitFrom = parts ? 2 : 0;
+        test::ChunkSlots chunks(parts ? 7 : 1 << 20);
         {
             DbfWriter t(f.region.district / "PDL.DBF", kPdl, 0x65);
             for (int i = 0; i < 3000; ++i)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "tables/key_search.h"
 #include "tables/table.h"
 
 namespace strnum::test {
@@ -20,7 +21,7 @@ struct DirectoryEntry {
     std::string cond = "A";
 };
 
-class MemoryDirectory : public Table {
+class MemoryDirectory : public Table, public KeySearch {
 public:
     explicit MemoryDirectory(std::vector<DirectoryEntry> entries) : entries_(std::move(entries)) {
         fields_ = {{"NUM", 'I', FieldKind::Integer, 4, 0}, {"FAM", 'A', FieldKind::Text, 25, 0},
@@ -29,13 +30,18 @@ public:
         order();
     }
     int seeks = 0;
-    bool givesCursors = false;  // readingCursor() gives a copy over the same entries
+    bool givesCursors = false;  // keySearch() gives cursors: copies over the same entries
     // A directory without the last field (COND): looking it up fails.
     void hideCond() { fields_.pop_back(); }
 
-    std::unique_ptr<Table> readingCursor() const override {
-        if (!givesCursors) return nullptr;
+    KeySearch* keySearch() override { return givesCursors ? this : nullptr; }
+    // KeySearch: searches without hints, cursors as copies.
+    std::uint64_t prefetch(std::span<const KeyValue>) const override { return 0; }
+    bool find(std::span<const KeyValue> values, std::uint64_t) override { return findKey(values); }
+    bool knownToDifferFromFound() const override { return false; }
+    std::unique_ptr<Table> cursor() const override {
         auto c = std::make_unique<MemoryDirectory>(entries_);
+        c->givesCursors = true;
         c->setIndexFieldNames(index_);
         return c;
     }

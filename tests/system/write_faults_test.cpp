@@ -124,7 +124,7 @@ struct DbfCase {
 };
 
 // Record k's SOCRNAME becomes "ЗАПИСЬ k": the whole field differs from what was there.
-void editRecord(DbfTable& t, std::int64_t k) {
+void editRecord(Table& t, std::int64_t k) {
     for (t.first(); !t.eof() && t.recordNumber() != k; t.next()) {
     }
     t.edit();
@@ -171,17 +171,18 @@ TEST(WriteFaults, DbfRecordEditIsAllOldOrAllNew) {
             }
 }
 
-TEST(WriteFaults, DbfWritesBehindAreEachAllOldOrAllNew) {
+TEST(WriteFaults, DbfChunkWritesAreEachAllOldOrAllNew) {
     const auto run = [](DbfTable& t) {
-        t.setWriteBehind(true);
+        t.load(true);
+        std::unique_ptr<Table> chunk = t.chunk(0, t.loadedSlots());
         const FieldId name = t.fieldByName("SOCRNAME");
-        for (t.first(); !t.eof(); t.next()) {
-            if (t.recordNumber() != 3 && t.recordNumber() != 4 && t.recordNumber() != 9) continue;
-            t.edit();
-            t.setText(name, w("ЗАПИСЬ ") + std::to_string(t.recordNumber()));
-            t.post();
+        for (chunk->first(); !chunk->eof(); chunk->next()) {
+            if (chunk->recordNumber() != 3 && chunk->recordNumber() != 4 && chunk->recordNumber() != 9) continue;
+            chunk->edit();
+            chunk->setText(name, w("ЗАПИСЬ ") + std::to_string(chunk->recordNumber()));
+            chunk->post();
         }
-        return t.flushWrites();
+        return t.write(*chunk);
     };
     const std::size_t calls = writeCallsOf([&] {
         DbfCase c;
@@ -227,9 +228,10 @@ TEST(WriteFaults, DbfFileRemovedOrReplacedAfterOpeningIsNotWrittenInTheDark) {
             expectNamesFile(e, "SOCRBASE.DBF");
             t.cancel();
         }
-        behind.setWriteBehind(true);
-        editRecord(behind, 2);
-        EXPECT_EQ(behind.flushWrites(), std::vector<bool>{false});
+        behind.load(true);
+        std::unique_ptr<Table> chunk = behind.chunk(0, behind.loadedSlots());
+        editRecord(*chunk, 2);
+        EXPECT_EQ(behind.write(*chunk), std::vector<bool>{false});
         if (replaced) {
             EXPECT_EQ(readBytes(c.file), c.before);
         }

@@ -1,8 +1,8 @@
-// The district-file pass over real files: whatever the parts, wherever they begin, what comes
-// out is what one walk from the first record to the last gives — the report lines with their
-// colours, the records written, the steps taken in order, the counters — also when a step
-// fails in the first, a middle or the last part, when a step stops the walk, and when the file
-// is shorter or longer than when it was split.
+// The district-file pass over real files: whatever the chunks, wherever they begin, on one
+// thread or several, what comes out is what one walk from the first record to the last gives
+// — the report lines with their colours, the records written, the values sent in order, the
+// counters — also when a step fails in the first, a middle or the last chunk, when a step
+// stops the walk, and when the file is shorter or longer than when it was read.
 #include "walk/file_walk.h"
 
 #include <gtest/gtest.h>
@@ -41,8 +41,7 @@ struct Rec {
 struct Script {
     int failAt = -1, stopAt = -1;
     bool writes = true;
-    std::vector<std::string>* inOrder = nullptr;  // the steps taken in order, as they were taken
-    Report* report = nullptr;
+    Channel<int>* inOrder = nullptr;  // every fifth record's NPD, sent in order
 };
 
 class TestStep final : public RecordStep<Rec, Counts> {
@@ -54,13 +53,7 @@ private:
         r.npd = file.integer(0);
         r.val = file.text(1);
     }
-    bool peek(const Table& file, std::size_t ahead, Rec& r) override {
-        std::string npd;
-        if (!file.peekText(ahead, 0, npd) || !file.peekText(ahead, 1, r.val)) return false;
-        r.npd = std::stoi(npd);
-        return true;
-    }
-    void record(FilePart& part, const Rec& r, std::uint64_t) override {
+    void step(FilePart& part, const Rec& r) override {
         ++counters.records;
         part.report().appendLine("record " + std::to_string(r.npd) + " " + r.val);
         if (r.npd % 4 == 0) part.report().appendRun(" red", kRed);
@@ -71,13 +64,7 @@ private:
             part.write([&] { file.setText(1, "W" + std::to_string(r.npd)); }, "written " + std::to_string(r.npd),
                        "not written " + std::to_string(r.npd));
         }
-        if (r.npd % 5 == 0 && s_.inOrder) {
-            const int n = r.npd;
-            part.inOrder([this, n] {
-                s_.inOrder->push_back("step " + std::to_string(n));
-                s_.report->appendLine("in order " + std::to_string(n));
-            });
-        }
+        if (r.npd % 5 == 0 && s_.inOrder) s_.inOrder->send(part, r.npd);
         if (r.npd == s_.stopAt) part.stopWalk();
     }
     const Script& s_;
@@ -100,7 +87,6 @@ struct Outcome {
     Counts counts;
     std::string error;
     std::int64_t recordCount = 0;
-    std::size_t parts = 0;
     bool operator==(const Outcome& o) const {
         return lines == o.lines && bytes == o.bytes && inOrder == o.inOrder && counts.records == o.counts.records &&
                counts.sum == o.counts.sum && error == o.error && recordCount == o.recordCount;
@@ -116,28 +102,30 @@ std::string describe(const Report& r, std::size_t i) {
     return s;
 }
 
-// Walks the file at `file` with the script in parts beginning at `boundaries` (none: one
-// part); between the split and the walk, `meanwhile` may change the file.
-Outcome walkWith(const fs::path& file, const std::vector<std::int64_t>& boundaries, Script script,
-                 const std::function<void()>& meanwhile = {}) {
+// Walks the file at `file` with the script in chunks of `chunk` slots on three threads (0:
+// one chunk on the run's thread); after the file is read, `meanwhile` may change it.
+Outcome walkWith(const fs::path& file, std::int64_t chunk, Script script, const std::function<void()>& meanwhile = {}) {
     test::RecordingHost host;
     Report report;
     std::vector<std::string> inOrder;
-    script.inOrder = &inOrder;
-    script.report = &report;
+    Channel<int> channel([&](int& n, ReportSink& to) {
+        inOrder.push_back("step " + std::to_string(n));
+        to.appendLine("in order " + std::to_string(n));
+    });
+    script.inOrder = &channel;
     EngineSettings settings;
-    settings.threads = boundaries.empty() ? 1 : 4;
+    settings.threads = chunk == 0 ? 1 : 3;
     settings.lockWaitMilliseconds = 50;
+    const std::int64_t usual = chunkSlots();
+    chunkSlots() = chunk == 0 ? 1 << 20 : chunk;
     FileWalks walks(host, report, settings);
-    walks.splitFrom = 2;
-    walks.boundaries = boundaries;
+    chunkSlots() = usual;
     Outcome out;
     {
         DbfTable table(file, "PDL.DBF", settings);
         FileWalk walk = walks.begin(table, WalkOptions{nullptr, script.writes});
-        out.parts = walk.parts();
-        if (meanwhile) meanwhile();
         out.recordCount = walk.recordCount();
+        if (meanwhile) meanwhile();
         try {
             walk.walk<TestStep>([&] { return std::make_unique<TestStep>(script); }, out.counts);
         } catch (const Error& e) {
@@ -151,36 +139,30 @@ Outcome walkWith(const fs::path& file, const std::vector<std::int64_t>& boundari
     return out;
 }
 
-// The outcome of one walk and of walks in parts over copies of the same file.
-void expectSameAsOneWalk(int records, const std::vector<std::vector<std::int64_t>>& splits, const Script& script,
+// The outcome of one walk and of walks in chunks over copies of the same file.
+void expectSameAsOneWalk(int records, const std::vector<std::int64_t>& chunks, const Script& script,
                          const std::function<void(const fs::path&)>& meanwhile = {}) {
     TempDir ref;
     const fs::path refFile = makeFile(ref, records);
-    const Outcome one =
-        walkWith(refFile, {}, script, meanwhile ? [&] { meanwhile(refFile); } : std::function<void()>{});
-    ASSERT_EQ(one.parts, 1u);
-    for (const auto& at : splits) {
+    const Outcome one = walkWith(refFile, 0, script, meanwhile ? [&] { meanwhile(refFile); } : std::function<void()>{});
+    for (const std::int64_t chunk : chunks) {
         TempDir dir;
         const fs::path file = makeFile(dir, records);
         const Outcome parts =
-            walkWith(file, at, script, meanwhile ? [&] { meanwhile(file); } : std::function<void()>{});
-        std::string where;
-        for (auto b : at) where += std::to_string(b) + " ";
-        ASSERT_EQ(parts.parts, at.size() + 1) << where;
-        ASSERT_EQ(parts.lines, one.lines) << "parts from " << where;
-        ASSERT_EQ(parts.bytes, one.bytes) << "parts from " << where;
-        ASSERT_EQ(parts.inOrder, one.inOrder) << "parts from " << where;
-        ASSERT_EQ(parts.counts.records, one.counts.records) << where;
-        ASSERT_EQ(parts.counts.sum, one.counts.sum) << where;
-        ASSERT_EQ(parts.error, one.error) << where;
-        ASSERT_EQ(parts.recordCount, one.recordCount) << where;
+            walkWith(file, chunk, script, meanwhile ? [&] { meanwhile(file); } : std::function<void()>{});
+        ASSERT_EQ(parts.lines, one.lines) << "chunks of " << chunk;
+        ASSERT_EQ(parts.bytes, one.bytes) << "chunks of " << chunk;
+        ASSERT_EQ(parts.inOrder, one.inOrder) << "chunks of " << chunk;
+        ASSERT_EQ(parts.counts.records, one.counts.records) << chunk;
+        ASSERT_EQ(parts.counts.sum, one.counts.sum) << chunk;
+        ASSERT_EQ(parts.error, one.error) << chunk;
+        ASSERT_EQ(parts.recordCount, one.recordCount) << chunk;
     }
 }
 
-TEST(FileWalk, OnePartIsOneWalk) {
+TEST(FileWalk, OneChunkIsOneWalk) {
     TempDir dir;
-    const Outcome o = walkWith(makeFile(dir, 30), {}, Script{});
-    EXPECT_EQ(o.parts, 1u);
+    const Outcome o = walkWith(makeFile(dir, 30), 0, Script{});
     EXPECT_EQ(o.counts.records, 30 - 5);  // 2, 9, 16, 23 and 30 deleted
     EXPECT_EQ(o.lines.front(), "record 1 v1");
     EXPECT_EQ(o.lines[2], "written 3");
@@ -191,25 +173,21 @@ TEST(FileWalk, OnePartIsOneWalk) {
     EXPECT_TRUE(o.error.empty());
 }
 
-TEST(FileWalk, TwoPartsBeginningAtEveryRecordGiveOneWalk) {
-    std::vector<std::vector<std::int64_t>> splits;
-    for (std::int64_t b = 1; b < 30; ++b) splits.push_back({b});
-    expectSameAsOneWalk(30, splits, Script{});
-}
-
-TEST(FileWalk, ManyPartsGiveOneWalk) {
-    expectSameAsOneWalk(
-        300, {{1, 2, 3}, {10, 11, 250}, {100, 200}, {50, 100, 150, 200, 250, 299}, {7, 8, 9, 10, 11, 12}}, Script{});
+TEST(FileWalk, ChunksOfEverySizeGiveOneWalk) {
+    std::vector<std::int64_t> sizes;
+    for (std::int64_t b = 1; b <= 30; ++b) sizes.push_back(b);
+    expectSameAsOneWalk(30, sizes, Script{});
+    expectSameAsOneWalk(300, {1, 2, 3, 7, 64, 150, 299}, Script{});
     Script counting;
     counting.writes = false;
-    expectSameAsOneWalk(300, {{150}, {60, 120, 180, 240}}, counting);
+    expectSameAsOneWalk(300, {1, 5, 60}, counting);
 }
 
 // What one walk gives up to a failing step: the records before it written and reported, the
 // failing record's lines up to the failure, nothing after it; the counters up to it.
 TEST(FileWalk, AFailingStepEndsTheWalkWhereOneWalkWouldEnd) {
-    const std::vector<std::vector<std::int64_t>> splits = {{20}, {20, 40}, {10, 20, 30, 40}, {55}};
-    for (const int failAt : {6, 27, 44, 58}) {  // in the first, a middle and the last part
+    const std::vector<std::int64_t> splits = {1, 10, 20, 55};
+    for (const int failAt : {6, 27, 44, 58}) {  // in the first, a middle and the last chunk
         Script s;
         s.failAt = failAt;
         SCOPED_TRACE(failAt);
@@ -217,12 +195,12 @@ TEST(FileWalk, AFailingStepEndsTheWalkWhereOneWalkWouldEnd) {
     }
 }
 
-TEST(FileWalk, AStepThatStopsTheWalkEndsItForTheLaterParts) {
+TEST(FileWalk, AStepThatStopsTheWalkEndsItForTheLaterChunks) {
     for (const int stopAt : {5, 21, 45, 60}) {
         Script s;
         s.stopAt = stopAt;
         SCOPED_TRACE(stopAt);
-        expectSameAsOneWalk(60, {{20}, {20, 40}, {30, 31, 32}}, s);
+        expectSameAsOneWalk(60, {1, 20, 30}, s);
     }
 }
 
@@ -239,22 +217,24 @@ TEST(FileWalk, WritesThatFailAreReportedInTheirPlace) {
             holders.push_back(std::move(t));
         }
     };
-    expectSameAsOneWalk(60, {{20}, {20, 40}, {2, 25, 47}}, Script{}, hold);
+    expectSameAsOneWalk(60, {1, 20, 23}, Script{}, hold);
 }
 
-TEST(FileWalk, AFileShorterThanWhenSplitEndsTheWalkWhereItEnds) {
+// A file shortened after it was read: its records are walked as read, and the writes of
+// records no longer there fail in their place.
+TEST(FileWalk, AFileShorterThanWhenReadFailsTheWritesPastItsEnd) {
     const auto shorten = [](const fs::path& file) {
         const DbfTable t(file, "PDL.DBF", {});
         fs::resize_file(file, t.header().headerLength + 33u * t.header().recordLength);
     };
-    expectSameAsOneWalk(60, {{20}, {20, 40}, {33}, {34}, {10, 50}}, Script{}, shorten);
+    expectSameAsOneWalk(60, {1, 20, 33, 34}, Script{}, shorten);
 }
 
-// Records added after the split (a longer file with its header's count raised) are not
-// walked: the parts walk the file as it was when split.
-TEST(FileWalk, RecordsAddedAfterTheSplitAreNotWalked) {
+// Records added after the file was read (a longer file with its header's count raised) are
+// not walked: the walk goes over the file as it was read.
+TEST(FileWalk, RecordsAddedAfterTheReadAreNotWalked) {
     TempDir ref, dir;
-    const Outcome one = walkWith(makeFile(ref, 40), {}, Script{});
+    const Outcome one = walkWith(makeFile(ref, 40), 0, Script{});
     const fs::path file = makeFile(dir, 40);
     const auto grow = [&] {
         const std::string bytes = test::readBytes(file);
@@ -264,20 +244,20 @@ TEST(FileWalk, RecordsAddedAfterTheSplitAreNotWalked) {
         grown[4] = 45;
         test::writeBytes(file, grown);
     };
-    const Outcome parts = walkWith(file, {13, 27}, Script{}, grow);
+    const Outcome parts = walkWith(file, 13, Script{}, grow);
     EXPECT_EQ(parts.lines, one.lines);
     EXPECT_EQ(parts.counts.records, one.counts.records);
 }
 
-// The kept writes of the parts after a failing one are forgotten: the file is as one walk
+// The kept writes of the chunks after a failing one are forgotten: the file is as one walk
 // that ended at the failure left it.
-TEST(FileWalk, WritesOfPartsAfterAFailureAreNotMade) {
+TEST(FileWalk, WritesOfChunksAfterAFailureAreNotMade) {
     Script s;
     s.failAt = 12;
     TempDir dir;
     const fs::path file = makeFile(dir, 90);
     const std::string before = test::readBytes(file);
-    const Outcome o = walkWith(file, {30, 60}, s);
+    const Outcome o = walkWith(file, 30, s);
     ASSERT_FALSE(o.error.empty());
     DbfTable t(file, "PDL.DBF", {});
     for (t.first(); !t.eof(); t.next()) {

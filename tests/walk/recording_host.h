@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "walk/file_walk.h"
 #include "walk/host.h"
 
 namespace strnum::test {
@@ -31,6 +32,18 @@ public:
     void showReport(bool modal) override { calls.push_back(modal ? "report modal" : "report"); }
     void showError(std::string_view message) override { calls.push_back("error " + u(message)); }
     void notice(std::string_view message) override { calls.push_back("notice " + u(message)); }
+};
+
+// District files walked in chunks of `slots` by the runs made while it lives.
+class ChunkSlots {
+public:
+    explicit ChunkSlots(std::int64_t slots) : usual_(chunkSlots()) { chunkSlots() = slots; }
+    ~ChunkSlots() { chunkSlots() = usual_; }
+    ChunkSlots(const ChunkSlots&) = delete;
+    ChunkSlots& operator=(const ChunkSlots&) = delete;
+
+private:
+    std::int64_t usual_;
 };
 
 }  // namespace strnum::test
