@@ -18,6 +18,9 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
+// A namespace of its own: these helpers share names with other test files' (the Windows
+// build compiles the tests a few files at a time).
+namespace check_numbers_test {
 namespace {
 
 using test::DirectoryEntry;
@@ -460,4 +463,5 @@ TEST(CheckNumbers, AFileWalkedInPartsGivesTheReportBatchAndTableOfOneWalk) {
 }
 
 }  // namespace
+}  // namespace check_numbers_test
 }  // namespace strnum

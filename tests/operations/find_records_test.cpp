@@ -12,6 +12,9 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
+// A namespace of its own: these helpers share names with other test files' (the Windows
+// build compiles the tests a few files at a time).
+namespace find_records_test {
 namespace {
 
 using test::u;
@@ -213,4 +216,5 @@ TEST(FindRecords, AFileWalkedInPartsFindsWhatOneWalkFinds) {
 }
 
 }  // namespace
+}  // namespace find_records_test
 }  // namespace strnum

@@ -19,6 +19,9 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
+// A namespace of its own: these helpers share names with other test files' (the Windows
+// build compiles the tests a few files at a time).
+namespace run_failures_test {
 namespace {
 
 using test::DirectoryEntry;
@@ -230,4 +233,5 @@ TEST(RunFailures, TheCheckRefusesANumberDirectoryWithoutNumbersBeforeWritingAnyt
 }
 
 }  // namespace
+}  // namespace run_failures_test
 }  // namespace strnum

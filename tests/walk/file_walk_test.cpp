@@ -16,6 +16,9 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
+// A namespace of its own: these helpers share names with other test files' (the Windows
+// build compiles the tests a few files at a time).
+namespace file_walk_test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -268,4 +271,5 @@ TEST(FileWalk, WritesOfChunksAfterAFailureAreNotMade) {
 }
 
 }  // namespace
+}  // namespace file_walk_test
 }  // namespace strnum
