@@ -515,6 +515,17 @@ std::string whoMayOpen(const fs::path& file) {
 
 #endif
 
+std::vector<std::size_t> faultSweep(std::size_t calls) {
+    constexpr std::size_t kEnds = 4, kBetween = 4;
+    std::vector<std::size_t> at;
+    for (std::size_t k = 0; k < calls; ++k) {
+        const bool end = k < kEnds || k + kEnds >= calls;
+        const bool spread = (k - kEnds) % std::max<std::size_t>(1, (calls - 2 * kEnds) / kBetween) == 0;
+        if (!underWine() || calls <= 2 * kEnds + kBetween || end || spread) at.push_back(k);
+    }
+    return at;
+}
+
 std::string u(std::string_view cp1251) { return cp1251ToUtf8(cp1251); }
 
 }  // namespace strnum::test

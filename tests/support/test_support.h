@@ -115,6 +115,19 @@ std::string whoMayOpen(const std::filesystem::path& file);
 // Whether this Windows program runs under Wine, which differs from Windows where noted.
 bool underWine();
 
+// Under Wine every file call is a round trip to Wine's server, many times as slow as on Linux,
+// so the long sweeps take a share of their cases there; the Linux runs take them all (what
+// they check is the same code on both systems, but for the file layer).
+// `whole` natively, `underWine` under Wine.
+template <class T>
+T wholeOrUnderWine(T whole, T wine) {
+    return underWine() ? wine : whole;
+}
+// The calls, of `calls` made, that a fault sweep fails one by one: every one; under Wine the
+// first and the last four (opening and creating, syncing and putting in place) and four spread
+// between.
+std::vector<std::size_t> faultSweep(std::size_t calls);
+
 // A path as UTF-8 (for messages and the arguments of another program).
 std::string utf8(const std::filesystem::path& path);
 // A path from UTF-8 test text.

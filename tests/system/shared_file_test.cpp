@@ -41,15 +41,16 @@ WorkerCounts parse(const std::string& line) {
 TEST(SharedFile, TwoProcessesUpdatingTheSameRecordsLoseNothingAndTearNothing) {
     TempDir dir;
     const fs::path file = dir / "PDL.DBF";
-    constexpr int kRecords = 5, kRounds = 400;
+    constexpr int kRecords = 5;
+    const int kRounds = test::wholeOrUnderWine(400, 150);
     {
         DbfWriter wr(file, {{"NPD", 'C', 10, 0}, {"CNT", 'C', 10, 0}, {"TAG", 'C', 40, 0}}, 0x65);
         for (int i = 1; i <= kRecords; ++i) wr.append({std::to_string(i), "0", "0000"});
         wr.finish();
     }
     const fs::path go = dir / "GO";
-    const std::vector<std::string> args = {test::editWorkerProgram(), "count", file.string(),
-                                           std::to_string(kRounds),   "3000",  go.string()};
+    const std::vector<std::string> args = {test::editWorkerProgram(), "count", test::utf8(file),
+                                           std::to_string(kRounds),   "3000",  test::utf8(go)};
     ChildProcess first(args), second(args);
     test::writeBytes(go, "");  // both start at once
     const WorkerCounts a = parse(first.readLine()), b = parse(second.readLine());
@@ -80,7 +81,7 @@ TEST(SharedFile, ARecordHeldByAnotherProcessPastTheWaitIsALockError) {
         for (int i = 1; i <= 3; ++i) wr.append({std::to_string(i), "0", "0000"});
         wr.finish();
     }
-    ChildProcess holder({test::editWorkerProgram(), "hold", file.string(), "2"});
+    ChildProcess holder({test::editWorkerProgram(), "hold", test::utf8(file), "2"});
     ASSERT_EQ(holder.readLine(), "held");
     EngineSettings quick;
     quick.lockWaitMilliseconds = 150;

@@ -141,7 +141,7 @@ TEST(WriteFaults, DbfRecordEditIsAllOldOrAllNew) {
     ASSERT_GE(calls, 2u) << "the record and the header date";
     for (const FaultKind& kind : kFaultKinds)
         for (bool persistent : {false, true})
-            for (std::size_t at = 0; at < calls; ++at) {
+            for (const std::size_t at : test::faultSweep(calls)) {
                 SCOPED_TRACE(std::string(kind.what) + (persistent ? ", and every call after" : "") + ", call " +
                              std::to_string(at));
                 DbfCase c;
@@ -190,7 +190,7 @@ TEST(WriteFaults, DbfChunkWritesAreEachAllOldOrAllNew) {
         run(t);
     });
     for (const FaultKind& kind : kFaultKinds)
-        for (std::size_t at = 0; at < calls; ++at) {
+        for (const std::size_t at : test::faultSweep(calls)) {
             SCOPED_TRACE(std::string(kind.what) + ", call " + std::to_string(at));
             DbfCase c;
             DbfTable t(c.file, "SOCRBASE.DBF", {});
@@ -255,7 +255,7 @@ TEST(WriteFaults, ParadoxCreationLeavesATableOrNoneAndCanBeRepeated) {
     });
     ASSERT_GE(calls, 3u);
     for (const FaultKind& kind : kFaultKinds)
-        for (std::size_t at = 0; at < calls; ++at) {
+        for (const std::size_t at : test::faultSweep(calls)) {
             SCOPED_TRACE(std::string(kind.what) + ", call " + std::to_string(at));
             TempDir dir;
             {
@@ -313,7 +313,7 @@ TEST(WriteFaults, ParadoxInsertKeepsEveryRecordPostedBefore) {
             ParadoxKeyedWriter(dir / "ANKT.DB", "ANKT.DB").insert(record(num));
         });
         for (const FaultKind& kind : kFaultKinds)
-            for (std::size_t at = 0; at < calls; ++at) {
+            for (const std::size_t at : test::faultSweep(calls)) {
                 SCOPED_TRACE(std::to_string(num) + ", " + kind.what + ", call " + std::to_string(at));
                 TempDir dir;
                 copyTable(pristine.path(), dir.path());
@@ -369,7 +369,7 @@ TEST(WriteFaults, NotFoundRecordsAreWrittenAllOrKeptGathered) {
     after.insert(added.begin(), added.end());
     for (const FaultKind& kind : kFaultKinds)
         for (bool persistent : {false, true})
-            for (std::size_t at = 0; at < calls; ++at) {
+            for (const std::size_t at : test::faultSweep(calls)) {
                 SCOPED_TRACE(std::string(kind.what) + (persistent ? ", and every call after" : "") + ", call " +
                              std::to_string(at));
                 TempDir dir;
@@ -436,7 +436,7 @@ void expectOldOrNew(const fs::path& target, const std::function<void()>& save) {
     ASSERT_GE(calls, 3u) << "create, write, sync, replace";
     for (const FaultKind& kind : kFaultKinds)
         for (bool persistent : {false, true})
-            for (std::size_t at = 0; at < calls; ++at) {
+            for (const std::size_t at : test::faultSweep(calls)) {
                 SCOPED_TRACE(std::string(kind.what) + (persistent ? ", and every call after" : "") + ", call " +
                              std::to_string(at));
                 test::writeBytes(target, old);
