@@ -13,12 +13,14 @@ packages=(
     libcli11-dev nlohmann-json3-dev           # command line and JSON, header-only
     fonts-liberation                          # Courier New and window-font metrics
     xvfb xauth                                # window tests and screenshots without a display
+    g++-mingw-w64-x86-64-posix googletest     # the Windows build: its compiler, GoogleTest's sources
+    wine64                                    # the Windows build's tests
 )
 
-# --windows: also what the Windows build needs (the cross compiler, Wine to run its tests,
-# dpkg-dev to unpack Debian's source packages).
+# --windows: also what making the Windows sources anew needs (dpkg-dev unpacks Debian's source
+# packages: Qt for Windows, the SQLite amalgamation).
 if [[ ${1:-} == --windows ]]; then
-    packages+=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
+    packages+=(dpkg-dev)
 fi
 
 missing=()

@@ -14,6 +14,7 @@ version=${1:-$(dpkg-query -W -f='${Version}' libsqlite3-dev)}
 work=$root/build/windows/sqlite-src
 apt=$root/build/windows/apt
 out=$root/third_party/sqlite
+bash tools/setup.sh --windows  # dpkg-dev, to unpack the source
 command -v tclsh >/dev/null || { echo "tclsh is needed (Debian package tcl)"; exit 1; }
 
 mkdir -p "$work" "$apt"/{lists/partial,cache/archives/partial,parts} "$out"

@@ -30,13 +30,28 @@ bash tools/build.sh asan --target strnum_core_tests strnum-cli strnum_edit_worke
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     build/asan/tests/strnum_core_tests --gtest_brief=1
 
-stage "Windows build and its core tests under Wine"
-bash tools/windows.sh
+stage "Windows build (MinGW-w64)"
+bash tools/windows.sh build
 
+# The fuzzers keep one processor busy for a fixed time each; the Windows core tests under Wine,
+# which wait on Wine's server and the disk more than they compute, run beside them.
 seconds=${STRNUM_FUZZ_SECONDS:-8}
 if ((seconds > 0)); then
-    stage "fuzzers, ${seconds} s each"
-    bash tools/fuzz.sh "$seconds"
+    stage "fuzzers, ${seconds} s each, and beside them the Windows core tests under Wine"
+    bash tools/windows.sh test >build/windows/test.log 2>&1 &
+    windows_tests=$!
+    trap 'kill "$windows_tests" 2>/dev/null || true' EXIT  # nothing left running if this run ends
+    fuzzing=0
+    bash tools/fuzz.sh "$seconds" || fuzzing=$?
+    windows=0
+    wait "$windows_tests" || windows=$?
+    trap - EXIT
+    cat build/windows/test.log
+    ((fuzzing == 0 && windows == 0))
+else
+    stage "Windows core tests under Wine"
+    bash tools/windows.sh test
 fi
+bash tools/windows.sh package
 stage "done"
 echo "All test stages passed in $SECONDS s."

@@ -1,47 +1,57 @@
 #!/usr/bin/env bash
 # Builds strnum for Windows x86-64 on Debian, into build/windows/:
-#   - the core, strnum-cli.exe and the core tests, cross-compiled with MinGW-w64 (the
-#     "windows" preset: SQLite from third_party/sqlite, GoogleTest from Debian's sources);
-#   - runs the core tests under Wine (its own prefix, build/windows/wine), in two parts at once;
-#   - writes build/windows/strnum-windows-x64.zip: strnum-cli.exe, linked statically, after a
-#     check that it imports nothing but DLLs of Windows itself.
+#   build    the core, strnum-cli.exe, the core tests and their helper program,
+#            cross-compiled with MinGW-w64 (the "windows" preset: SQLite from third_party/sqlite,
+#            GoogleTest from Debian's sources, a few large sources per program, -O1);
+#   test     runs the core tests under Wine, in a prefix of the project's own
+#            (build/windows/wine, made once), as two Windows processes side by side;
+#   package  writes build/windows/strnum-windows-x64.zip: strnum-cli.exe, linked statically,
+#            after a check that it needs no DLL but Windows' own, and a read-me in Russian.
 #
-#   tools/windows.sh [--no-tests]
-# The desktop program for Windows is built apart (tools/build_qt_windows.sh builds its Qt).
+#   tools/windows.sh [build|test|package]...   (no step named: all three, in that order)
+# Each step says how long it took.  Wine's server is stopped when the tests end, whatever
+# their outcome.  The desktop program for Windows is built apart (tools/build_qt_windows.sh
+# builds its Qt).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-tests=1
-[[ ${1:-} == --no-tests ]] && tests=0
+out=$root/build/windows
+build=$out/build
+steps=("$@")
+((${#steps[@]})) || steps=(build test package)
 
-bash tools/setup.sh --windows
-if command -v ccache >/dev/null; then
-    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
-    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)}
-fi
-start=$SECONDS
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j"$(nproc)"
-echo "Windows build: $((SECONDS - start)) s"
-build=$root/build/windows/build
+build_step() {
+    bash tools/setup.sh
+    if command -v ccache >/dev/null; then
+        export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+        export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)}
+    fi
+    cmake --preset windows >/dev/null
+    # What the tests and the package need, nothing more.
+    cmake --build --preset windows -j"$(nproc)" --target strnum_core_tests strnum-cli strnum_edit_worker
+}
 
-if ((tests)); then
+test_step() {
     wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
     wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-    export WINEPREFIX=$root/build/windows/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    start=$SECONDS
-    "$wine" wineboot -i >/dev/null 2>&1 || true  # makes the prefix the first time (about 15 s)
-    # Two parts of the tests at once, each a Windows process of its own; a part that fails
-    # prints its output.
-    logs=$root/build/windows/tests
+    export WINEPREFIX=$out/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    unset DISPLAY WAYLAND_DISPLAY  # no windows: Wine stays off any screen
+    trap '"$wineserver" -k 2>/dev/null || true' EXIT
+    trap 'exit 1' INT TERM
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then
+        "$wine" wineboot -i >/dev/null 2>&1  # the prefix, once (about 10 s)
+        "$wineserver" -w
+    fi
+    # Two parts of the tests at once, each a Windows process of its own: Wine's server and
+    # the file system, not the processor, set the pace.  A part that fails prints its output.
+    local logs=$out/tests part status=0
+    local -a pids=()
     mkdir -p "$logs"
-    pids=()
     for part in 0 1; do
-        GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$part \
+        GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$part timeout -k 10 900 \
             "$wine" "$build/tests/strnum_core_tests.exe" --gtest_brief=1 >"$logs/part$part.log" 2>&1 &
         pids+=($!)
     done
-    status=0
     for part in 0 1; do
         if ! wait "${pids[$part]}" || ! grep -q '^\[  PASSED  \]' "$logs/part$part.log" ||
             grep -q '^\[  FAILED  \]' "$logs/part$part.log"; then
@@ -49,25 +59,67 @@ if ((tests)); then
             status=1
         fi
     done
-    "$wineserver" -k 2>/dev/null || true  # nothing of Wine stays running
-    ((status == 0)) || { echo "Windows core tests failed under Wine"; exit 1; }
+    ((status == 0)) && console_check || status=1
+    "$wineserver" -k 2>/dev/null || true
+    trap - EXIT INT TERM
+    ((status == 0)) || { echo "Windows core tests failed under Wine (logs in build/windows/tests)"; return 1; }
     count() { awk -v what="$1" '$0 ~ "^\\[  " what {n += $4} END {print n + 0}' "$logs"/part*.log; }
-    echo "Windows core tests under Wine: $(count PASSED) passed, $(count SKIPPED) skipped (their reasons in" \
-        "build/windows/tests), $((SECONDS - start)) s"
-fi
+    echo "Windows core tests under Wine: $(count PASSED) passed, $(count SKIPPED) skipped," \
+        "each saying why (build/windows/tests)"
+}
 
-# The package: strnum-cli.exe and the DLLs it needs, which must all be Windows' own.
-package=$root/build/windows/package
-rm -rf "$package" "$root/build/windows/strnum-windows-x64.zip"
-mkdir -p "$package"
-x86_64-w64-mingw32-strip -o "$package/strnum-cli.exe" "$build/cli/strnum-cli.exe"
-system_dlls='^(kernel32|msvcrt|advapi32|shell32|user32)\.dll$'
-imports=$(x86_64-w64-mingw32-objdump -p "$package/strnum-cli.exe" | sed -n 's/^\s*DLL Name: //p')
-for dll in $imports; do
-    if ! grep -qiE "$system_dlls" <<<"$dll"; then
-        echo "strnum-cli.exe needs $dll, which is not a DLL of Windows itself"
-        exit 1
+# strnum-cli on a Windows console set to code page 866, as a Russian Windows has it: Wine gives
+# a program started on a terminal a console of its own and shows it there in UTF-8 (script
+# makes the terminal).  UTF-8 bytes written to such a console as they are would show as
+# "╨Ц╤Г╤А..."; the program writes characters, and the Russian text is shown whole.
+console_check() {
+    local dir shown
+    dir=$(mktemp -d /tmp/strnum-console-XXXXXX)
+    mkdir "$dir/Папка"
+    shown=$(LANG=C.UTF-8 timeout -k 5 60 script -qec "'$wine' cmd /c 'chcp 866 & Z:${build//\//\\}\\cli\\strnum-cli.exe journal Z:${dir//\//\\}\\Папка'" /dev/null </dev/null 2>&1) || true
+    rm -rf "$dir"
+    if grep -q 'Active code page: 866' <<<"$shown" && grep -q 'Журналов нет в' <<<"$shown" && grep -q 'Папка' <<<"$shown"; then
+        echo "strnum-cli on a console in code page 866: its Russian text shown whole"
+    else
+        echo "strnum-cli on a console in code page 866 did not show its Russian text whole:"
+        cat -v <<<"$shown"
+        return 1
     fi
+}
+
+package_step() {
+    local package=$out/package zip=$out/strnum-windows-x64.zip imports dll
+    rm -rf "$package" "$zip"
+    mkdir -p "$package"
+    x86_64-w64-mingw32-strip -o "$package/strnum-cli.exe" "$build/cli/strnum-cli.exe"
+    # Every DLL it names must be one that every Windows has.
+    imports=$(x86_64-w64-mingw32-objdump -p "$package/strnum-cli.exe" | sed -n 's/^\s*DLL Name: //p')
+    for dll in $imports; do
+        if ! grep -qiE '^(kernel32|msvcrt|advapi32|shell32|user32)\.dll$' <<<"$dll"; then
+            echo "strnum-cli.exe needs $dll, which is not a DLL of Windows itself"
+            return 1
+        fi
+    done
+    # The read-me in UTF-8 with its mark and CR LF line ends, as Notepad reads it.
+    {
+        printf '\xEF\xBB\xBF'
+        sed 's/$/\r/' tools/windows_readme.txt
+    } >"$package/README.txt"
+    (cd "$package" && cmake -E tar cf "$zip" --format=zip strnum-cli.exe README.txt)
+    echo "Package: build/windows/strnum-windows-x64.zip (strnum-cli.exe, README.txt; strnum-cli.exe" \
+        "imports $(echo $imports | tr ' ' ',') only)"
+}
+
+for step in "${steps[@]}"; do
+    start=$SECONDS
+    case $step in
+        build) build_step ;;
+        test) test_step ;;
+        package) package_step ;;
+        *)
+            echo "usage: tools/windows.sh [build|test|package]..."
+            exit 2
+            ;;
+    esac
+    echo "Windows $step: $((SECONDS - start)) s"
 done
-(cd "$package" && cmake -E tar cf ../strnum-windows-x64.zip --format=zip strnum-cli.exe)
-echo "Package: build/windows/strnum-windows-x64.zip (strnum-cli.exe; imports $(echo $imports | tr ' ' ','))"
