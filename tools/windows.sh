@@ -4,7 +4,10 @@
 #            cross-compiled with MinGW-w64 (the "windows" preset: SQLite from third_party/sqlite,
 #            GoogleTest from Debian's sources, a few large sources per program, -O1);
 #   test     runs the core tests under Wine, in a prefix of the project's own
-#            (build/windows/wine, made once), as two Windows processes side by side;
+#            (build/windows/wine, made once), as two Windows processes side by side; shows
+#            strnum-cli on a console in code page 866; and, when build/release holds the
+#            Linux strnum-cli, runs both over one demonstration region and compares what
+#            they wrote;
 #   package  writes build/windows/strnum-windows-x64.zip: strnum-cli.exe, linked statically,
 #            after a check that it needs no DLL but Windows' own, and a read-me in Russian.
 #
@@ -59,7 +62,7 @@ test_step() {
             status=1
         fi
     done
-    ((status == 0)) && console_check || status=1
+    ((status == 0)) && console_check && compare_with_linux || status=1
     "$wineserver" -k 2>/dev/null || true
     trap - EXIT INT TERM
     ((status == 0)) || { echo "Windows core tests failed under Wine (logs in build/windows/tests)"; return 1; }
@@ -85,6 +88,58 @@ console_check() {
         cat -v <<<"$shown"
         return 1
     fi
+}
+
+# The Windows strnum-cli and the Linux one (build/release, when it is there) over the same
+# demonstration region: the same reports, paths aside, and the same bytes in every district
+# file, the number directory, ANKT.DB and the exchange batch, the tables' creation time aside.
+compare_with_linux() {
+    local linux=$root/build/release/cli/strnum-cli dir=$out/compare side f report differ=()
+    if [[ ! -x $linux ]]; then
+        echo "No Linux strnum-cli in build/release: the Windows one is not compared with it"
+        return 0
+    fi
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    run() {  # SIDE ARGS...: strnum-cli of that side in the side's region
+        local side=$1
+        shift
+        if [[ $side == linux ]]; then
+            (cd "$dir/linux" && "$linux" "$@")
+        else
+            (cd "$dir/windows" && "$wine" "$build/cli/strnum-cli.exe" "$@")
+        fi
+    }
+    "$linux" demo "$dir/linux" --districts 4 --people 1500 --seed 5 >/dev/null
+    "$wine" "$build/cli/strnum-cli.exe" demo "Z:${dir//\//\\}\\windows" --districts 4 --people 1500 --seed 5 >/dev/null
+    for side in linux windows; do
+        mkdir "$dir/$side/out"
+        run $side assign >"$dir/$side.assign.txt" 2>/dev/null
+        run $side check --batch --not-found --out out >"$dir/$side.check.txt"
+        run $side find --fam ИВАНОВ >"$dir/$side.find.txt"
+    done
+    # Paths as the Linux side writes them; its district 2 is written C:\ORTAN\U02 there.
+    for report in assign check find; do
+        sed -e "s#Z:${dir//\//\\\\}\\\\windows#@#g" -e '/@/ s#\\#/#g' "$dir/windows.$report.txt" >"$dir/windows.$report.n"
+        sed -e "s#$dir/linux#@#g" -e 's#C:\\ORTAN\\\(U[0-9]*\)#@/ORTAN/\1#g' "$dir/linux.$report.txt" >"$dir/linux.$report.n"
+        cmp -s "$dir/linux.$report.n" "$dir/windows.$report.n" || differ+=("the report of $report")
+    done
+    while read -r f; do
+        case $f in
+            ./SOBES.INI | ./WAY.DBF | ./journal/* | ./strnum.log) ;;
+            *.DB) cmp -s <(head -c 96 "$dir/linux/$f" && tail -c +101 "$dir/linux/$f") \
+                <(head -c 96 "$dir/windows/$f" && tail -c +101 "$dir/windows/$f") || differ+=("$f") ;;
+            *) cmp -s "$dir/linux/$f" "$dir/windows/$f" || differ+=("$f") ;;
+        esac
+    done < <(cd "$dir/linux" && find . -type f | sort)
+    [[ $(cd "$dir/linux" && find . -type f | wc -l) == $(cd "$dir/windows" && find . -type f | wc -l) ]] ||
+        differ+=("the files written")
+    if ((${#differ[@]})); then
+        echo "The Windows strnum-cli differs from the Linux one (build/windows/compare): ${differ[*]}"
+        return 1
+    fi
+    echo "The Windows strnum-cli writes what the Linux one writes: $(wc -l <"$dir/linux.assign.txt") report" \
+        "lines of assign, $(cd "$dir/linux" && find ORTAN NUMS out -type f | wc -l) tables and the batch alike"
 }
 
 package_step() {
