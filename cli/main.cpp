@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     strnum::cli::addAssignCommand(app);
     strnum::cli::addCheckCommand(app);
     strnum::cli::addFindCommand(app);
+    strnum::cli::addHintsCommand(app);
     strnum::cli::addDemoCommand(app);
     strnum::cli::addSqlCommand(app);
     strnum::cli::addUndoCommand(app);
