@@ -4,10 +4,9 @@
 // person the directory lacks under the exact surname, name, patronymic and birth date, up to
 // three directory entries that are probably that person are shown.  With --json, one JSON
 // object per person instead (persons without a hint too), for scripts.
-#include <nlohmann/json.hpp>
-
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "base/error.h"
 #include "base/ru.h"

@@ -163,8 +163,7 @@ private:
         same = same && t.date(birth_) == p.birth;
         if (!same) return str("запись изменилась после поиска: в ней другой человек"_cp);
         cutText(t, number_, kNumberTextMax, text_);
-        if (!text_.empty() && readNumberText(text_).valid())
-            return str("в записи уже есть номер "_cp) + text_;
+        if (!text_.empty() && readNumberText(text_).valid()) return str("в записи уже есть номер "_cp) + text_;
         return {};
     }
     // The second number is filled unless VDP and VP are " 1" and "03" or " 2" and "04".
@@ -222,7 +221,8 @@ bool writeChosenHints(std::span<const ChosenHint> chosen, const EngineSettings& 
         }
         if (why.empty()) {
             ++counters.written;
-            report.appendLine(str("Проставлен номер "_cp) + displayForm(c.num) + str(" у N "_cp) + personText(p) + where);
+            report.appendLine(str("Проставлен номер "_cp) + displayForm(c.num) + str(" у N "_cp) + personText(p) +
+                              where);
             continue;
         }
         ++counters.notWritten;

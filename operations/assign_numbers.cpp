@@ -84,8 +84,16 @@ private:
         // noted for near matches when they are asked for).
         if (!part.find()) {
             if (notFound_)
-                notFound_->send(part, NotFoundPerson{{}, 0, file.file(), file.recordNumber(), p.key, p.surname(),
-                                                     p.name(), p.patronymic(), p.numberText, p.birth()});
+                notFound_->send(part, NotFoundPerson{{},
+                                                     0,
+                                                     file.file(),
+                                                     file.recordNumber(),
+                                                     p.key,
+                                                     p.surname(),
+                                                     p.name(),
+                                                     p.patronymic(),
+                                                     p.numberText,
+                                                     p.birth()});
             return;
         }
         Table& directory = part.directory();

@@ -42,10 +42,10 @@ struct AssignCounters {
 // A record whose person the directory does not have under its surname, name, patronymic
 // and birth date, as the lookup read it (texts 1251, cut to their lengths).
 struct NotFoundPerson {
-    std::string district;         // W as written in the district list
-    int kind = 0;                 // the file's kind (data/file_descriptions.h)
-    std::filesystem::path file;   // the district file the record was read from
-    std::int64_t record = 0;      // its place in the file: 1 the first, deleted ones counted
+    std::string district;        // W as written in the district list
+    int kind = 0;                // the file's kind (data/file_descriptions.h)
+    std::filesystem::path file;  // the district file the record was read from
+    std::int64_t record = 0;     // its place in the file: 1 the first, deleted ones counted
     std::string key, surname, name, patronymic, numberText;
     Date birth;
 };
