@@ -24,23 +24,25 @@ namespace strnum {
 
 namespace {
 
-// Calls back when the widget is about to be shown.
-class ShowWatcher : public QObject {
+// Calls back when the widget gets an event of the type (before it handles it).
+class EventWatcher : public QObject {
 public:
-    ShowWatcher(QWidget* widget, std::function<void()> showing) : widget_(widget), showing_(std::move(showing)) {
+    EventWatcher(QWidget* widget, QEvent::Type type, std::function<void()> f)
+        : widget_(widget), type_(type), f_(std::move(f)) {
         widget_->installEventFilter(this);
     }
-    ~ShowWatcher() override { widget_->removeEventFilter(this); }
+    ~EventWatcher() override { widget_->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == widget_ && event->type() == QEvent::Show) showing_();
+        if (watched == widget_ && event->type() == type_) f_();
         return false;
     }
 
 private:
     QWidget* widget_;
-    std::function<void()> showing_;
+    QEvent::Type type_;
+    std::function<void()> f_;
 };
 
 std::vector<std::string> reportLines(const Report& report) {
@@ -105,12 +107,21 @@ private slots:
         r.hide();
         w.chkNearMatches->setChecked(true);
         bool pageAtShow = false;
+        bool searchShown = false;  // the label's word painted under the hourglass
         {
-            ShowWatcher watcher(&r, [&] { pageAtShow = r.hasNearMatches() && !page->matches().empty(); });
+            EventWatcher shown(&r, QEvent::Show, [&] { pageAtShow = r.hasNearMatches() && !page->matches().empty(); });
+            EventWatcher painted(w.lblDistrictBD, QEvent::Paint, [&] {
+                const QCursor* cursor = QApplication::overrideCursor();
+                searchShown =
+                    searchShown || (w.lblDistrictBD->text() == QStringLiteral("Поиск похожих для ненайденных...") &&
+                                    cursor && cursor->shape() == Qt::WaitCursor);
+            });
             QTest::mouseClick(w.btnAssignNumInPDL, Qt::LeftButton);
         }
         QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('|')));
         QVERIFY(pageAtShow);
+        QVERIFY(searchShown);
+        QVERIFY(w.lblDistrictBD->text() != QStringLiteral("Поиск похожих для ненайденных..."));
         QVERIFY(reportLines(report) == without);
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(r.tabPages->tabText(1), QStringLiteral("Похожие"));
