@@ -188,12 +188,14 @@ std::string personText(const NotFoundPerson& p) {
 }  // namespace
 
 bool writeChosenHints(std::span<const ChosenHint> chosen, const EngineSettings& settings, ReportSink& report,
-                      Host& host, ChosenCounters& counters) {
+                      Host& host, ChosenCounters& counters, std::vector<bool>* written) {
+    if (written) written->assign(chosen.size(), false);
     report.appendLine(str("Проставление выбранных похожих: "_cp) + std::to_string(chosen.size()) + str(" записей"_cp));
     std::unique_ptr<ChosenFile> file;
     std::filesystem::path open;
     std::string openFailure;
-    for (const ChosenHint& c : chosen) {
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const ChosenHint& c = chosen[i];
         const NotFoundPerson& p = c.person;
         const std::string where = str(" (участок "_cp) + p.district + str(", файл "_cp) + districtTableName(p.kind) +
                                   str(", запись "_cp) + std::to_string(p.record) + ")";
@@ -221,6 +223,7 @@ bool writeChosenHints(std::span<const ChosenHint> chosen, const EngineSettings& 
         }
         if (why.empty()) {
             ++counters.written;
+            if (written) (*written)[i] = true;
             report.appendLine(str("Проставлен номер "_cp) + displayForm(c.num) + str(" у N "_cp) + personText(p) +
                               where);
             continue;

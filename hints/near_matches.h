@@ -72,9 +72,10 @@ struct ChosenCounters {
 // written (its file cannot be opened for writing, its lock is held, the disk refuses) is
 // told with its reason (Host::notice) and the others go on.  Returns false when the run
 // ended early because the journal took no more notes (Host::showError has said why;
-// nothing after that record is written).
+// nothing after that record is written).  When `written` is given it ends with one flag per
+// chosen hint, in their order: whether its number was written.
 bool writeChosenHints(std::span<const ChosenHint> chosen, const EngineSettings& settings, ReportSink& report,
-                      Host& host, ChosenCounters& counters);
+                      Host& host, ChosenCounters& counters, std::vector<bool>* written = nullptr);
 
 // The counters by name, for the run's journal.
 std::vector<std::pair<std::string, std::int64_t>> chosenCounters(const ChosenCounters& c);

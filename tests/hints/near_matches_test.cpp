@@ -129,12 +129,13 @@ struct ChosenRun {
     RecordingHost host;
     Report report;
     ChosenCounters counters;
+    std::vector<bool> written;  // per chosen hint, by the last write
     ChosenRun() {
         journal = RunJournal::start(r.region.dir.path(), {"hints", "", ""}, 90);
         engine.journal = journal;
     }
     bool write(const std::vector<ChosenHint>& chosen) {
-        const bool ok = writeChosenHints(chosen, engine, report, host, counters);
+        const bool ok = writeChosenHints(chosen, engine, report, host, counters, &written);
         journal->finish(ok, chosenCounters(counters), {});
         return ok;
     }
@@ -152,6 +153,7 @@ TEST(NearMatches, ChosenNumbersAreWrittenAsTheAssignmentWritesAndAreUndone) {
     // Record 2 (second number by its rule too) and record 3 (a malformed number replaced).
     ASSERT_TRUE(c.write({{m[0].person, m[0].hints[0].hint.num}, {m[1].person, m[1].hints[0].hint.num}}));
     EXPECT_EQ(c.counters.written, 2);
+    EXPECT_EQ(c.written, (std::vector<bool>{true, true}));
     EXPECT_EQ(c.r.region.column("PDL.DBF", "NPSU"), (std::vector<std::string>{"", "00000002206", "00000003309", ""}));
     EXPECT_EQ(c.r.region.column("PDL.DBF", "NPSUI"), (std::vector<std::string>{"", "00000002206", "", ""}));
     const std::string d = c.r.region.district.string();
@@ -188,6 +190,7 @@ TEST(NearMatches, ARecordThatChangedSinceTheSearchIsNotWritten) {
     ASSERT_TRUE(c.write({{m[0].person, 22}, {m[1].person, 33}, gone}));
     EXPECT_EQ(c.counters.written, 0);
     EXPECT_EQ(c.counters.notWritten, 3);
+    EXPECT_EQ(c.written, (std::vector<bool>{false, false, false}));
     EXPECT_EQ(test::readBytes(c.r.region.district / "PDL.DBF"), before);
     const auto lines = c.lines();
     ASSERT_EQ(lines.size(), 5u);
