@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "cli/commands.h"
+#include "system/large_memory.h"
 
 namespace strnum::cli {
 
@@ -16,6 +17,7 @@ int& exitStatus() {
 }  // namespace strnum::cli
 
 int main(int argc, char** argv) {
+    strnum::keepFreedMemory();
     CLI::App app{"strnum-cli: insurance numbers of the benefits database without windows"};
     app.require_subcommand(1);
     strnum::cli::addNumberCommand(app);
