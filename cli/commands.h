@@ -22,6 +22,7 @@ void addDumpCommand(CLI::App& app);
 void addAssignCommand(CLI::App& app);
 void addCheckCommand(CLI::App& app);
 void addFindCommand(CLI::App& app);
+void addHintsCommand(CLI::App& app);
 void addDemoCommand(CLI::App& app);
 void addSqlCommand(CLI::App& app);
 void addUndoCommand(CLI::App& app);

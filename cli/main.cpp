@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "cli/commands.h"
 #include "system/console.h"
+#include "system/large_memory.h"
 
 namespace strnum::cli {
 
@@ -20,6 +21,7 @@ int& exitStatus() {
 }  // namespace strnum::cli
 
 int main(int argc, char** argv) {
+    strnum::keepFreedMemory();
     strnum::useUtf8Console();
     std::vector<std::string> args = strnum::programArguments(argc, argv);
     std::vector<char*> utf8Argv;
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
     strnum::cli::addAssignCommand(app);
     strnum::cli::addCheckCommand(app);
     strnum::cli::addFindCommand(app);
+    strnum::cli::addHintsCommand(app);
     strnum::cli::addDemoCommand(app);
     strnum::cli::addSqlCommand(app);
     strnum::cli::addUndoCommand(app);

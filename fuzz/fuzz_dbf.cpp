@@ -17,8 +17,8 @@
 #include "base/error.h"
 #include "dbase/dbf_index.h"
 #include "dbase/dbf_table.h"
-#include "tables/file_scan.h"
 #include "fuzz/scratch.h"
+#include "tables/file_scan.h"
 
 namespace {
 constexpr std::int64_t kEveryReadRecords = 2;

@@ -157,6 +157,11 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
 
     chkReadOnly = checkBox(page, "chkReadOnly", 24, 144, QStringLiteral("Только подсчет"),
                            QStringLiteral("Только поиск стр.номеров без простановки в БД"), false);
+    // Under the assignment's two buttons, above the search's row.
+    chkNearMatches = checkBox(page, "chkNearMatches", 428, 210, QStringLiteral("Похожие для ненайденных"),
+                              QStringLiteral("При простановке номеров подобрать в справочнике похожие записи "
+                                             "для ненайденных лиц (страница «Похожие» отчета)"),
+                              false);
     chkCreateOBMN = checkBox(page, "chkCreateOBMN", 24, 160, QStringLiteral("Заявления на обмен"),
                              QStringLiteral("Вывести расхождения в формате пачек заявлений на обмен"), false);
     chkAnkList = checkBox(page, "chkAnkList", 24, 184, QStringLiteral("Список ненайденных"),
@@ -197,6 +202,7 @@ void TfrmMain::buildProcessingPage(QWidget* page) {
                     dedtNUMS->lineEdit(),
                     btnCheckFIO,
                     chkReadOnly,
+                    chkNearMatches,
                     chkNoStatErrors,
                     chkNoBirthErrors,
                     chkCreateOBMN,

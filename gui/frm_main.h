@@ -35,6 +35,7 @@
 #include "data/table_object.h"
 #include "gui/result_model.h"
 #include "gui/widgets.h"
+#include "hints/near_matches.h"
 #include "operations/check_numbers.h"
 #include "report/report.h"
 #include "settings/settings.h"
@@ -52,7 +53,8 @@ public:
     TfrmMain(Report& report, std::filesystem::path settingsFile, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    void setReportWindow(TfrmReport* report) { frmReport_ = report; }
+    // The report window; its page "Похожие" writes the chosen numbers through this window.
+    void setReportWindow(TfrmReport* report);
 
     // Host
     void setLabel(HostLabel label, std::string_view text) override;
@@ -71,6 +73,11 @@ public:
     // Runs a district operation as the buttons do: refused while another runs.  Returns
     // false when refused.  Exposed for tests.
     bool runOperation(const std::function<void()>& operation);
+    // Writes the numbers of the near matches the clerk chose as a writing run of its own, with
+    // its journal in the program directory; the lines it wrote go into `lines`, and `written`
+    // gets one flag per chosen hint.  Refused (false, nothing written) in count-only mode and
+    // while another operation runs.
+    bool writeChosen(const std::vector<ChosenHint>& chosen, Report& lines, std::vector<bool>& written);
     // A district walk over the list in dedtWayPath with the window as host.
     bool walkDistricts(const DistrictWalk& walk);
     bool running() const { return running_; }
@@ -106,6 +113,8 @@ public:
     QPushButton* btnReportShow;
     QPushButton* btnFindNumFIO;
     QCheckBox* chkReadOnly;
+    // The assignment also collects the persons it does not find and their near matches.
+    QCheckBox* chkNearMatches;
     QCheckBox* chkCreateOBMN;
     QCheckBox* chkAnkList;
     QCheckBox* chkNoStatErrors;
@@ -171,6 +180,14 @@ private:
     void beginOpeningFeedback();
     void endOpeningFeedback();
     std::optional<QString> openingLabel_;  // lblDistrictBD's text before; set while shown
+
+    // The persons the running assignment did not find, while their near matches are still to
+    // be found: when the report window is about to show, or else when the run has ended.
+    std::vector<NotFoundPerson> notFound_;
+    bool nearMatchesPending_ = false;
+    // Finds them (a second or so over a large region, with the hourglass and a word in
+    // lblDistrictBD) and puts them on the report window's page.
+    void findPendingNearMatches();
 
     // The console tab.
     bool refusedWhileRunning();

@@ -89,6 +89,8 @@ bool TfrmMain::confirm(std::string_view text) {
 
 void TfrmMain::showReport(bool modal) {
     if (!frmReport_) return;
+    // The near matches of the assignment's persons are on their page when the window opens.
+    if (nearMatchesPending_ && !notFound_.empty()) findPendingNearMatches();
     // A report window already open ("Отчет" pressed while it is) only comes to the front and
     // keeps its place in the report; after a run the report is new and shown from its start.
     if (!(modal && frmReport_->isVisible())) frmReport_->reportChanged();

@@ -11,6 +11,7 @@
 #include "gui/frm_report.h"
 #include "gui/message_box.h"
 #include "gui/qt_text.h"
+#include "hints/near_matches.h"
 #include "journal/writing_run.h"
 #include "operations/assign_numbers.h"
 #include "operations/check_numbers.h"
@@ -136,18 +137,91 @@ void TfrmMain::btnAssignNumInPDLClick() {
                 t.setSettings(s);
             }
         } restore{tblPDL_, settings_.engine};
+        // The near matches of the last assignment go with its report; the persons of this one
+        // are collected when asked and their near matches found before the report shows.
+        if (frmReport_) frmReport_->clearNearMatches();
+        notFound_.clear();
+        nearMatchesPending_ = chkNearMatches->isChecked();
+        const auto forget = qScopeGuard([this] {
+            nearMatchesPending_ = false;
+            notFound_ = {};
+        });
         AssignRun run{{*this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, engine},
                       chkReadOnly->isChecked(),
-                      {}};
+                      {},
+                      nearMatchesPending_ ? &notFound_ : nullptr};
         lastError_.clear();
         const bool ok = assignNumbers(run, wayDirectory());
         journal.finish(ok, assignCounters(run.total), lastError_);
+        // Not found yet when the report was not asked for (or nobody was missed).
+        if (nearMatchesPending_ && (ok || !notFound_.empty())) findPendingNearMatches();
     });
+}
+
+void TfrmMain::setReportWindow(TfrmReport* report) {
+    frmReport_ = report;
+    if (frmReport_)
+        frmReport_->pgNearMatches->setWriter(
+            [this](const std::vector<ChosenHint>& chosen, Report& lines, std::vector<bool>& written) {
+                return writeChosen(chosen, lines, written);
+            });
+}
+
+void TfrmMain::findPendingNearMatches() {
+    nearMatchesPending_ = false;
+    std::vector<NotFoundPerson> persons = std::move(notFound_);
+    notFound_ = {};
+    if (!frmReport_) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString label = lblDistrictBD->text();
+    const auto restore = qScopeGuard([&] {
+        lblDistrictBD->setFullText(label);
+        QApplication::restoreOverrideCursor();
+    });
+    lblDistrictBD->setFullText(QStringLiteral("Поиск похожих для ненайденных..."));
+    lblDistrictBD->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    try {
+        std::vector<NearMatch> matches;
+        if (!persons.empty())
+            matches = findNearMatches(numberDirectory(), std::move(persons), settings_.engine.threads);
+        frmReport_->setNearMatches(std::move(matches), QColor(highlight_.red(), highlight_.green(), highlight_.blue()));
+    } catch (const std::exception& e) {
+        // Said on its own: the assignment itself went well, and its journal says so.
+        showErrorDialog(this, QStringLiteral("Похожие для ненайденных не подобраны: ") + toQt(errorText(e)));
+    }
+}
+
+bool TfrmMain::writeChosen(const std::vector<ChosenHint>& chosen, Report& lines, std::vector<bool>& written) {
+    if (chosen.empty()) return false;
+    if (chkReadOnly->isChecked()) {
+        showErrorDialog(this, QStringLiteral("Включен режим «Только подсчет»: номера не проставлены.\n"
+                                             "Снимите флажок «Только подсчет» в главном окне, чтобы проставить "
+                                             "выбранные номера."));
+        return false;
+    }
+    bool tried = false;
+    runOperation([&] {
+        // A writing run of its own, journalled as the assignment's is, so that it can be undone.
+        EngineSettings engine = settings_.engine;
+        WritingRunJournal journal(settingsFile_.parent_path(),
+                                  {"hints", fromQtLossy(dedtWayPath->text()), numsDirectory_},
+                                  settings_.journalKeepDays, engine);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto normal = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        ChosenCounters counters;
+        lastError_.clear();
+        tried = true;
+        const bool ok = writeChosenHints(chosen, engine, lines, *this, counters, &written);
+        journal.finish(ok, chosenCounters(counters), lastError_);
+    });
+    return tried;
 }
 
 void TfrmMain::btnCheckFIOClick() {
     runOperation([this] {
         // The four option flags, taken from their check boxes as the run starts.
+        if (frmReport_) frmReport_->clearNearMatches();
         options_ = CheckOptions{chkNoStatErrors->isChecked(), chkNoBirthErrors->isChecked(), chkCreateOBMN->isChecked(),
                                 chkAnkList->isChecked()};
         CheckRun run{{*this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, settings_.engine},
@@ -163,6 +237,7 @@ void TfrmMain::btnCheckFIOClick() {
 }
 void TfrmMain::btnFindNumFIOClick() {
     runOperation([this] {
+        if (frmReport_) frmReport_->clearNearMatches();
         const auto typed = [](const QLineEdit* e) { return fromQtLossy(e->text()); };
         FindRun run{{*this, report_, tblPDL_, [this]() -> Table& { return numberDirectory(); }, settings_.engine},
                     FindCriteria{typed(edtNum), typed(edtFAM), typed(edtNAM), typed(edtOtch)},

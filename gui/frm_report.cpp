@@ -203,6 +203,17 @@ TfrmReport::TfrmReport(Report& report, QString printerDevice, QWidget* parent)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(0, kPanelHeight, width(), height() - kPanelHeight);
 
+    tabPages = new QTabBar(this);
+    tabPages->setObjectName(QStringLiteral("tabPages"));
+    tabPages->addTab(QStringLiteral("Отчет"));
+    tabPages->addTab(QStringLiteral("Похожие"));
+    tabPages->setDrawBase(true);
+    tabPages->setExpanding(false);
+    tabPages->hide();
+    pgNearMatches = new NearMatchPage(this);
+    pgNearMatches->hide();
+    connect(tabPages, &QTabBar::currentChanged, this, [this] { layoutPages(); });
+
     linesPerPage_ = 62;
     connect(sbtnPrint, &QToolButton::clicked, this, &TfrmReport::btnPrintClick);
     connect(btnPrintRTF, &QPushButton::clicked, this, &TfrmReport::btnPrintRTFClick);
@@ -219,6 +230,38 @@ TfrmReport::~TfrmReport() {
 }
 
 void TfrmReport::reportChanged() { Memo1->reportChanged(); }
+
+void TfrmReport::setNearMatches(std::vector<NearMatch> matches, QColor highlight) {
+    pgNearMatches->setMatches(std::move(matches), highlight);
+    tabPages->setCurrentIndex(0);
+    tabPages->show();
+    // The usual height leaves the tree a few rows only.
+    constexpr int kHeightWithPage = 460;
+    if (height() < kHeightWithPage && !isMaximized()) resize(width(), kHeightWithPage);
+    layoutPages();
+}
+
+void TfrmReport::clearNearMatches() {
+    pgNearMatches->setMatches({}, QColor());
+    tabPages->setCurrentIndex(0);
+    tabPages->hide();
+    layoutPages();
+}
+
+void TfrmReport::layoutPages() {
+    int top = kPanelHeight;
+    if (!tabPages->isHidden()) {
+        const int h = tabPages->sizeHint().height();
+        tabPages->setGeometry(0, top, width(), h);
+        top += h;
+    }
+    const QRect below(0, top, width(), std::max(0, height() - top));
+    const bool page = !tabPages->isHidden() && tabPages->currentIndex() == 1;
+    Memo1->setGeometry(below);
+    pgNearMatches->setGeometry(below);
+    Memo1->setVisible(!page);
+    pgNearMatches->setVisible(page);
+}
 
 void TfrmReport::showNonModal() {
     if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -253,7 +296,7 @@ void TfrmReport::hideEvent(QHideEvent* event) {
 void TfrmReport::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Panel1->setGeometry(0, 0, width(), kPanelHeight);
-    Memo1->setGeometry(0, kPanelHeight, width(), std::max(0, height() - kPanelHeight));
+    layoutPages();
 }
 
 // --- the steps after the dialogs --------------------------------------------------------

@@ -8,6 +8,10 @@
 // showings.  The report belongs to the caller and must outlive the window; after an
 // operation has changed it, call reportChanged().
 //
+// When the last assignment collected near matches, a tab bar under the panel switches
+// between the report and the page "Похожие" (gui/near_match_page.h); without them the window
+// is the report alone.  The report itself, its printing and saving never include the page.
+//
 // Every handler ends its own failures in the standard error dialog (gui/message_box.h);
 // a failed print or save never changes the report.  What reaches a file or the printer
 // port before a failure stays there.
@@ -21,10 +25,12 @@
 #include <QRectF>
 #include <QSpinBox>
 #include <QString>
+#include <QTabBar>
 #include <QToolButton>
 #include <QWidget>
 #include <functional>
 
+#include "gui/near_match_page.h"
 #include "gui/report_view.h"
 #include "report/report.h"
 
@@ -50,6 +56,12 @@ public:
 
     // Call after an operation has changed the report: the text box shows it anew.
     void reportChanged();
+    // The near matches of the last assignment on the page "Похожие", which appears beside the
+    // report (the report's tab stays the current one); the window grows to show them.
+    void setNearMatches(std::vector<NearMatch> matches, QColor highlight);
+    // No page "Похожие": the window is the report alone.
+    void clearNearMatches();
+    bool hasNearMatches() const { return !tabPages->isHidden(); }
     // Shows the window without waiting and brings it to the front (restored when it was
     // minimised).
     void showNonModal();
@@ -123,6 +135,8 @@ public:
     QCheckBox* cbxFormFeed;
     QCheckBox* chkAllPages;
     ReportView* Memo1;
+    QTabBar* tabPages;  // "Отчет" and "Похожие"; hidden without near matches
+    NearMatchPage* pgNearMatches;
 
     // Handlers, each guarded: a failure goes to the error dialog.
     void btnPrintClick();
@@ -140,6 +154,7 @@ protected:
 
 private:
     int fontPoints() const;
+    void layoutPages();
 
     Report& report_;
     QString printerDevice_;

@@ -9,6 +9,7 @@
 #include "report/report.h"
 #include "settings/settings.h"
 #include "system/program_dir.h"
+#include "system/large_memory.h"
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -48,6 +49,7 @@ void closeOnTerminate(QWidget* window) {
 #endif
 
 int main(int argc, char** argv) {
+    strnum::keepFreedMemory();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("strnum"));
     strnum::installRussianTranslations(app);

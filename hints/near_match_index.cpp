@@ -196,6 +196,7 @@ public:
     virtual std::int32_t serial(std::size_t i) const = 0;  // 0: empty
     virtual void fold(std::size_t i, Folded& out) const = 0;
     virtual DirectoryPerson person(std::size_t i) const = 0;
+    virtual std::string status(std::size_t i) const = 0;
     // The packed parts of entries [b, e) into out[0, e - b).
     virtual void pack(std::size_t b, std::size_t e, Packed* out, PackCache& cache) const {
         (void)cache;
@@ -213,7 +214,8 @@ std::int32_t serialOf(Date d) { return d.empty() ? 0 : d.serial(); }
 
 class PersonSource final : public NearMatchIndex::Source {
 public:
-    explicit PersonSource(std::vector<DirectoryPerson> people) : people_(std::move(people)) {}
+    explicit PersonSource(std::vector<DirectoryPerson> people, std::vector<std::string> statuses = {})
+        : people_(std::move(people)), statuses_(std::move(statuses)) {}
     std::size_t size() const override { return people_.size(); }
     std::int32_t serial(std::size_t i) const override { return serialOf(people_[i].birth); }
     void fold(std::size_t i, Folded& out) const override {
@@ -225,9 +227,11 @@ public:
         out.serial = serialOf(p.birth);
     }
     DirectoryPerson person(std::size_t i) const override { return people_[i]; }
+    std::string status(std::size_t i) const override { return i < statuses_.size() ? statuses_[i] : std::string(); }
 
 private:
     std::vector<DirectoryPerson> people_;
+    std::vector<std::string> statuses_;
 };
 
 // The records of a Paradox table in memory, read in place.  The cursor keeps them
@@ -242,6 +246,7 @@ public:
         parts_ = {field("FAM"), field("NAM"), field("OTCH")};
         birth_ = field("BIRTH");
         num_ = field("NUM");
+        if (const auto cond = table.findField("COND")) cond_ = table.header().fields[static_cast<std::size_t>(*cond)];
     }
     std::size_t size() const override { return records_.count(); }
     // A Paradox date: days as a big-endian int32 with its top bit inverted, all zero empty.
@@ -303,6 +308,11 @@ public:
         p.birth = Date::fromSerial(serial(i));
         return p;
     }
+    std::string status(std::size_t i) const override {
+        if (!cond_) return {};
+        const std::string_view bytes = pxAlphaBytes(records_.record(i) + cond_->offset, cond_->size);
+        return cp_ == CodePage::Cp866 ? cp866To1251Lossy(bytes) : std::string(bytes);
+    }
 
 private:
     std::unique_ptr<Table> cursor_;
@@ -310,6 +320,7 @@ private:
     CodePage cp_;
     std::array<ParadoxField, kParts> parts_;
     ParadoxField birth_, num_;
+    std::optional<ParadoxField> cond_;
 };
 
 void requireNumberField(const Table& t) {
@@ -333,7 +344,9 @@ std::unique_ptr<NearMatchIndex::Source> sourceOf(Table& directory) {
     const FieldId fam = cursor->fieldByName("FAM"), nam = cursor->fieldByName("NAM"),
                   otch = cursor->fieldByName("OTCH"), birth = cursor->fieldByName("BIRTH"),
                   num = cursor->fieldByName("NUM");
+    const std::optional<FieldId> cond = cursor->findField("COND");
     std::vector<DirectoryPerson> people;
+    std::vector<std::string> statuses;
     for (cursor->first(); !cursor->eof(); cursor->next()) {
         DirectoryPerson p;
         try {
@@ -346,8 +359,9 @@ std::unique_ptr<NearMatchIndex::Source> sourceOf(Table& directory) {
         p.otch = cursor->text(otch);
         p.birth = cursor->date(birth);
         people.push_back(std::move(p));
+        if (cond) statuses.push_back(cursor->text(*cond));
     }
-    return std::make_unique<PersonSource>(std::move(people));
+    return std::make_unique<PersonSource>(std::move(people), std::move(statuses));
 }
 
 }  // namespace
@@ -578,6 +592,7 @@ std::size_t NearMatchIndex::memoryBytes() const {
 }
 
 DirectoryPerson NearMatchIndex::entry(std::size_t position) const { return d_->source->person(position); }
+std::string NearMatchIndex::status(std::size_t position) const { return d_->source->status(position); }
 
 // ---- finding -----------------------------------------------------------------------------
 

@@ -103,6 +103,8 @@ public:
 
     // The entry at a position as the index reads it (texts 1251), for showing a hint.
     DirectoryPerson entry(std::size_t position) const;
+    // The entry's account status (COND, 1251); empty where the directory has none.
+    std::string status(std::size_t position) const;
 
     class Source;  // where the entries' texts come from
     struct Data;

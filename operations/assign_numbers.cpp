@@ -43,8 +43,8 @@ struct Person {
 // The record step of number assignment, one object for each part of a file walked at once.
 class AssignStep final : public RecordStep<Person, AssignCounters> {
 public:
-    AssignStep(const FileFields& fields, bool isPdl, bool countOnly)
-        : fields_(fields), isPdl_(isPdl), countOnly_(countOnly) {}
+    AssignStep(const FileFields& fields, bool isPdl, bool countOnly, Channel<NotFoundPerson>* notFound)
+        : fields_(fields), isPdl_(isPdl), countOnly_(countOnly), notFound_(notFound) {}
 
 private:
     // Step 1: the number text, surname, name, patronymic (each cut to its length), the birth
@@ -80,8 +80,22 @@ private:
             if (needsNumber) line("П/д N "_cp).prefix(p).add(" ошибка в  стр.N "_cp).add(p.numberText).put(part);
         }
 
-        // Step 3: the person in the number directory; not there, the step ends.
-        if (!part.find()) return;
+        // Step 3: the person in the number directory; not there, the step ends (the record
+        // noted for near matches when they are asked for).
+        if (!part.find()) {
+            if (notFound_)
+                notFound_->send(part, NotFoundPerson{{},
+                                                     0,
+                                                     file.file(),
+                                                     file.recordNumber(),
+                                                     p.key,
+                                                     p.surname(),
+                                                     p.name(),
+                                                     p.patronymic(),
+                                                     p.numberText,
+                                                     p.birth()});
+            return;
+        }
         Table& directory = part.directory();
 
         // Step 4: found (every tenth is shown as the walk goes).  The directory's number.
@@ -162,6 +176,7 @@ private:
 
     const FileFields fields_;
     const bool isPdl_, countOnly_;
+    Channel<NotFoundPerson>* notFound_;
     std::optional<FieldId> secondNumber_, vdp_, vp_;
     std::optional<FieldId> num_, fam_, nam_, otch_, birth_, cond_;
     std::string line_, failed_, directoryNumber_, condText_, text_;
@@ -215,7 +230,13 @@ void filePass(AssignRun& run, FileWalks& walks, int kind, const std::string& wri
     // Step 4: the record step for every record, in physical order; every tenth found record
     // shown in lblRecCount.
     const bool isPdl = tableName == "PDL.DBF";
-    walk.walk<AssignStep>([&] { return std::make_unique<AssignStep>(fields, isPdl, run.countOnly); }, counters,
+    Channel<NotFoundPerson> notFound([&](NotFoundPerson& p, ReportSink&) {
+        p.district = written;
+        p.kind = kind;
+        run.notFound->push_back(std::move(p));
+    });
+    Channel<NotFoundPerson>* noting = run.notFound ? &notFound : nullptr;
+    walk.walk<AssignStep>([&] { return std::make_unique<AssignStep>(fields, isPdl, run.countOnly, noting); }, counters,
                           {HostLabel::RecordCount, &AssignCounters::found, 10});
 }
 

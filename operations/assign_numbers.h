@@ -15,12 +15,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "base/date.h"
 #include "walk/pass.h"
 
 namespace strnum {
@@ -37,9 +39,22 @@ struct AssignCounters {
     }
 };
 
+// A record whose person the directory does not have under its surname, name, patronymic
+// and birth date, as the lookup read it (texts 1251, cut to their lengths).
+struct NotFoundPerson {
+    std::string district;        // W as written in the district list
+    int kind = 0;                // the file's kind (data/file_descriptions.h)
+    std::filesystem::path file;  // the district file the record was read from
+    std::int64_t record = 0;     // its place in the file: 1 the first, deleted ones counted
+    std::string key, surname, name, patronymic, numberText;
+    Date birth;
+};
+
 struct AssignRun : RunContext {
     bool countOnly = false;  // fixed when the run starts
     AssignCounters total;
+    // When set, every record whose person is not found is added here, in the walk's order.
+    std::vector<NotFoundPerson>* notFound = nullptr;
 };
 
 // The whole operation over the district list in wayDirectory (1251, as typed).  Returns

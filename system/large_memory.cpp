@@ -1,5 +1,9 @@
 #include "system/large_memory.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -115,6 +119,15 @@ void GrowingBytes::grow(std::size_t more) {
     if (!p) throw std::bad_alloc();
     data_ = static_cast<char*>(p);
     capacity_ = want;
+}
+
+void keepFreedMemory() noexcept {
+#if defined(__GLIBC__)
+    // Blocks below 32 MiB come from the heap and go back to it; up to 64 MiB freed at its top
+    // stay there.  (Large blocks of records are mapped by allocateLarge in any case.)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
 }
 
 }  // namespace strnum

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test: the optimised build's core and window tests, the core tests once more
-# under AddressSanitizer and UBSan (clang, the build that also holds the fuzzers), the
-# Windows build's core tests under Wine, and each file-reader fuzzer for a bounded time.
-# Each stage says how long it took.
+# Runs every test: the optimised programs and window tests (g++), the core tests under
+# AddressSanitizer and UBSan (clang, the build that also holds the fuzzers), the Windows
+# build's core tests under Wine (tools/windows.sh), and each file-reader fuzzer for a bounded
+# time.  Each stage says how long it took.  The core tests
+# are built and run once, in the sanitized build; `ctest --preset release` runs them in the
+# optimised build too, for a developer's quick turn.
 #   STRNUM_FUZZ_SECONDS  seconds per fuzzer (default 8; 0 skips fuzzing; tools/fuzz.sh for long runs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,9 +23,11 @@ stage "the tree stands alone, its layers go down"
 bash tools/check_tree.sh
 bash tools/check_layers.sh
 
-stage "optimised build and tests"
-bash tools/build.sh
-ctest --preset release -j"$jobs"
+stage "optimised programs, benchmarks and window tests"
+benchmarks=()
+for src in bench/*.cpp; do benchmarks+=("$(basename "$src" .cpp)"); done
+bash tools/build.sh release --target strnum strnum-cli strnum_gui_tests "${benchmarks[@]}"
+QT_QPA_PLATFORM=offscreen build/release/tests/gui/strnum_gui_tests
 
 stage "core tests under AddressSanitizer and UBSan"
 bash tools/build.sh asan --target strnum_core_tests strnum-cli strnum_edit_worker

@@ -92,6 +92,41 @@ TEST(CliAssign, TheSameWhateverTheThreads) {
     }
 }
 
+TEST(CliHints, OneJsonObjectPerPersonNotFoundAndNothingWritten) {
+    test::TempDir dir;
+    const auto region = dir / "region";
+    ASSERT_EQ(run("demo " + region.string()).status, 0);
+    const std::string pdl = test::readBytes(region / "ORTAN" / "U01" / "PDL.DBF");
+    const Result json = runIn(region, "hints --json");
+    ASSERT_EQ(json.status, 0);
+    const std::string report = runIn(region, "hints").out;
+    std::size_t persons = 0, hinted = 0;
+    for (std::size_t at = 0, end; (end = json.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = json.out.substr(at, end - at);
+        ++persons;
+        // The fields in their order.
+        std::size_t last = 0;
+        for (const char* key : {"\"district\":", "\"file\":", "\"record\":", "\"surname\":", "\"name\":",
+                                "\"patronymic\":", "\"birth\":", "\"hints\":["}) {
+            const std::size_t k = line.find(key);
+            ASSERT_NE(k, std::string::npos) << key << " in " << line;
+            EXPECT_GT(k, last) << key << " in " << line;
+            last = k;
+        }
+        if (line.find("\"hints\":[]") != std::string::npos) continue;
+        ++hinted;
+        for (const char* key : {"\"NUM\":", "\"number\":", "\"status\":", "\"differs\":[", "\"confidence\":"})
+            EXPECT_NE(line.find(key), std::string::npos) << key << " in " << line;
+    }
+    EXPECT_GT(persons, 10u);
+    EXPECT_GT(hinted, 0u) << "the region types some people as another office would";
+    EXPECT_NE(report.find("Не найдено : " + std::to_string(persons) + ", есть похожие : " + std::to_string(hinted)),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(test::readBytes(region / "ORTAN" / "U01" / "PDL.DBF"), pdl);
+    EXPECT_FALSE(std::filesystem::exists(region / "journal"));
+}
+
 TEST(CliUndo, AWritingRunListedUndoneAndUndoneAgain) {
     test::TempDir dir;
     const auto region = dir / "region";

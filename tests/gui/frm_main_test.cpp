@@ -434,6 +434,7 @@ private slots:
                                          w.dedtNUMS->lineEdit(),
                                          w.btnCheckFIO,
                                          w.chkReadOnly,
+                                         w.chkNearMatches,
                                          w.chkNoStatErrors,
                                          w.chkNoBirthErrors,
                                          w.chkCreateOBMN,
