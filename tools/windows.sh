@@ -90,13 +90,20 @@ console_check() {
     fi
 }
 
-# The Windows strnum-cli and the Linux one (build/release, when it is there) over the same
-# demonstration region: the same reports, paths aside, and the same bytes in every district
-# file, the number directory, ANKT.DB and the exchange batch, the tables' creation time aside.
+# The Windows strnum-cli and the Linux one (build/release, when it is there and up to date)
+# over the same demonstration region: the same reports of assign, check, find and hints, paths
+# aside, and the same bytes in every district file, the number directory, ANKT.DB and the
+# exchange batch, the tables' creation time aside.
 compare_with_linux() {
     local linux=$root/build/release/cli/strnum-cli dir=$out/compare side f report differ=()
     if [[ ! -x $linux ]]; then
         echo "No Linux strnum-cli in build/release: the Windows one is not compared with it"
+        return 0
+    fi
+    if [[ -n $(find . \( -path ./build -o -path ./tests -o -path ./gui -o -path ./bench -o -path ./fuzz -o -path ./.git \) \
+        -prune -o \( -name '*.cpp' -o -name '*.h' \) -newer "$linux" -print -quit) ]]; then
+        echo "The Linux strnum-cli in build/release is older than the sources (tools/build.sh makes it anew):" \
+            "the Windows one is not compared with it"
         return 0
     fi
     rm -rf "$dir"
@@ -117,9 +124,10 @@ compare_with_linux() {
         run $side assign >"$dir/$side.assign.txt" 2>/dev/null
         run $side check --batch --not-found --out out >"$dir/$side.check.txt"
         run $side find --fam ИВАНОВ >"$dir/$side.find.txt"
+        run $side hints >"$dir/$side.hints.txt"
     done
     # Paths as the Linux side writes them; its district 2 is written C:\ORTAN\U02 there.
-    for report in assign check find; do
+    for report in assign check find hints; do
         sed -e "s#Z:${dir//\//\\\\}\\\\windows#@#g" -e '/@/ s#\\#/#g' "$dir/windows.$report.txt" >"$dir/windows.$report.n"
         sed -e "s#$dir/linux#@#g" -e 's#C:\\ORTAN\\\(U[0-9]*\)#@/ORTAN/\1#g' "$dir/linux.$report.txt" >"$dir/linux.$report.n"
         cmp -s "$dir/linux.$report.n" "$dir/windows.$report.n" || differ+=("the report of $report")

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace text_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using namespace strnum::literals;
@@ -40,24 +41,29 @@ TEST(Text, Cp866AndCp1251AgreeOnEveryRussianLetter) {
     const std::string letters = test::w("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдеёжзийклмнопрстуфхцчшщъыьэюя№");
     const auto dos = cp1251To866(letters);
     ASSERT_TRUE(dos);
-    EXPECT_EQ(static_cast<unsigned char>((*dos)[0]), 0x80);   // А
-    EXPECT_EQ(static_cast<unsigned char>((*dos)[6]), 0xF0);   // Ё
-    EXPECT_EQ(static_cast<unsigned char>(dos->back()), 0xFC); // №
+    EXPECT_EQ(static_cast<unsigned char>((*dos)[0]), 0x80);    // А
+    EXPECT_EQ(static_cast<unsigned char>((*dos)[6]), 0xF0);    // Ё
+    EXPECT_EQ(static_cast<unsigned char>(dos->back()), 0xFC);  // №
     EXPECT_EQ(cp866To1251(*dos), letters);
 }
 
 TEST(Text, StrictConversionsNameTheFirstForeignCharacter) {
     std::size_t bad = 99;
-    EXPECT_FALSE(cp866To1251("ab\xC4" "c", &bad));  // box drawing has no 1251 byte
+    EXPECT_FALSE(
+        cp866To1251("ab\xC4"
+                    "c",
+                    &bad));  // box drawing has no 1251 byte
     EXPECT_EQ(bad, 2u);
-    EXPECT_EQ(cp866To1251Lossy("ab\xC4" "c"), "ab?c");
+    EXPECT_EQ(cp866To1251Lossy("ab\xC4"
+                               "c"),
+              "ab?c");
     EXPECT_FALSE(cp1251To866("x\x80", &bad));  // Ђ has no 866 byte
     EXPECT_EQ(bad, 1u);
     EXPECT_FALSE(utf8To1251("ok \xE4\xB8\xAD", &bad));  // a Chinese character
     EXPECT_EQ(bad, 3u);
-    EXPECT_FALSE(utf8To1251("\xC0\x80"));        // overlong NUL
-    EXPECT_FALSE(utf8To1251("\xD0"));            // cut sequence
-    EXPECT_FALSE(utf8To1251("\xED\xA0\x80"));    // surrogate
+    EXPECT_FALSE(utf8To1251("\xC0\x80"));      // overlong NUL
+    EXPECT_FALSE(utf8To1251("\xD0"));          // cut sequence
+    EXPECT_FALSE(utf8To1251("\xED\xA0\x80"));  // surrogate
 }
 
 TEST(Convert, Int32AcceptsBlanksSignAndDigitsOnly) {
@@ -66,8 +72,8 @@ TEST(Convert, Int32AcceptsBlanksSignAndDigitsOnly) {
     EXPECT_EQ(toInt32("+007"), 7);
     EXPECT_EQ(toInt32("2147483647"), 2147483647);
     EXPECT_EQ(toInt32("-2147483648"), INT32_MIN);
-    for (const char* bad : {"", "   ", "-", "+", "12 ", "1a", "2147483648", "-2147483649", "0x10", " - 1",
-                            "99999999999999999999"})
+    for (const char* bad :
+         {"", "   ", "-", "+", "12 ", "1a", "2147483648", "-2147483649", "0x10", " - 1", "99999999999999999999"})
         EXPECT_FALSE(toInt32(bad)) << bad;
 }
 
@@ -97,4 +103,5 @@ TEST(Date, SerialAndCalendarAgreeAcrossCenturies) {
 }
 
 }  // namespace
+}  // namespace text_test
 }  // namespace strnum

@@ -12,6 +12,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace cli_failures_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 namespace fs = std::filesystem;
@@ -130,4 +131,5 @@ TEST(CliFailures, AReportFileThatCannotBeSavedIsExitStatusThree) {
 }
 
 }  // namespace
+}  // namespace cli_failures_test
 }  // namespace strnum

@@ -9,6 +9,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace cli_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::ProgramRun;
@@ -95,11 +96,11 @@ TEST(CliAssign, TheSameWhateverTheThreads) {
 TEST(CliHints, OneJsonObjectPerPersonNotFoundAndNothingWritten) {
     test::TempDir dir;
     const auto region = dir / "region";
-    ASSERT_EQ(run("demo " + region.string()).status, 0);
+    ASSERT_EQ(run({"demo", test::utf8(region)}).status, 0);
     const std::string pdl = test::readBytes(region / "ORTAN" / "U01" / "PDL.DBF");
-    const Result json = runIn(region, "hints --json");
+    const ProgramRun json = runIn(region, {"hints", "--json"});
     ASSERT_EQ(json.status, 0);
-    const std::string report = runIn(region, "hints").out;
+    const std::string report = runIn(region, {"hints"}).out;
     std::size_t persons = 0, hinted = 0;
     for (std::size_t at = 0, end; (end = json.out.find('\n', at)) != std::string::npos; at = end + 1) {
         const std::string line = json.out.substr(at, end - at);
@@ -198,4 +199,5 @@ TEST(CliPage, ADeviceThatRefusesEveryWriteIsAnError) {
 }
 
 }  // namespace
+}  // namespace cli_test
 }  // namespace strnum

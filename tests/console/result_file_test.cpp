@@ -13,6 +13,7 @@
 #include "system/file_faults.h"
 
 namespace strnum::console {
+namespace result_file_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::w;
@@ -146,4 +147,5 @@ TEST(ResultFile, SqlTextLines) {
 }
 
 }  // namespace
+}  // namespace result_file_test
 }  // namespace strnum::console

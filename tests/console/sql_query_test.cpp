@@ -21,6 +21,7 @@
 #include "support/test_support.h"
 
 namespace strnum::console {
+namespace sql_query_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::u;
@@ -560,4 +561,5 @@ TEST(SqlQuery, EverythingThatWritesOrReachesOutIsRefusedAndNoFileChanges) {
 }
 
 }  // namespace
+}  // namespace sql_query_test
 }  // namespace strnum::console

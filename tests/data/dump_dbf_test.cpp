@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace dump_dbf_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 // Runs the command-line tool (the dump lives in the tool, not in the core).
@@ -50,4 +51,5 @@ TEST(DumpDbf, CommandLineReportsErrorsOnStandardError) {
 }
 
 }  // namespace
+}  // namespace dump_dbf_test
 }  // namespace strnum

@@ -13,6 +13,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace memo_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 namespace fs = std::filesystem;
@@ -181,4 +182,5 @@ TEST(Memo, MissingOrDamagedMemoFilesAreErrorsNamingTheField) {
 }
 
 }  // namespace
+}  // namespace memo_test
 }  // namespace strnum

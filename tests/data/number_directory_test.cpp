@@ -18,6 +18,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace number_directory_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::w;
@@ -440,4 +441,5 @@ TEST(NumberDirectory, LargeGroupOfOnePersonStaysInNumberOrder) {
 }
 
 }  // namespace
+}  // namespace number_directory_test
 }  // namespace strnum

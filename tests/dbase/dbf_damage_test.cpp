@@ -10,6 +10,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace dbf_damage_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::readBytes;
@@ -167,4 +168,5 @@ TEST(TableObject, OpensDbaseByDirectoryAndNameWithoutCase) {
 }
 
 }  // namespace
+}  // namespace dbf_damage_test
 }  // namespace strnum

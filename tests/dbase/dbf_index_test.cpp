@@ -10,6 +10,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace dbf_index_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::TempDir;
@@ -184,4 +185,5 @@ TEST(DbfIndexGuard, StructuralCdxOfARealTable) {
 }
 
 }  // namespace
+}  // namespace dbf_index_test
 }  // namespace strnum

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace dbf_read_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::u;
@@ -220,4 +221,5 @@ TEST(DbfRead, MissingFileIsNotFound) {
 }
 
 }  // namespace
+}  // namespace dbf_read_test
 }  // namespace strnum

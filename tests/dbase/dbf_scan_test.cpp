@@ -13,6 +13,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace dbf_scan_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::readBytes;
@@ -227,4 +228,5 @@ TEST(DbfScan, AnEndMarkerOrAShortFileEndsTheLoadedSlots) {
 }
 
 }  // namespace
+}  // namespace dbf_scan_test
 }  // namespace strnum

@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace dbf_write_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::readBytes;
@@ -290,4 +291,5 @@ TEST(DbfEdit, InsertAndKeysAreNotOffered) {
 }
 
 }  // namespace
+}  // namespace dbf_write_test
 }  // namespace strnum

@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 
 namespace strnum::hints {
+namespace likeness_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::w;
@@ -182,4 +183,5 @@ TEST(Likeness, BirthDates) {
 }
 
 }  // namespace
+}  // namespace likeness_test
 }  // namespace strnum::hints

@@ -15,6 +15,7 @@
 #include "tests/hints/hint_population.h"
 
 namespace strnum {
+namespace near_match_index_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::w;
@@ -249,4 +250,5 @@ TEST(NearMatchIndex, ResultsDoNotDependOnThreads) {
 }
 
 }  // namespace
+}  // namespace near_match_index_test
 }  // namespace strnum

@@ -22,6 +22,7 @@
 #include "tests/hints/hint_population.h"
 
 namespace strnum {
+namespace near_match_quality_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::hints::PeopleMaker;
@@ -230,4 +231,5 @@ TEST(NearMatchQuality, DISABLED_PlantedInRegion) {
 }
 
 }  // namespace
+}  // namespace near_match_quality_test
 }  // namespace strnum

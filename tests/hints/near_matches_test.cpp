@@ -13,6 +13,7 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
+namespace near_matches_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::DirectoryEntry;
@@ -201,4 +202,5 @@ TEST(NearMatches, ARecordThatChangedSinceTheSearchIsNotWritten) {
 }
 
 }  // namespace
+}  // namespace near_matches_test
 }  // namespace strnum

@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace comparison_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::w;
@@ -136,4 +137,5 @@ TEST(ColouredWriter, HighlightIsReadAtEachCallAndLinesFollowOnTheirOwn) {
 }
 
 }  // namespace
+}  // namespace comparison_test
 }  // namespace strnum

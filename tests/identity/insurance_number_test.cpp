@@ -5,6 +5,7 @@
 #include <random>
 
 namespace strnum {
+namespace insurance_number_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 TEST(InsuranceNumber, CheckNumberExamples) {
@@ -97,4 +98,5 @@ TEST(InsuranceNumber, NumberTextOfEveryBodyReadsBackValid) {
 }
 
 }  // namespace
+}  // namespace insurance_number_test
 }  // namespace strnum

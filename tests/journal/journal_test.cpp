@@ -24,6 +24,7 @@
 #include "walk/text_host.h"
 
 namespace strnum {
+namespace journal_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 namespace fs = std::filesystem;
@@ -340,4 +341,5 @@ TEST(Journal, OldJournalsGoAtTheStartOfAWritingRun) {
 }
 
 }  // namespace
+}  // namespace journal_test
 }  // namespace strnum

@@ -14,6 +14,7 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
+namespace assign_numbers_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::DirectoryEntry;
@@ -414,4 +415,5 @@ TEST(AssignNumbers, MissingDistrictDirectoryIsSkipped) {
 }
 
 }  // namespace
+}  // namespace assign_numbers_test
 }  // namespace strnum

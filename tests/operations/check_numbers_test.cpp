@@ -18,9 +18,7 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
-// A namespace of its own: these helpers share names with other test files' (the Windows
-// build compiles the tests a few files at a time).
-namespace check_numbers_test {
+namespace check_numbers_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::DirectoryEntry;

@@ -12,9 +12,7 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
-// A namespace of its own: these helpers share names with other test files' (the Windows
-// build compiles the tests a few files at a time).
-namespace find_records_test {
+namespace find_records_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::u;

@@ -9,6 +9,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace paradox_damage_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 namespace fs = std::filesystem;
@@ -100,4 +101,5 @@ TEST(ParadoxDamage, ForeignFilesAreRefused) {
 }
 
 }  // namespace
+}  // namespace paradox_damage_test
 }  // namespace strnum

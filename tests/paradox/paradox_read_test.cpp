@@ -13,6 +13,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace paradox_read_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::u;
@@ -254,4 +255,5 @@ TEST(ParadoxRead, LongChainsOutOfFileOrderReadInChainOrder) {
 }
 
 }  // namespace
+}  // namespace paradox_read_test
 }  // namespace strnum

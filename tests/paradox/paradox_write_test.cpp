@@ -16,6 +16,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace paradox_write_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::w;
@@ -191,4 +192,5 @@ TEST(ParadoxWrite, EveryWritingLeavesAnIndexThatFitsTheBlocks) {
 }
 
 }  // namespace
+}  // namespace paradox_write_test
 }  // namespace strnum

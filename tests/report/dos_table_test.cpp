@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace dos_table_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 TEST(DosTable, EveryByte) {
@@ -41,4 +42,5 @@ TEST(DosTable, RussianLettersBecome866Capitals) {
 }
 
 }  // namespace
+}  // namespace dos_table_test
 }  // namespace strnum

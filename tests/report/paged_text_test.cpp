@@ -10,6 +10,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace paged_text_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::TempDir;
@@ -182,4 +183,5 @@ TEST(WrapAtWords, IndentationStaysUnlessTheWordWouldNotFit) {
 }
 
 }  // namespace
+}  // namespace paged_text_test
 }  // namespace strnum

@@ -9,6 +9,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace report_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 TEST(Report, LinesAndRuns) {
@@ -157,4 +158,5 @@ TEST(RtfWriter, JoinsBeforeAnOpeningBracketInsideAWord) {
 }
 
 }  // namespace
+}  // namespace report_test
 }  // namespace strnum

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 
 namespace strnum {
+namespace settings_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::TempDir;
@@ -154,4 +155,5 @@ TEST(Settings, SavingDirectoriesWritesBothKeysInInit) {
 }
 
 }  // namespace
+}  // namespace settings_test
 }  // namespace strnum

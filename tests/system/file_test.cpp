@@ -15,6 +15,7 @@
 #include "system/replacing_file.h"
 
 namespace strnum {
+namespace file_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 namespace fs = std::filesystem;
@@ -97,4 +98,5 @@ TEST(ProgramDirectory, IsTheFolderOfTheRunningProgram) {
 }
 
 }  // namespace
+}  // namespace file_test
 }  // namespace strnum

@@ -6,6 +6,7 @@
 #include <utility>
 
 namespace strnum {
+namespace large_memory_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 // A block grown in pieces of every size, past the size from which it is mapped and through
@@ -54,4 +55,5 @@ TEST(GrowingBytes, HoldsEveryAppendedByteThroughGrowthCopiesAndMoves) {
 }
 
 }  // namespace
+}  // namespace large_memory_test
 }  // namespace strnum

@@ -9,6 +9,7 @@
 #include "tables/engine_settings.h"
 
 namespace strnum {
+namespace paths_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::TempDir;
@@ -139,4 +140,5 @@ TEST(FileDescriptions, KindsDifferWhereTheFilesDo) {
 }
 
 }  // namespace
+}  // namespace paths_test
 }  // namespace strnum

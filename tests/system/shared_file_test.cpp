@@ -20,6 +20,7 @@
 #include "system/replacing_file.h"
 
 namespace strnum {
+namespace shared_file_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 namespace fs = std::filesystem;
@@ -285,4 +286,5 @@ TEST(SharedFile, ANotFoundTableHeldOpenByAnotherProgramGetsItsRecords) {
 }
 
 }  // namespace
+}  // namespace shared_file_test
 }  // namespace strnum

@@ -26,6 +26,7 @@
 #include "system/file_faults.h"
 
 namespace strnum {
+namespace write_faults_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 namespace fs = std::filesystem;
@@ -488,4 +489,5 @@ TEST(WriteFaults, SettingsFileIsTheOldOrTheNew) {
 }
 
 }  // namespace
+}  // namespace write_faults_test
 }  // namespace strnum

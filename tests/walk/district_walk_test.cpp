@@ -7,6 +7,7 @@
 #include "walk/recording_host.h"
 
 namespace strnum {
+namespace district_walk_test {  // names of its own: the Windows build compiles test files together
 namespace {
 
 using test::RecordingHost;
@@ -124,4 +125,5 @@ TEST(DistrictWalk, ListWithoutFieldWFailsAtItsFirstRecord) {
 }
 
 }  // namespace
+}  // namespace district_walk_test
 }  // namespace strnum
