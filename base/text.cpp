@@ -225,4 +225,13 @@ std::string pathTo1251(const std::filesystem::path& path) {
 
 std::filesystem::path pathFrom1251(std::string_view cp1251) { return std::filesystem::path(cp1251ToUtf16(cp1251)); }
 
+std::string pathToUtf8(const std::filesystem::path& path) {
+    const std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+std::filesystem::path pathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 }  // namespace strnum

@@ -58,6 +58,10 @@ std::u16string cp1251ToUtf16(std::string_view in);
 // messages, never reopened from its 1251 form.
 std::string pathTo1251(const std::filesystem::path& path);
 std::filesystem::path pathFrom1251(std::string_view cp1251);
+// Paths as UTF-8 (command lines, terminals, JSON).  Always through these: on Windows a
+// path made from a plain std::string takes its bytes as single characters, not as UTF-8.
+std::string pathToUtf8(const std::filesystem::path& path);
+std::filesystem::path pathFromUtf8(std::string_view utf8);
 
 // Code point of a 1251 byte.
 char16_t cp1251CodePoint(unsigned char b);

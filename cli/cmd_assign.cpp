@@ -34,12 +34,12 @@ struct AssignArgs {
 
 void saveReportFiles(const Report& report, const std::string& paged, const std::string& rtf) {
     if (!paged.empty()) {
-        OutputFile out{std::filesystem::path(paged)};
+        OutputFile out{pathFromUtf8(paged)};
         writePagedText(report, out, {});
         out.close();
     }
     if (!rtf.empty()) {
-        OutputFile out{std::filesystem::path(rtf)};
+        OutputFile out{pathFromUtf8(rtf)};
         writeRtf(report, out);
         out.close();
     }
@@ -60,7 +60,7 @@ void addAssignCommand(CLI::App& app) {
         WritingRunJournal journal(std::filesystem::current_path(), {"assign", r.settings.wayPath, r.settings.dbPath},
                                   args->countOnly ? 0 : r.settings.journalKeepDays, r.settings.engine);
         if (!journal.path().empty())
-            std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << journal.path().string() << '\n';
+            std::cerr << cp1251ToUtf8(std::string("Журнал записей: "_cp)) << pathToUtf8(journal.path()) << '\n';
         AssignRun run{r.context(), args->countOnly, {}};
         const bool ok = assignNumbers(run, r.settings.wayPath);
         journal.finish(ok, assignCounters(run.total), r.host.errors.empty() ? std::string() : r.host.errors.back());

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/district_run.h"
 #include "operations/check_numbers.h"
@@ -42,15 +43,14 @@ void addCheckCommand(CLI::App& app) {
     cmd->callback([args] {
         DistrictRun r(args->way, args->nums);
         Colour highlight = kRed;
-        CheckRun run{r.context(),
-                     args->options,
-                     [args] { return args->severeOnly; },
-                     [args] { return args->emptyList; },
-                     args->out.empty() ? std::filesystem::current_path()
-                                       : std::filesystem::absolute(
-                                             std::filesystem::path(std::u8string(args->out.begin(), args->out.end()))),
-                     r.settings.batchRegNum,
-                     highlight};
+        CheckRun run{
+            r.context(),
+            args->options,
+            [args] { return args->severeOnly; },
+            [args] { return args->emptyList; },
+            args->out.empty() ? std::filesystem::current_path() : std::filesystem::absolute(pathFromUtf8(args->out)),
+            r.settings.batchRegNum,
+            highlight};
         r.finish(checkNumbers(run, r.settings.wayPath), args->paged, args->rtf);
     });
 }

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "base/text.h"
 #include "cli/commands.h"
 #include "demo/demo_region.h"
 
@@ -27,7 +28,7 @@ void addDemoCommand(CLI::App& app) {
         ->check(CLI::Range(std::int64_t{0}, std::int64_t{20'000'000}));
     cmd->add_option("--seed", args->options.seed, "random seed (1)");
     cmd->callback([args] {
-        const DemoSummary s = writeDemoRegion(args->dir, args->options);
+        const DemoSummary s = writeDemoRegion(pathFromUtf8(args->dir), args->options);
         std::cout << "district records: " << s.districtRecords << ", directory entries: " << s.directoryEntries << "\n";
     });
 }

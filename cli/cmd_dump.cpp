@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/dump.h"
 #include "tables/table.h"
@@ -15,7 +16,7 @@ void addDumpCommand(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("dump", "Print a dBASE or Paradox table as JSON lines (UTF-8)");
     cmd->add_option("PATH", *path, "The table file (.DBF, .DB)")->required();
     cmd->callback([path] {
-        const std::filesystem::path file(*path);
+        const std::filesystem::path file = pathFromUtf8(*path);
         std::string ext = file.extension().string();
         try {
             if (equalsIgnoreCase(ext, ".db"))

@@ -38,7 +38,7 @@ void addUndoCommand(CLI::App& app) {
     cmd->callback([file, dryRun] {
         try {
             const Settings settings = localSettings();
-            const JournalContents journal = readJournal(std::filesystem::path(*file));
+            const JournalContents journal = readJournal(pathFromUtf8(*file));
             Report report;
             const UndoTotals totals = undoJournal(journal, *dryRun, settings.engine, report);
             for (std::size_t i = 0; i < report.lineCount(); ++i) std::cout << cp1251ToUtf8(report.line(i)) << '\n';
@@ -57,14 +57,14 @@ void addJournalCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand("journal", "List the journals of writing runs, newest first");
     cmd->add_option("DIR", *dir, "the program directory (holding journal/) or the journal folder itself");
     cmd->callback([dir] {
-        std::filesystem::path where(*dir);
+        std::filesystem::path where = pathFromUtf8(*dir);
         if (where.filename() == kJournalFolder && !std::filesystem::exists(where / kJournalFolder))
             where = where.parent_path();
         const auto journals = RunJournal::list(where);
         if (journals.empty())
-            std::cout << cp1251ToUtf8(std::string("Журналов нет в "_cp)) << (where / kJournalFolder).string() << '\n';
+            std::cout << cp1251ToUtf8(std::string("Журналов нет в "_cp)) << pathToUtf8(where / kJournalFolder) << '\n';
         for (const auto& path : journals) {
-            std::string line = path.string() + "  ";
+            std::string line = pathToUtf8(path) + "  ";
             try {
                 const JournalContents j = readJournal(path);
                 line += j.operation + "  " + j.started + "  ";

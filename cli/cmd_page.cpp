@@ -31,7 +31,7 @@ struct PageArgs {
 };
 
 // Lines end with LF; a CR before it is dropped; a final LF is not followed by an empty line.
-Report readReport(const std::string& path) {
+Report readReport(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throwError(ErrorKind::NotFound, std::string("Не удается открыть файл "_cp) + pathTo1251(path));
     std::ostringstream all;
@@ -69,13 +69,13 @@ void addPageCommand(CLI::App& app) {
     cmd->add_option("INPUT", args->input, "UTF-8 text file, one report line a line")->required();
     cmd->add_option("OUTPUT", args->output, "file or device to write")->required();
     cmd->callback([args] {
-        const Report report = readReport(args->input);
+        const Report report = readReport(pathFromUtf8(args->input));
         PageOptions options;
         options.linesPerPage = args->lines;
         options.firstPage = args->first;
         options.lastPage = args->last;
         options.finalFormFeed = !args->noFormFeed;
-        OutputFile out(args->output);
+        OutputFile out(pathFromUtf8(args->output));
         writePagedText(report, out, options);
         out.close();
     });

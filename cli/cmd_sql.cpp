@@ -43,7 +43,7 @@ void addSqlCommand(CLI::App& app) {
                 std::cout.write(s.data(), static_cast<std::streamsize>(s.size()));
             });
             std::cout.flush();
-            if (!args->save.empty()) console::writeResultFile(std::filesystem::path(args->save), lines, &query);
+            if (!args->save.empty()) console::writeResultFile(pathFromUtf8(args->save), lines, &query);
         } catch (const Error& e) {
             std::cout.flush();
             std::cerr << e.utf8() << '\n';

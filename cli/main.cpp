@@ -1,10 +1,14 @@
 // strnum-cli: the operations of the desktop program without windows, for automation,
 // checks and machines without a display.  Reports go to standard output in UTF-8,
-// errors to standard error; the exit status tells success (0) from failure.
+// errors to standard error; the exit status tells success (0) from failure.  Arguments are
+// UTF-8 (on Windows read from the wide-character command line); a Windows console shows the
+// output in its own characters (system/console.h).
 #include <iostream>
+#include <vector>
 
 #include "base/error.h"
 #include "cli/commands.h"
+#include "system/console.h"
 #include "system/large_memory.h"
 
 namespace strnum::cli {
@@ -18,6 +22,11 @@ int& exitStatus() {
 
 int main(int argc, char** argv) {
     strnum::keepFreedMemory();
+    strnum::useUtf8Console();
+    std::vector<std::string> args = strnum::programArguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& a : args) utf8Argv.push_back(a.data());
+    utf8Argv.push_back(nullptr);
     CLI::App app{"strnum-cli: insurance numbers of the benefits database without windows"};
     app.require_subcommand(1);
     strnum::cli::addNumberCommand(app);
@@ -32,7 +41,7 @@ int main(int argc, char** argv) {
     strnum::cli::addUndoCommand(app);
     strnum::cli::addJournalCommand(app);
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(args.size()), utf8Argv.data());
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : 2;

@@ -22,6 +22,12 @@ using namespace strnum::literals;
 
 namespace {
 
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
 // Names in UTF-8, converted once.
 const char* const kSurnames[] = {"Иванов",  "Петров",      "Сидоров",   "Кузнецов", "Смирнов",  "Попов",    "Васильев",
                                  "Соколов", "Михайлов",    "Новиков",   "Фёдоров",  "Морозов",  "Волков",   "Алексеев",
@@ -248,8 +254,9 @@ DemoSummary writeDemoRegion(const std::filesystem::path& where, const DemoOption
             std::snprintf(code, sizeof code, "U%02d", d);
             const fs::path district = dir / "ORTAN" / code;
             fs::create_directories(district, ec);
-            // District 2 is written as its Windows path; [Drives] maps C: to dir.
-            const std::string written = d == 2 ? std::string("C:\\ORTAN\\") + code : pathTo1251(district);
+            // District 2 is written as its Windows path; [Drives] maps C: to dir (on Windows
+            // every directory is written as its Windows path already).
+            const std::string written = d == 2 && !kWindows ? std::string("C:\\ORTAN\\") + code : pathTo1251(district);
             way.append({written, std::string("Участок "_cp) + code});
 
             const std::uint8_t driver = d == 3 ? 0xC9 : 0x65;
@@ -329,7 +336,7 @@ DemoSummary writeDemoRegion(const std::filesystem::path& where, const DemoOption
     IniFile ini = IniFile::load(dir / "SOBES.INI");
     ini.set("Init", "DBPath", pathTo1251(dir / "NUMS"));
     ini.set("Init", "WayPath", pathTo1251(dir));
-    ini.set("Drives", "C", pathTo1251(dir));
+    if (!kWindows) ini.set("Drives", "C", pathTo1251(dir));
     ini.save(dir / "SOBES.INI");
     return summary;
 }

@@ -318,39 +318,118 @@ void File::syncDirectory(const std::filesystem::path& directory) noexcept {
 
 namespace {
 
-int errnoOf(DWORD e) {
+// What Windows answered, in the program's language.
+std::string windowsReason(DWORD e) {
     switch (e) {
         case ERROR_FILE_NOT_FOUND:
+            return std::string("файл не найден"_cp);
         case ERROR_PATH_NOT_FOUND:
-            return ENOENT;
+            return std::string("нет такого каталога"_cp);
         case ERROR_ACCESS_DENIED:
+            return std::string("нет доступа"_cp);
         case ERROR_SHARING_VIOLATION:
-            return EACCES;
+            return std::string("файл открыт другой программой"_cp);
+        case ERROR_LOCK_VIOLATION:
+            return std::string("часть файла заблокирована другой программой"_cp);
         case ERROR_WRITE_PROTECT:
-            return EROFS;
+            return std::string("диск только для чтения"_cp);
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
-            return ENOSPC;
+            return std::string("нет места на диске"_cp);
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:
-            return EEXIST;
+            return std::string("файл уже существует"_cp);
         case ERROR_NOT_READY:
         case ERROR_DEV_NOT_EXIST:
-            return ENODEV;
+            return std::string("устройство не подключено"_cp);
+        case ERROR_NETNAME_DELETED:
+        case ERROR_UNEXP_NET_ERR:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_NETWORK_UNREACHABLE:
+            return std::string("сетевой диск недоступен"_cp);
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY:
+            return std::string("недопустимое имя файла"_cp);
+        case ERROR_FILE_TOO_LARGE:
+            return std::string("файл слишком велик"_cp);
+        case ERROR_CRC:
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+        case ERROR_IO_DEVICE:
+            return std::string("ошибка ввода-вывода"_cp);
         default:
-            return EIO;
+            break;
     }
+    return std::string("ошибка системы "_cp) + std::to_string(e);
 }
+
+// As ioFailure, for what Windows answered.
+[[noreturn]] void systemFailure(std::string_view what, const std::filesystem::path& shown, DWORD e,
+                                Doing doing = Doing::Other) {
+    std::string msg(what);
+    msg += pathTo1251(shown);
+    msg += " (";
+    msg += windowsReason(e);
+    msg += ")";
+    const bool missing = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+    throwError(missing && doing == Doing::Opening ? ErrorKind::NotFound : ErrorKind::Io, std::move(msg));
+}
+
+// The identity of the file a handle is open on: its volume and its number there.
+bool identityOf(HANDLE h, std::uint64_t& volume, std::uint64_t& index) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    volume = info.dwVolumeSerialNumber;
+    index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return true;
+}
+
+// A security descriptor that lets the current user alone in, inheriting nothing from the
+// folder: the journal holds personal data, and the program directory may be open to others.
+class OwnerOnly {
+public:
+    OwnerOnly() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+        DWORD size = 0;
+        const bool known = GetTokenInformation(token, TokenUser, user_, sizeof user_, &size);
+        CloseHandle(token);
+        if (!known) return;
+        const PSID sid = reinterpret_cast<TOKEN_USER*>(user_)->User.Sid;
+        if (!InitializeAcl(reinterpret_cast<PACL>(acl_), sizeof acl_, ACL_REVISION) ||
+            !AddAccessAllowedAce(reinterpret_cast<PACL>(acl_), ACL_REVISION, FILE_ALL_ACCESS, sid) ||
+            !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
+            !SetSecurityDescriptorDacl(&descriptor_, TRUE, reinterpret_cast<PACL>(acl_), FALSE) ||
+            !SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+            return;
+        attributes_.nLength = sizeof attributes_;
+        attributes_.lpSecurityDescriptor = &descriptor_;
+        attributes_.bInheritHandle = FALSE;
+        ready_ = true;
+    }
+    // nullptr when the descriptor could not be made.
+    SECURITY_ATTRIBUTES* attributes() { return ready_ ? &attributes_ : nullptr; }
+
+private:
+    alignas(void*) char user_[256];
+    alignas(DWORD) char acl_[512];
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{};
+    bool ready_ = false;
+};
 
 }  // namespace
 
 File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::path& shownAs)
     : path_(path), shown_(shownAs.empty() ? path : shownAs) {
+    // Shared as the other programs of the office share their tables: they read and write them
+    // while we have them open, and may rename or remove them (stillAtPath() notices).
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     DWORD access = mode == Mode::ReadOnly        ? GENERIC_READ
                    : mode == Mode::WriteExisting ? GENERIC_WRITE
                                                  : GENERIC_READ | GENERIC_WRITE;
-    // A private file gets the folder's permissions: the user's own profile folder on Windows.
     const DWORD disposition = mode == Mode::CreateNew || mode == Mode::CreatePrivate ? CREATE_NEW
                               : mode == Mode::CreateOrTruncate                       ? CREATE_ALWAYS
                                                                                      : OPEN_EXISTING;
@@ -358,16 +437,25 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
         if (const faults::Fault f = faults::consult({faults::Call::Create, path_}); f.error)
             ioFailure("Не удалось создать файл "_cp, shown_, f.error, Doing::Creating);
     }
-    HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    OwnerOnly ownerOnly;
+    SECURITY_ATTRIBUTES* security = nullptr;
+    if (mode == Mode::CreatePrivate) {
+        security = ownerOnly.attributes();
+        if (!security)
+            throwError(ErrorKind::Io, std::string("Не удалось создать файл "_cp) + pathTo1251(shown_) +
+                                          std::string(" (не удалось закрыть его от других пользователей)"_cp));
+    }
+    HANDLE h = CreateFileW(path.c_str(), access, share, security, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE && mode == Mode::ReadWrite && GetLastError() == ERROR_ACCESS_DENIED) {
         access = GENERIC_READ;
         h = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (h == INVALID_HANDLE_VALUE) {
-        const int err = errnoOf(GetLastError());
-        if (err == EEXIST) throwError(ErrorKind::Io, std::string("Файл уже существует: "_cp) + pathTo1251(shown_));
-        ioFailure(creates(mode) ? "Не удалось создать файл "_cp : "Не удалось открыть файл "_cp, shown_, err,
-                  creates(mode) ? Doing::Creating : Doing::Opening);
+        const DWORD e = GetLastError();
+        if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS)
+            throwError(ErrorKind::Io, std::string("Файл уже существует: "_cp) + pathTo1251(shown_));
+        systemFailure(creates(mode) ? "Не удалось создать файл "_cp : "Не удалось открыть файл "_cp, shown_, e,
+                      creates(mode) ? Doing::Creating : Doing::Opening);
     }
     handle_ = h;
     writable_ = (access & GENERIC_WRITE) != 0;
@@ -378,6 +466,7 @@ File::File(const std::filesystem::path& path, Mode mode, const std::filesystem::
         throwError(ErrorKind::Unsupported,
                    std::string("Не обычный файл, а устройство или канал: "_cp) + pathTo1251(shown_));
     }
+    if (regular_) (void)identityOf(h, volume_, index_);
 }
 
 File::~File() {
@@ -387,7 +476,7 @@ File::~File() {
 std::uint64_t File::size() const {
     LARGE_INTEGER s;
     if (!GetFileSizeEx(static_cast<HANDLE>(handle_), &s))
-        fail("Не удалось узнать размер файла "_cp, errnoOf(GetLastError()));
+        systemFailure("Не удалось узнать размер файла "_cp, shown_, GetLastError());
     return static_cast<std::uint64_t>(s.QuadPart);
 }
 
@@ -403,7 +492,8 @@ std::size_t File::readAt(std::uint64_t offset, void* buffer, std::size_t n) cons
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
         if (!ReadFile(static_cast<HANDLE>(handle_), p + done, want, &got, &ov)) {
             if (GetLastError() == ERROR_HANDLE_EOF) break;
-            fail("Ошибка чтения файла "_cp, errnoOf(GetLastError()));
+            // A range another program has locked cannot be read on Windows: said so.
+            systemFailure("Ошибка чтения файла "_cp, shown_, GetLastError());
         }
         if (got == 0) break;
         done += got;
@@ -413,7 +503,14 @@ std::size_t File::readAt(std::uint64_t offset, void* buffer, std::size_t n) cons
 
 namespace {
 
-int writeAll(HANDLE h, const char* p, std::size_t n, std::int64_t offset, const faults::Fault& fault) {
+// How a write ended: error 0 when every byte went; otherwise the system's error (system) or
+// the injected fault's errno.
+struct WriteOutcome {
+    DWORD error = 0;
+    bool system = false;
+};
+
+WriteOutcome writeAll(HANDLE h, const char* p, std::size_t n, std::int64_t offset, const faults::Fault& fault) {
     const std::size_t through = fault.error ? std::min(fault.written, n) : n;
     std::size_t done = 0;
     while (done < through) {
@@ -427,11 +524,11 @@ int writeAll(HANDLE h, const char* p, std::size_t n, std::int64_t offset, const 
         }
         DWORD put = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(through - done, 1u << 30));
-        if (!WriteFile(h, p + done, want, &put, at)) return errnoOf(GetLastError());
-        if (put == 0) return EIO;
+        if (!WriteFile(h, p + done, want, &put, at)) return {GetLastError(), true};
+        if (put == 0) return {ERROR_WRITE_FAULT, true};
         done += put;
     }
-    return fault.error;
+    return {static_cast<DWORD>(fault.error), false};
 }
 
 }  // namespace
@@ -439,17 +536,19 @@ int writeAll(HANDLE h, const char* p, std::size_t n, std::int64_t offset, const 
 void File::writeAt(std::uint64_t offset, const void* buffer, std::size_t n) {
     if (!writable_) throwError(ErrorKind::Io, std::string("Файл открыт только для чтения: "_cp) + pathTo1251(shown_));
     const faults::Fault f = faults::consult({faults::Call::Write, path_, offset, n});
-    if (const int err = writeAll(static_cast<HANDLE>(handle_), static_cast<const char*>(buffer), n,
-                                 static_cast<std::int64_t>(offset), f))
-        fail("Ошибка записи в файл "_cp, err);
+    const WriteOutcome o = writeAll(static_cast<HANDLE>(handle_), static_cast<const char*>(buffer), n,
+                                    static_cast<std::int64_t>(offset), f);
+    if (o.error && o.system) systemFailure("Ошибка записи в файл "_cp, shown_, o.error);
+    if (o.error) fail("Ошибка записи в файл "_cp, static_cast<int>(o.error));
 }
 
 void File::append(const void* buffer, std::size_t n) {
     if (!writable_) throwError(ErrorKind::Io, std::string("Файл открыт только для чтения: "_cp) + pathTo1251(shown_));
     const faults::Fault f = faults::consult({faults::Call::Write, path_, regular_ ? appendAt_ : 0, n});
-    const int err = writeAll(static_cast<HANDLE>(handle_), static_cast<const char*>(buffer), n,
-                             regular_ ? static_cast<std::int64_t>(appendAt_) : -1, f);
-    if (err) fail("Ошибка записи в файл "_cp, err);
+    const WriteOutcome o = writeAll(static_cast<HANDLE>(handle_), static_cast<const char*>(buffer), n,
+                                    regular_ ? static_cast<std::int64_t>(appendAt_) : -1, f);
+    if (o.error && o.system) systemFailure("Ошибка записи в файл "_cp, shown_, o.error);
+    if (o.error) fail("Ошибка записи в файл "_cp, static_cast<int>(o.error));
     appendAt_ += n;
 }
 
@@ -457,13 +556,26 @@ void File::sync() {
     if (const faults::Fault f = faults::consult({faults::Call::Sync, path_}); f.error)
         fail("Ошибка записи на диск файла "_cp, f.error);
     if (regular_ && !FlushFileBuffers(static_cast<HANDLE>(handle_)))
-        fail("Ошибка записи на диск файла "_cp, errnoOf(GetLastError()));
+        systemFailure("Ошибка записи на диск файла "_cp, shown_, GetLastError());
 }
 
 bool File::stillAtPath() const {
-    // Windows does not let a file that is open without FILE_SHARE_DELETE elsewhere go away;
-    // the name is checked to be there.
-    return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // Another program may have removed or renamed the file (we share it for that) and put
+    // another in its place: the name must still lead to the very file we have open.  A file
+    // removed while we hold it cannot be opened by its name any more; one removed where the
+    // system keeps its name until every handle is closed is marked for deletion.
+    FILE_STANDARD_INFO standard{};
+    if (GetFileInformationByHandleEx(static_cast<HANDLE>(handle_), FileStandardInfo, &standard, sizeof standard) &&
+        standard.DeletePending)
+        return false;
+    const HANDLE h =
+        CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    std::uint64_t volume = 0, index = 0;
+    const bool known = identityOf(h, volume, index);
+    CloseHandle(h);
+    return known && volume == volume_ && index == index_;
 }
 
 bool File::lockRange(std::uint64_t offset, std::uint64_t length, int waitMilliseconds) {
@@ -475,8 +587,9 @@ bool File::lockRange(std::uint64_t offset, std::uint64_t length, int waitMillise
         if (LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                        static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &ov))
             return true;
-        if (GetLastError() != ERROR_LOCK_VIOLATION)
-            fail("Не удалось заблокировать запись в файле "_cp, errnoOf(GetLastError()));
+        const DWORD e = GetLastError();
+        if (e != ERROR_LOCK_VIOLATION && e != ERROR_IO_PENDING)
+            systemFailure("Не удалось заблокировать запись в файле "_cp, shown_, e);
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(lockRetryPause(tries));
     }
@@ -495,11 +608,58 @@ bool File::lockWhole() {
     return lockRange(std::uint64_t{1} << 62, 1, 0);
 }
 
+namespace {
+
+// Renames the file `from` over `to` as a rename on Linux does, where the system offers it
+// (Windows 10 1809 and later, on NTFS): a program that holds `to` open and lets others
+// remove it keeps the old file, and `to` is the new one.  False when the system has no such
+// rename (older Windows, other file systems, network shares, Wine): MoveFileEx is next.
+bool renameOverOpenFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const HANDLE h =
+        CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const std::wstring target = to.native();
+    // FILE_RENAME_INFO with the flags of FileRenameInfoEx in place of ReplaceIfExists.
+    std::string bytes(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t), '\0');
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(bytes.data());
+    const DWORD flags = 0x1 | 0x2;  // FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS
+    std::memcpy(bytes.data(), &flags, sizeof flags);
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, target.c_str(), info->FileNameLength);
+    constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    const bool done = SetFileInformationByHandle(h, kFileRenameInfoEx, info, static_cast<DWORD>(bytes.size()));
+    CloseHandle(h);
+    return done;
+}
+
+// Why `to` could not be replaced when the system said no access: the file is open in
+// another program (which is what "no access" mostly means here), or it is read-only.
+std::string whyNotReplaced(const std::filesystem::path& to, DWORD e) {
+    if (e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) return windowsReason(e);
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return std::string("файл только для чтения"_cp);
+    const HANDLE h = CreateFileW(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const DWORD probe = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    // The file could be removed, but not replaced: another program has it open.
+    if (probe == 0 || probe == ERROR_SHARING_VIOLATION) return std::string("файл открыт другой программой"_cp);
+    return windowsReason(e);
+}
+
+}  // namespace
+
 void File::replace(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (const faults::Fault f = faults::consult({faults::Call::Replace, to}); f.error)
         ioFailure("Не удалось заменить файл "_cp, to, f.error);
-    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ioFailure("Не удалось заменить файл "_cp, to, errnoOf(GetLastError()));
+    if (renameOverOpenFile(from, to)) return;
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+    const DWORD e = GetLastError();
+    throwError(ErrorKind::Io,
+               std::string("Не удалось заменить файл "_cp) + pathTo1251(to) + " (" + whyNotReplaced(to, e) + ")");
 }
 
 void File::syncDirectory(const std::filesystem::path&) noexcept {}

@@ -10,7 +10,9 @@
 // open-file-description locks (F_OFD_SETLK): they belong to the open file, not to the
 // process, so closing some other descriptor of the same file does not drop them, and two
 // File objects of one process exclude each other as two programs do.  On Windows the same
-// ranges are taken with LockFileEx.
+// ranges are taken with LockFileEx; there a locked range cannot be read by any other handle,
+// so the schemes' offsets lie past the end of the data, and a range another program locked
+// inside the data is a read error that says so.
 //
 // Errors are Error (Io, NotFound) with a Russian message naming the file and saying what the
 // system answered ("нет места на диске", "нет доступа" ...).
@@ -81,7 +83,10 @@ public:
     bool lockWhole();
 
     // Renames `from` over `to` in one step: `to` is then either the old file or the new one,
-    // never a part of either.  Throws Io naming `to`.
+    // never a part of either.  Throws Io naming `to`.  On Windows a file another program
+    // holds open can be replaced only where the system renames over open files (Windows 10
+    // on NTFS, when that program lets others remove it); otherwise the error says the file is
+    // open in another program, and `to` stays as it was.
     static void replace(const std::filesystem::path& from, const std::filesystem::path& to);
     // Makes a rename or creation in `directory` durable (nothing to do on Windows).
     static void syncDirectory(const std::filesystem::path& directory) noexcept;
@@ -92,6 +97,7 @@ private:
     std::filesystem::path shown_;
 #ifdef _WIN32
     void* handle_ = nullptr;
+    std::uint64_t volume_ = 0, index_ = 0;
 #else
     int fd_ = -1;
     std::uint64_t device_ = 0, inode_ = 0;

@@ -23,8 +23,11 @@ using namespace strnum::literals;
 
 void* allocateLarge(std::size_t bytes) {
     bytes = std::max<std::size_t>(bytes, 1);
-    constexpr std::size_t huge = std::size_t{2} << 20;
     void* p = nullptr;
+#ifndef _WIN32
+    // Windows gives large pages only to programs with a privilege clerks' accounts lack, and
+    // its C library has no aligned_alloc that free() could release: plain blocks there.
+    constexpr std::size_t huge = std::size_t{2} << 20;
     if (bytes >= huge) {
         const std::size_t rounded = (bytes + huge - 1) / huge * huge;
         p = std::aligned_alloc(huge, rounded);
@@ -32,6 +35,7 @@ void* allocateLarge(std::size_t bytes) {
         if (p) (void)::madvise(p, rounded, MADV_HUGEPAGE);
 #endif
     }
+#endif
     if (!p) p = std::malloc(bytes);
     if (!p) throwError(ErrorKind::Io, std::string("Недостаточно памяти для таблицы"_cp));
     return p;

@@ -7,6 +7,10 @@
 
 #include "base/text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace strnum {
 
 namespace fs = std::filesystem;
@@ -59,15 +63,9 @@ std::string fold(std::string_view s) {
     return out;
 }
 
-std::string utf8Of(const fs::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
-fs::path pathOfUtf8(std::string_view s) { return fs::path(std::u8string(s.begin(), s.end())); }
-
 #ifdef _WIN32
-constexpr std::string_view kNotInName("/\\:\0", 4);
+// Separators, the drive's colon, the wildcards and the other characters no Windows name holds.
+constexpr std::string_view kNotInName("/\\:*?\"<>|\0", 11);
 #else
 constexpr std::string_view kNotInName("/\0", 2);
 #endif
@@ -86,20 +84,31 @@ std::optional<fs::path> findInDirectory(const fs::path& dir, std::string_view na
     // One entry's name: a separator or a NUL would name another file than the one asked for.
     if (name.empty() || name == "." || name == ".." || name.find_first_of(kNotInName) != std::string_view::npos)
         return std::nullopt;
+#ifdef _WIN32
+    // The system finds the name without regard to case (Cyrillic letters too) and tells how
+    // the entry itself is written.
+    WIN32_FIND_DATAW found;
+    const HANDLE h = FindFirstFileExW((dir / pathFromUtf8(name)).c_str(), FindExInfoBasic, &found,
+                                      FindExSearchNameMatch, nullptr, 0);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    FindClose(h);
+    return dir / fs::path(found.cFileName);
+#else
     std::error_code ec;
-    const fs::path exact = dir / pathOfUtf8(name);
+    const fs::path exact = dir / pathFromUtf8(name);
     if (fs::exists(exact, ec)) {
         // A case-insensitive file system answers for any spelling; the exact name is then right too.
         return exact;
     }
     std::vector<std::string> matches;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = utf8Of(it->path().filename());
+        const std::string entry = pathToUtf8(it->path().filename());
         if (fileNamesEqual(entry, name)) matches.push_back(entry);
     }
     if (matches.empty()) return std::nullopt;
     std::sort(matches.begin(), matches.end());
-    return dir / pathOfUtf8(matches.front());
+    return dir / pathFromUtf8(matches.front());
+#endif
 }
 
 std::optional<fs::path> fileBeside(const fs::path& file, std::string_view extension) {
@@ -113,12 +122,20 @@ fs::path resolveDirectory(std::string_view written, const DriveTable& drives) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     while (!text.empty() && text.front() == ' ') text.erase(0, 1);
     if (text.empty()) return {};
+#ifdef _WIN32
+    // Windows reads a stored directory as it stands: a drive letter, a network path
+    // (\\server\share\...) or one relative to the current directory, its names found by the
+    // file system without regard to letter case.  The drive letters are this desk's own.
+    (void)drives;
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return pathFrom1251(text);
+#else
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     std::replace(text.begin(), text.end(), '\\', '/');
     if (text.rfind("//", 0) == 0) return {};  // \\server\share: no mapping for network names
 
     fs::path base;
     std::string_view rest = text;
-    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     if (rest.size() >= 2 && isLetter(rest[0]) && rest[1] == ':') {
         const char drive = static_cast<char>(upper1251(static_cast<unsigned char>(rest[0])));
         const auto it = drives.find(drive);
@@ -146,10 +163,11 @@ fs::path resolveDirectory(std::string_view written, const DriveTable& drives) {
         if (auto found = findInDirectory(result, component)) {
             result = *found;
         } else {
-            result /= pathOfUtf8(component);
+            result /= pathFromUtf8(component);
         }
     }
     return result;
+#endif
 }
 
 }  // namespace strnum

@@ -4,7 +4,8 @@
 // The tables' own programs ran on Windows, where "PDL.DBF", "pdl.dbf" and "Pdl.Dbf" are one
 // file and a district directory is stored as "C:\ORTAN\U01\".  Here names are matched as
 // Windows would (ASCII and Cyrillic letters, case-insensitively), and a drive letter stands
-// for a folder given in the settings ('C' -> /srv/ortan).
+// for a folder given in the settings ('C' -> /srv/ortan).  On Windows the system itself does
+// both: it finds names, and drive letters and network paths are its own.
 #pragma once
 
 #include <filesystem>
@@ -36,8 +37,9 @@ bool fileNamesEqual(std::string_view a, std::string_view b);
 // this machine: the drive letter through the drive table, backslashes as separators, every
 // component found without regard to letter case.  A component that is not there is kept as
 // written, so the result names a directory that does not exist; a drive missing from the
-// table or a network path gives an empty path (which exists nowhere).  The text ends at its
-// first NUL.  Never throws.
+// table or a network path gives an empty path (which exists nowhere).  On Windows the text
+// is read as it stands (drive letters, \\server\share\ paths, relative ones; the drive
+// table is not used).  The text ends at its first NUL.  Never throws.
 std::filesystem::path resolveDirectory(std::string_view written, const DriveTable& drives);
 
 }  // namespace strnum

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that a clone stands alone: no tracked file outside the notes (*.md) and docs/ names
-# a folder beside the repository, and every real table in tests/corpus is byte for byte the
-# file its provenance (tests/corpus/SOURCES.json) describes.
+# a folder beside the repository, every real table in tests/corpus is byte for byte the
+# file its provenance (tests/corpus/SOURCES.json) describes, and so is the SQLite source in
+# third_party/sqlite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,5 +36,13 @@ if ((checked == 0)); then
     echo "tests/corpus/SOURCES.json lists no files"
     status=1
 fi
+
+# The SQLite the Windows build compiles is the one its provenance names.
+while read -r file sum; do
+    if [[ $(sha256sum "third_party/sqlite/$file" 2>/dev/null | cut -d' ' -f1) != "$sum" ]]; then
+        echo "third_party/sqlite/$file differs from third_party/sqlite/PROVENANCE.md (SHA-256)"
+        status=1
+    fi
+done < <(sed -n 's/^| `\(sqlite3\.[ch]\)` | `\([0-9a-f]\{64\}\)` |$/\1 \2/p' third_party/sqlite/PROVENANCE.md)
 ((status == 0)) && echo "Tree: self-contained; $checked corpus files match their provenance."
 exit $status

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the optimised programs and window tests (g++), the core tests under
-# AddressSanitizer and UBSan (clang, the build that also holds the fuzzers), and each
-# file-reader fuzzer for a bounded time.  Each stage says how long it took.  The core tests
+# AddressSanitizer and UBSan (clang, the build that also holds the fuzzers), the Windows
+# build's core tests under Wine (MinGW-w64), and each file-reader fuzzer for a bounded time.  Each stage says how long it took.  The core tests
 # are built and run once, in the sanitized build; `ctest --preset release` runs them in the
 # optimised build too, for a developer's quick turn.
 #   STRNUM_FUZZ_SECONDS  seconds per fuzzer (default 8; 0 skips fuzzing; tools/fuzz.sh for long runs)
@@ -32,6 +32,9 @@ stage "core tests under AddressSanitizer and UBSan"
 bash tools/build.sh asan --target strnum_core_tests strnum-cli strnum_edit_worker
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     build/asan/tests/strnum_core_tests --gtest_brief=1
+
+stage "Windows build and its core tests under Wine"
+bash tools/windows.sh
 
 seconds=${STRNUM_FUZZ_SECONDS:-8}
 if ((seconds > 0)); then

@@ -1,7 +1,6 @@
 // `strnum-cli dump` over dBASE tables: header line and records as JSON lines in UTF-8.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -13,15 +12,10 @@ namespace {
 
 // Runs the command-line tool (the dump lives in the tool, not in the core).
 std::vector<nlohmann::json> dumpLines(const std::string& rel) {
-    const std::string cmd = std::string(STRNUM_CLI_PATH) + " dump '" + test::corpusPath("dbf/" + rel).string() + "'";
-    std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        EXPECT_EQ(::pclose(p), 0);
-    }
+    const test::ProgramRun run = test::runCli({"dump", test::utf8(test::corpusPath("dbf/" + rel))});
+    EXPECT_EQ(run.status, 0) << run.err;
     std::vector<nlohmann::json> lines;
-    std::istringstream in(out);
+    std::istringstream in(run.out);
     for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
     return lines;
 }
@@ -50,11 +44,9 @@ TEST(DumpDbf, DatesAndEmptyValues) {
 TEST(DumpDbf, CommandLineReportsErrorsOnStandardError) {
     test::TempDir dir;
     test::writeBytes(dir / "BAD.DBF", "not a table at all, but long enough for a header");
-    const std::string cmd = std::string(STRNUM_CLI_PATH) + " dump " + (dir / "BAD.DBF").string() + " 2>" +
-                            (dir / "err.txt").string() + " >/dev/null";
-    const int rc = std::system(cmd.c_str());
-    EXPECT_NE(rc, 0);
-    EXPECT_NE(test::readBytes(dir / "err.txt").find("BAD.DBF"), std::string::npos);
+    const test::ProgramRun run = test::runCli({"dump", test::utf8(dir / "BAD.DBF")});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("BAD.DBF"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // it was, two programs never write one record at once, indexes we cannot maintain stop
 // the edit.  Also creating tables.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include <fstream>
 
 #include "base/error.h"
 #include "dbase/dbf_create.h"
@@ -215,24 +215,10 @@ TEST(DbfEdit, LockedRecordFailsCleanlyInAnotherTableObject) {
     b.cancel();
 }
 
-// Runs body in a child process; returns its exit code.
-int inChild(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        int rc = 99;
-        try {
-            rc = body();
-        } catch (...) {
-        }
-        _exit(rc);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(DbfEdit, TwoProcessesSameRecordTheSecondFails) {
-    for (LockScheme scheme : {LockScheme::Dbase, LockScheme::Clipper, LockScheme::FoxPro}) {
+    const std::pair<LockScheme, const char*> schemes[] = {
+        {LockScheme::Dbase, "dBASE"}, {LockScheme::Clipper, "Clipper"}, {LockScheme::FoxPro, "FoxPro"}};
+    for (const auto& [scheme, name] : schemes) {
         TempDir dir;
         const fs::path file = makeDistrict(dir);
         EngineSettings s;
@@ -241,16 +227,10 @@ TEST(DbfEdit, TwoProcessesSameRecordTheSecondFails) {
         DbfTable parent(file, "PDL.DBF", s);
         parent.edit();
         parent.setText(parent.fieldByName("NPSU"), "22222222222");
-        const int rc = inChild([&] {
-            DbfTable child(file, "PDL.DBF", s);
-            try {
-                child.edit();
-            } catch (const Error& e) {
-                return e.kind() == ErrorKind::Locked ? 0 : 2;
-            }
-            return 1;
-        });
-        EXPECT_EQ(rc, 0) << static_cast<int>(scheme);
+        // The other process: 0 when it finds the record locked, 1 when it could edit it.
+        const test::ProgramRun other =
+            test::runProgram({test::editWorkerProgram(), "try", test::utf8(file), name, "100"});
+        EXPECT_EQ(other.status, 0) << name << " " << other.err;
         parent.post();
         DbfTable check(file, "PDL.DBF", s);
         EXPECT_EQ(check.text(check.fieldByName("NPSU")), "22222222222");
@@ -260,27 +240,24 @@ TEST(DbfEdit, TwoProcessesSameRecordTheSecondFails) {
 TEST(DbfEdit, TwoProcessesDifferentRecordsLoseNoUpdate) {
     TempDir dir;
     const fs::path file = makeDistrict(dir, 0x65, 40);
-    // Parent edits odd records, child even ones, interleaved; every update must survive.
-    const pid_t pid = fork();
-    const bool child = pid == 0;
+    // This process edits odd records, another even ones, at the same time; every update
+    // must survive.
+    test::ChildProcess other({test::editWorkerProgram(), "stripe", test::utf8(file)});
     int rc = 0;
     try {
         DbfTable t(file, "PDL.DBF", {});
-        const FieldId npsu = t.fieldByName("NPSU"), im = t.fieldByName("IM");
+        const FieldId npsu = t.fieldByName("NPSU");
         for (t.first(); !t.eof(); t.next()) {
-            if ((t.recordNumber() % 2 == 0) != child) continue;
+            if (t.recordNumber() % 2 == 0) continue;
             t.edit();
-            t.setText(child ? im : npsu, std::to_string(t.recordNumber()));
+            t.setText(npsu, std::to_string(t.recordNumber()));
             t.post();
         }
     } catch (...) {
         rc = 1;
     }
-    if (child) _exit(rc);
-    int status = 0;
-    waitpid(pid, &status, 0);
     ASSERT_EQ(rc, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(other.wait(), 0);
     DbfTable t(file, "PDL.DBF", {});
     for (t.first(); !t.eof(); t.next()) {
         const bool even = t.recordNumber() % 2 == 0;
@@ -297,7 +274,8 @@ TEST(DbfEdit, ReadOnlyFileOpensButRefusesEdits) {
     TempDir dir;
     const fs::path file = makeDistrict(dir);
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    if (::access(file.c_str(), W_OK) == 0) GTEST_SKIP() << "running as a user who may write anything";
+    if (std::ofstream(file, std::ios::binary | std::ios::app).is_open())
+        GTEST_SKIP() << "running as a user who may write anything";
     DbfTable t(file, "PDL.DBF", {});
     EXPECT_EQ(t.recordCount(), 3);
     EXPECT_EQ(kindOf([&] { t.edit(); }), ErrorKind::Io);

@@ -2,12 +2,7 @@
 // header date aside) after a run, after runs killed at random moments, and around edits
 // other programs made since; a journal cut short or damaged undone up to the damage; a
 // journal that cannot be written stops the writes; old journals go; the journal is private.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -116,9 +111,7 @@ TEST(Journal, ARunUndoneLeavesEveryDistrictFileAsBefore) {
     EXPECT_NE(districtFiles(r.region), r.before);
 
     // The journal: private, what the run was, a line per field written, how it ended.
-    struct stat st {};
-    ASSERT_EQ(::stat(journal.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::whoMayOpen(journal), "owner");
     EXPECT_EQ(journal.parent_path(), r.region / "journal");
     const JournalContents j = readJournal(journal);
     EXPECT_FALSE(j.damage.has_value()) << u(j.damage.value_or(""));
@@ -198,31 +191,16 @@ TEST(Journal, RunsKilledAtRandomMomentsAreUndoneCompletely) {
     // its kill makes the later kills come sooner, one killed before its journal later.
     for (int attempt = 0; attempt < 60 && (attempt < 21 || cutShort < 3); ++attempt) {
         WritingRun r(DemoOptions{4, 600, 0, 11});
-        const auto spawn = [&]() {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                if (::chdir(r.region.c_str()) != 0) ::_exit(3);
-                const int null = ::open("/dev/null", O_WRONLY);
-                ::dup2(null, 1);
-                ::dup2(null, 2);
-                ::execl(STRNUM_CLI_PATH, STRNUM_CLI_PATH, "assign", static_cast<char*>(nullptr));
-                ::_exit(4);
-            }
-            return pid;
-        };
         const auto t0 = std::chrono::steady_clock::now();
-        const pid_t pid = spawn();
+        test::ChildProcess run({test::cliProgram(), "assign"}, r.region, test::ChildProcess::Output::Discarded);
         if (attempt == 0) {
             // The first run goes to its end: how long a run takes, and that undo works on it.
-            int status = 0;
-            ::waitpid(pid, &status, 0);
+            (void)run.wait();
             full = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         } else {
             std::uniform_real_distribution<double> at(0.0, full);
             std::this_thread::sleep_for(std::chrono::duration<double>(at(random)));
-            ::kill(pid, SIGKILL);
-            int status = 0;
-            ::waitpid(pid, &status, 0);
+            run.kill();
         }
         const auto journals = RunJournal::list(r.region);
         if (journals.empty()) {  // killed before its journal: nothing can have been written

@@ -232,7 +232,7 @@ TEST(AssignNumbers, ARecordHeldByAnotherProcessFailsInItsPlaceAndTheRunGoesOn) {
     AssignFixture r(
         {person(5, "А", "Б", "В", k1950), person(6, "Г", "Д", "Е", k1950), person(7, "Ж", "З", "И", k1950)});
     r.waitForLocksBriefly();
-    test::ChildProcess holder({STRNUM_EDIT_WORKER_PATH, "hold", (region.district / "PDL.DBF").string(), "2"});
+    test::ChildProcess holder({test::editWorkerProgram(), "hold", (region.district / "PDL.DBF").string(), "2"});
     ASSERT_EQ(holder.readLine(), "held");
     ASSERT_TRUE(r.go(region));
     holder.closeInput();

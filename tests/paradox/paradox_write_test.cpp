@@ -2,9 +2,6 @@
 // repeated keys, the primary index kept consistent with the data blocks, and a writer
 // killed in the middle of a run.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -148,38 +145,19 @@ TEST(ParadoxWrite, BulkCreationSortsRowsAndRefusesRepeatedKeys) {
 TEST(ParadoxWrite, AKilledRunLeavesEveryRecordOfTheRunsBefore) {
     test::TempDir dir;
     createNotFoundTable(dir.path());
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(fds[0]);
-        try {
-            std::mt19937 rng(11);
-            for (;;) {
-                NotFoundTable t(dir.path());
-                std::vector<std::int32_t> added;
-                for (int k = 0; k < 300; ++k) {
-                    const auto num = static_cast<std::int32_t>(rng() % 1000000);
-                    if (t.add(num, "K", "", "", Date(), "")) added.push_back(num);
-                }
-                t.flush();
-                for (const std::int32_t num : added)
-                    if (::write(fds[1], &num, sizeof num) != sizeof num) ::_exit(1);
-            }
-        } catch (...) {
-        }
-        ::_exit(2);
-    }
-    ::close(fds[1]);
+    // The writer prints the numbers of each run once they are written.
+    test::ChildProcess writer({test::editWorkerProgram(), "notfound", test::utf8(dir.path())});
     std::set<std::int32_t> written;
-    std::int32_t num;
-    while (written.size() < 6000 && ::read(fds[0], &num, sizeof num) == sizeof num) written.insert(num);
-    ::kill(child, SIGKILL);
-    while (::read(fds[0], &num, sizeof num) == sizeof num) written.insert(num);  // written before the kill
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    while (written.size() < 6000) {
+        const std::string line = writer.readLine();
+        if (line.empty()) break;
+        written.insert(std::stoi(line));
+    }
+    writer.kill();
+    // Lines written before the kill; a line cut by it is no number written.
+    const std::string rest = writer.readAll();
+    for (std::size_t at = 0, nl; (nl = rest.find('\n', at)) != std::string::npos; at = nl + 1)
+        written.insert(std::stoi(rest.substr(at, nl - at)));
     ASSERT_GE(written.size(), 6000u);
 
     const auto nums = readNums(dir / "ANKT.DB", false);

@@ -65,8 +65,14 @@ TEST(IniFile, ByteOrderMarkAndLineEndsOfOtherEditors) {
 
 TEST(IniFile, OnlyARegularFileOfASettingsFilesSizeIsRead) {
     TempDir dir;
-    // A link to an endless device is no settings file, and neither is a huge one.
+#ifndef _WIN32
+    // A link to an endless device is no settings file (Windows keeps its devices out of the
+    // folders), and neither is a folder or a huge file.
     std::filesystem::create_symlink("/dev/zero", dir / "SOBES.INI");
+    EXPECT_THROW(IniFile::load(dir / "SOBES.INI"), Error);
+    std::filesystem::remove(dir / "SOBES.INI");
+#endif
+    std::filesystem::create_directory(dir / "SOBES.INI");
     EXPECT_THROW(IniFile::load(dir / "SOBES.INI"), Error);
     std::filesystem::remove(dir / "SOBES.INI");
     test::writeBytes(dir / "SOBES.INI", "[Init]\r\n" + std::string(IniFile::kMaxBytes, ';'));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "data/file_descriptions.h"
 #include "support/test_support.h"
 #include "tables/engine_settings.h"
@@ -16,7 +17,25 @@ namespace fs = std::filesystem;
 
 void touch(const fs::path& p) { test::writeBytes(p, "x"); }
 
+// How Windows finds names, on every system: ASCII and Cyrillic letters without regard to case,
+// the entry as it is written; wildcards and separators name nothing.
+TEST(Paths, NamesAreFoundWithoutRegardToCase) {
+    TempDir dir;
+    touch(dir / "Pdl.Dbf");
+    touch(dir.path() / test::pathOf("Участок.dbf"));
+    EXPECT_EQ(findInDirectory(dir.path(), "PDL.DBF"), dir / "Pdl.Dbf");
+    EXPECT_EQ(findInDirectory(dir.path(), "pdl.dbf"), dir / "Pdl.Dbf");
+    EXPECT_EQ(findInDirectory(dir.path(), "УЧАСТОК.DBF"), dir.path() / test::pathOf("Участок.dbf"));
+    EXPECT_EQ(fileBeside(dir / "PDL.NTX", ".DBF"), dir / "Pdl.Dbf");
+    EXPECT_FALSE(findInDirectory(dir.path(), "*.DBF"));
+    EXPECT_FALSE(findInDirectory(dir.path(), "P?L.DBF"));
+    EXPECT_FALSE(findInDirectory(dir.path(), "PDLN.DBF"));
+}
+
 TEST(Paths, ExactNameWinsThenFirstInSortedOrder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows folder cannot hold two names that differ only in letter case";
+#endif
     TempDir dir;
     touch(dir / "pdl.dbf");
     touch(dir / "Pdl.DBF");
@@ -32,7 +51,15 @@ TEST(Paths, CyrillicNamesMatchWithoutCase) {
     EXPECT_FALSE(fileNamesEqual("PDL", "PDLN"));
 }
 
+#ifdef _WIN32
+constexpr const char* kDriveTableOnly =
+    "Windows reads drive letters as they stand: the drive table serves other systems";
+#endif
+
 TEST(Paths, WindowsDirectoryThroughTheDriveTable) {
+#ifdef _WIN32
+    GTEST_SKIP() << kDriveTableOnly;
+#endif
     TempDir root;
     fs::create_directories(root / "Ortan" / "u01");
     EngineSettings s;
@@ -59,16 +86,46 @@ TEST(Paths, NamesWithNulOrSeparatorFindNothing) {
     EXPECT_FALSE(findInDirectory(dir.path(), ".."));
     // A stored directory ends at its first NUL, as a field's text does.
     EngineSettings s;
+#ifdef _WIN32
+    EXPECT_EQ(resolveDirectory(std::string("C:\\U01\0\\garbage", 15), s), fs::path("C:\\U01"));
+#else
     s.drives['C'] = dir.path();
     EXPECT_EQ(resolveDirectory(std::string("C:\\U01\0\\garbage", 15), s), dir / "u01");
+#endif
 }
 
 TEST(Paths, CyrillicComponentsAreFound) {
+#ifdef _WIN32
+    GTEST_SKIP() << kDriveTableOnly;
+#endif
     TempDir root;
     fs::create_directories(root / "Район" / "Участок1");
     EngineSettings s;
     s.drives['C'] = root.path();
     EXPECT_EQ(resolveDirectory(w("C:\\РАЙОН\\участок1"), s), root / "Район" / "Участок1");
+}
+
+// On Windows a district directory is read as it stands: a drive letter, a network path, a
+// relative one, Cyrillic names in any case; the drive table is not asked.
+TEST(Paths, WindowsReadsDirectoriesAsTheyStand) {
+#ifndef _WIN32
+    GTEST_SKIP() << "drive letters and network paths are Windows' own";
+#else
+    TempDir root;
+    const fs::path district = root.path() / test::pathOf("Район") / test::pathOf("Участок1");
+    fs::create_directories(district);
+    touch(district / "PDL.DBF");
+    EngineSettings s;
+    s.drives['C'] = "D:\\elsewhere";
+    // The temporary folder's own path, with a drive letter, its Cyrillic part in capitals.
+    const fs::path found = resolveDirectory(pathTo1251(root.path()) + w("\\РАЙОН\\участок1\\"), s);
+    EXPECT_TRUE(fs::is_regular_file(found / "PDL.DBF")) << test::utf8(found);
+    EXPECT_EQ(resolveDirectory("C:\\ORTAN\\U01", s), fs::path("C:\\ORTAN\\U01"));
+    EXPECT_EQ(resolveDirectory("c:/ortan/u01", s), fs::path("c:\\ortan\\u01"));
+    EXPECT_EQ(resolveDirectory("\\\\server\\share\\ORTAN\\U01\\", s), fs::path("\\\\server\\share\\ORTAN\\U01\\"));
+    EXPECT_EQ(resolveDirectory("  ORTAN\\U01 ", s), fs::path("ORTAN\\U01"));
+    EXPECT_TRUE(resolveDirectory("   ", s).empty());
+#endif
 }
 
 TEST(FileDescriptions, KindsDifferWhereTheFilesDo) {

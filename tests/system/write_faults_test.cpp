@@ -43,7 +43,9 @@ const FaultKind kFaultKinds[] = {
     {"no space left", ENOSPC, false},
     {"I/O error half way", EIO, true},
     {"made read-only", EACCES, false},
+#ifdef ESTALE  // a Unix error; Windows names no such case apart
     {"removed (on a network share)", ESTALE, false},
+#endif
 };
 
 // An injector that counts write calls and fails call number `at` (0-based), or every call
@@ -205,7 +207,13 @@ TEST(WriteFaults, DbfChunkWritesAreEachAllOldOrAllNew) {
         }
 }
 
+// Wine keeps the name of a removed file that is still open and lets it be opened again,
+// where Windows takes the name away (or refuses it as being removed): what Windows does
+// cannot be shown under it.
+constexpr const char* kWineKeepsRemovedNames = "Wine keeps a removed file's name while the file is open";
+
 TEST(WriteFaults, DbfFileRemovedOrReplacedAfterOpeningIsNotWrittenInTheDark) {
+    if (test::underWine()) GTEST_SKIP() << kWineKeepsRemovedNames;
     for (bool replaced : {false, true}) {
         DbfCase c;
         DbfTable t(c.file, "SOCRBASE.DBF", {});
@@ -398,6 +406,7 @@ TEST(WriteFaults, NotFoundRecordsAreWrittenAllOrKeptGathered) {
 }
 
 TEST(WriteFaults, ParadoxTableRemovedAfterOpeningIsNotWrittenInTheDark) {
+    if (test::underWine()) GTEST_SKIP() << kWineKeepsRemovedNames;
     TempDir dir;
     fillNotFound(dir.path());
     NotFoundTable t(dir.path());

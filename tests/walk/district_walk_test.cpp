@@ -38,9 +38,15 @@ TEST(DistrictWalk, VisitsEveryDistrictAndSkipsMissingDirectories) {
     };
     walk.summary = [] { return std::string("done"); };
     EXPECT_TRUE(runDistrictWalk(host, report, dir.path().string(), {}, walk));
-    // U03 is found as u03, without regard to letter case.
+    // U03 is found as u03, without regard to letter case (on Windows by the system itself,
+    // the directory as written).
+#ifdef _WIN32
+    const char* const u03 = "U03";
+#else
+    const char* const u03 = "u03";
+#endif
     EXPECT_EQ(visited,
-              (std::vector<std::string>{(dir / "U01").string() + " -> U01", (dir / "U03").string() + " -> u03"}));
+              (std::vector<std::string>{(dir / "U01").string() + " -> U01", (dir / "U03").string() + " -> " + u03}));
     ASSERT_EQ(report.lineCount(), 1u);
     EXPECT_EQ(test::u(report.line(0)), "Не найден каталог " + (dir / "U02").string());
     EXPECT_EQ(host.calls.front(), "range 0..3");
