@@ -3,16 +3,26 @@
 #   - the core, strnum-cli.exe and the core tests, cross-compiled with MinGW-w64 (the
 #     "windows" preset: SQLite from third_party/sqlite, GoogleTest from Debian's sources);
 #   - runs the core tests under Wine (its own prefix, build/windows/wine), in two parts at once;
-#   - writes build/windows/strnum-windows-x64.zip: strnum-cli.exe, linked statically, after a
-#     check that it imports nothing but DLLs of Windows itself.
+#   - the desktop program strnum.exe, when Qt for Windows is there (build/windows/qt or
+#     $STRNUM_QT_WINDOWS; --with-qt builds it first: about half an hour on two cores), with
+#     the DLLs, plugins and translation it needs (tools/windows_desktop.sh);
+#   - writes build/windows/strnum-windows-x64.zip: the folder a clerk copies, strnum-cli.exe
+#     (linked statically, checked to import nothing but DLLs of Windows itself), strnum.exe
+#     and what it needs, ПРОЧТИТЕ.txt.
 #
-#   tools/windows.sh [--no-tests]
-# The desktop program for Windows is built apart (tools/build_qt_windows.sh builds its Qt).
+#   tools/windows.sh [--no-tests] [--with-qt]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 tests=1
-[[ ${1:-} == --no-tests ]] && tests=0
+withQt=""
+for arg in "$@"; do
+    case $arg in
+        --no-tests) tests=0 ;;
+        --with-qt) withQt=--with-qt ;;
+        *) echo "tools/windows.sh [--no-tests] [--with-qt]"; exit 2 ;;
+    esac
+done
 
 bash tools/setup.sh --windows
 if command -v ccache >/dev/null; then
@@ -69,5 +79,7 @@ for dll in $imports; do
         exit 1
     fi
 done
-(cd "$package" && cmake -E tar cf ../strnum-windows-x64.zip --format=zip strnum-cli.exe)
-echo "Package: build/windows/strnum-windows-x64.zip (strnum-cli.exe; imports $(echo $imports | tr ' ' ','))"
+bash tools/windows_desktop.sh "$package" $withQt
+cp "packaging/windows/ПРОЧТИТЕ.txt" "$package/"
+(cd "$package" && cmake -E tar cf ../strnum-windows-x64.zip --format=zip -- *)
+echo "Package: build/windows/strnum-windows-x64.zip ($(cd "$package" && ls | tr '\n' ' '))"
