@@ -12,7 +12,11 @@ set(STRNUM_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources 
 set(STRNUM_CLI11_HEADERS /usr/include/CLI CACHE PATH "CLI11 headers (Debian package libcli11-dev)")
 set(STRNUM_JSON_HEADERS /usr/include/nlohmann CACHE PATH "nlohmann-json headers (Debian package nlohmann-json3-dev)")
 
-add_link_options(-static -static-libgcc -static-libstdc++)
+# The desktop program shares the C++ runtime DLLs with Qt's own DLLs (one runtime in the
+# process); the rest stands alone.
+if(NOT STRNUM_GUI)
+    add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
 # The command line in wide characters (shell32), the journal's access list (advapi32).
 link_libraries(shell32 advapi32)
 # Wide-character Win32 calls by default; no min/max macros from windows.h.

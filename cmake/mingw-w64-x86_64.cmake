@@ -18,3 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The desktop program's Qt for Windows (tools/build_qt_windows.sh), searched like the MinGW tree.
+if(STRNUM_QT_WINDOWS)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${STRNUM_QT_WINDOWS})
+endif()

@@ -2,9 +2,9 @@
 # Runs every test: the optimised programs and window tests (g++), the core tests under
 # AddressSanitizer and UBSan (clang, the build that also holds the fuzzers), the Windows
 # build's core tests under Wine (tools/windows.sh), and each file-reader fuzzer for a bounded
-# time.  Each stage says how long it took.  The core tests
-# are built and run once, in the sanitized build; `ctest --preset release` runs them in the
-# optimised build too, for a developer's quick turn.
+# time.  Each stage says how long it took.  The core tests are built and run once on Linux,
+# in the sanitized build; `ctest --preset release` runs them in the optimised build too, for a
+# developer's quick turn.
 #   STRNUM_FUZZ_SECONDS  seconds per fuzzer (default 8; 0 skips fuzzing; tools/fuzz.sh for long runs)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -8,19 +8,33 @@
 #            strnum-cli on a console in code page 866; and, when build/release holds the
 #            Linux strnum-cli, runs both over one demonstration region and compares what
 #            they wrote;
-#   package  writes build/windows/strnum-windows-x64.zip: strnum-cli.exe, linked statically,
-#            after a check that it needs no DLL but Windows' own, and a read-me in Russian.
+#   package  writes build/windows/strnum-windows-x64.zip, the folder a clerk copies:
+#            strnum-cli.exe (linked statically, checked to import nothing but DLLs of Windows
+#            itself), the desktop program strnum.exe with what it needs when Qt for Windows is
+#            there (build/windows/qt or $STRNUM_QT_WINDOWS; tools/windows_desktop.sh), and
+#            ПРОЧТИТЕ.txt.
 #
-#   tools/windows.sh [build|test|package]...   (no step named: all three, in that order)
-# Each step says how long it took.  Wine's server is stopped when the tests end, whatever
-# their outcome.  The desktop program for Windows is built apart (tools/build_qt_windows.sh
-# builds its Qt).
+#   tools/windows.sh [--with-qt] [build|test|package]...   (no step named: all three, in order)
+# --with-qt builds Qt for Windows first when it is not there (about half an hour on two cores),
+# so that the package holds strnum.exe.  Each step says how long it took.  Wine's server is
+# stopped when the tests end, whatever their outcome.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=$root/build/windows
 build=$out/build
-steps=("$@")
+withQt=""
+steps=()
+for arg in "$@"; do
+    case $arg in
+        --with-qt) withQt=--with-qt ;;
+        build | test | package) steps+=("$arg") ;;
+        *)
+            echo "usage: tools/windows.sh [--with-qt] [build|test|package]..."
+            exit 2
+            ;;
+    esac
+done
 ((${#steps[@]})) || steps=(build test package)
 
 build_step() {
@@ -163,14 +177,10 @@ package_step() {
             return 1
         fi
     done
-    # The read-me in UTF-8 with its mark and CR LF line ends, as Notepad reads it.
-    {
-        printf '\xEF\xBB\xBF'
-        sed 's/$/\r/' tools/windows_readme.txt
-    } >"$package/README.txt"
-    (cd "$package" && cmake -E tar cf "$zip" --format=zip strnum-cli.exe README.txt)
-    echo "Package: build/windows/strnum-windows-x64.zip (strnum-cli.exe, README.txt; strnum-cli.exe" \
-        "imports $(echo $imports | tr ' ' ',') only)"
+    bash tools/windows_desktop.sh "$package" $withQt
+    cp "packaging/windows/ПРОЧТИТЕ.txt" "$package/"
+    (cd "$package" && cmake -E tar cf "$zip" --format=zip -- *)
+    echo "Package: build/windows/strnum-windows-x64.zip ($(cd "$package" && ls | tr '\n' ' '))"
 }
 
 for step in "${steps[@]}"; do
@@ -179,10 +189,6 @@ for step in "${steps[@]}"; do
         build) build_step ;;
         test) test_step ;;
         package) package_step ;;
-        *)
-            echo "usage: tools/windows.sh [build|test|package]..."
-            exit 2
-            ;;
     esac
     echo "Windows $step: $((SECONDS - start)) s"
 done
