@@ -20,6 +20,9 @@
 # stopped when the tests end, whatever their outcome.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Wine writes the names of files in the locale's characters, and the zip takes them from it:
+# Cyrillic names need UTF-8 whatever the machine's locale (C.UTF-8 is always there).
+export LC_ALL=C.UTF-8
 root=$(pwd)
 out=$root/build/windows
 build=$out/build
@@ -93,7 +96,7 @@ console_check() {
     local dir shown
     dir=$(mktemp -d /tmp/strnum-console-XXXXXX)
     mkdir "$dir/Папка"
-    shown=$(LANG=C.UTF-8 timeout -k 5 60 script -qec "'$wine' cmd /c 'chcp 866 & Z:${build//\//\\}\\cli\\strnum-cli.exe journal Z:${dir//\//\\}\\Папка'" /dev/null </dev/null 2>&1) || true
+    shown=$(timeout -k 5 60 script -qec "'$wine' cmd /c 'chcp 866 & Z:${build//\//\\}\\cli\\strnum-cli.exe journal Z:${dir//\//\\}\\Папка'" /dev/null </dev/null 2>&1) || true
     rm -rf "$dir"
     if grep -q 'Active code page: 866' <<<"$shown" && grep -q 'Журналов нет в' <<<"$shown" && grep -q 'Папка' <<<"$shown"; then
         echo "strnum-cli on a console in code page 866: its Russian text shown whole"
